@@ -1,0 +1,73 @@
+// The host that unit tests link: a virtual clock from tick 0, an empty shell
+// unless a test brings windows up, and captured debug output.
+#pragma once
+
+#include "zt/platform.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zt::testhost {
+
+// Debug output (NKDbgPrintfW) written while a capture lives goes to it
+// instead of standard error.
+class DebugCapture {
+public:
+    DebugCapture();
+    ~DebugCapture();
+    DebugCapture(const DebugCapture&) = delete;
+    DebugCapture& operator=(const DebugCapture&) = delete;
+    std::string text() const;
+    void clear();
+};
+
+// The display driver's answer to ExtEscape; default 0 (not supported).
+void set_display_escape(std::function<int(int code)> handler);
+
+// Frames handed to the host by EndPaint, newest last (window, width, height).
+struct PresentedFrame {
+    HWND window;
+    int width;
+    int height;
+};
+std::vector<PresentedFrame> presented_frames();
+
+// A thread with its own message loop that owns windows, like the phone's
+// shell. Each window calls its handler for every message it receives.
+class WindowThread {
+public:
+    using Handler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
+    WindowThread();
+    ~WindowThread();
+    WindowThread(const WindowThread&) = delete;
+    WindowThread& operator=(const WindowThread&) = delete;
+
+    // Creates a top-level window of `className` on the thread (registering
+    // the class on first use). A null handler answers every message with 1.
+    HWND create(const std::u16string& className, bool visible, Handler handler = nullptr);
+    // Runs `task` on the thread and waits for it.
+    void run(const std::function<void()>& task);
+    DWORD thread_id() const { return m_threadId; }
+
+    // Every message the thread's windows received, in order.
+    struct Received {
+        HWND hwnd;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        DWORD tick;
+    };
+    std::vector<Received> received() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+    DWORD m_threadId = 0;
+};
+
+} // namespace zt::testhost

@@ -1,0 +1,175 @@
+// The platform's process-wide state: one lock, one clock, the handle table
+// and the per-thread records. Internal to the platform; hosts and drivers
+// may use it, the application never does.
+#pragma once
+
+#include "zt/host.h"
+#include "zt/platform.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <cstdarg>
+#include <string>
+#include <string_view>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+
+namespace zt::sys {
+
+// Anything a HANDLE can stand for.
+class KernelObject {
+public:
+    virtual ~KernelObject() = default;
+    // Name for traces ("event", "device", ...).
+    virtual const char* type_name() const = 0;
+    // The trace channel that reports its CloseHandle, or 0.
+    virtual unsigned trace_channel() const { return 0; }
+};
+
+// Small, never-reused handle numbers that fit in 32 bits. Thread-safe.
+class HandleTable {
+public:
+    HANDLE insert(std::shared_ptr<KernelObject> object);
+    std::shared_ptr<KernelObject> find(HANDLE handle) const;
+    template <typename T>
+    std::shared_ptr<T> find_as(HANDLE handle) const {
+        return std::dynamic_pointer_cast<T>(find(handle));
+    }
+    // Removes the entry; the object dies with its last user.
+    std::shared_ptr<KernelObject> remove(HANDLE handle);
+
+private:
+    mutable std::mutex m_mutex;
+    std::unordered_map<std::uint32_t, std::shared_ptr<KernelObject>> m_objects;
+    std::uint32_t m_next = 0x40;
+};
+
+struct ThreadRecord;
+struct MessageQueue;
+
+using Tick = std::uint64_t;
+constexpr Tick kForever = UINT64_MAX;
+// The deadline `timeout` ms from `now`; INFINITE stays forever.
+constexpr Tick deadline_after(Tick now, DWORD timeout) {
+    return timeout == INFINITE ? kForever : now + timeout;
+}
+
+// The one lock that guards the clock, the windows, the message queues and
+// the waits. Window procedures and drivers are always called without it.
+class Kernel {
+public:
+    static Kernel& get();
+
+    std::mutex& lock() { return m_lock; }
+    host::ClockKind clock_kind() const { return m_clockKind; }
+
+    // Milliseconds since boot on the platform clock; GetTickCount adds the
+    // host's start tick and keeps the low 32 bits.
+    Tick now() const;
+    Tick now_locked() const;
+    DWORD tick_count() const;
+    DWORD tick_count_locked() const { return static_cast<DWORD>(m_startTick + now_locked()); }
+
+    // Blocks the calling thread until `ready()` holds or the time `deadline`
+    // (kForever: none) has come. Returns ready()'s last value. Called with
+    // `lock` held on m_lock. On the virtual clock a thread that waits counts
+    // as idle; when every platform thread is idle, the clock jumps to the
+    // earliest deadline among them.
+    bool wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const std::function<bool()>& ready);
+    // Wakes every waiter to look again. Call with m_lock held.
+    void notify_all() { m_changed.notify_all(); }
+
+    // Moves the virtual clock forward (tests and hosts). No effect on the
+    // real clock.
+    void advance(Tick milliseconds);
+
+    HandleTable& handles() { return m_handles; }
+
+    // The record of the calling thread, made on first use.
+    ThreadRecord& this_thread();
+    // The record of a thread by id, or null. Call with m_lock held.
+    ThreadRecord* find_thread(DWORD id);
+    bool is_boot_thread() const { return std::this_thread::get_id() == m_bootThread; }
+
+    // Marks the calling thread as waiting outside the platform (a join, a
+    // read from another process) so that the virtual clock may move.
+    class ExternalWait {
+    public:
+        ExternalWait();
+        ~ExternalWait();
+        ExternalWait(const ExternalWait&) = delete;
+        ExternalWait& operator=(const ExternalWait&) = delete;
+    };
+
+private:
+    friend struct ThreadRecord;
+    friend class Thread;
+    Kernel();
+    void boot();
+    void register_thread(ThreadRecord* record);
+    void unregister_thread(ThreadRecord* record);
+    void maybe_advance_locked();
+
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    host::ClockKind m_clockKind = host::ClockKind::Virtual;
+    Tick m_virtualNow = 0;
+    HandleTable m_handles;
+    std::map<DWORD, ThreadRecord*> m_threads;
+    std::thread::id m_bootThread;
+    int m_waiting = 0;
+    int m_starting = 0;
+    std::multiset<Tick> m_deadlines;
+    DWORD m_startTick = 0;
+    bool m_booted = false;
+};
+
+// Per-thread message queue state lives in the windowing code; the kernel
+// only knows that a thread exists and how to wake it.
+struct ThreadRecord {
+    ThreadRecord();
+    ~ThreadRecord();
+    DWORD id = 0;
+    DWORD lastError = 0;
+    // The thread's message queue, made by the window manager on first use.
+    std::shared_ptr<MessageQueue> queue;
+};
+
+// A thread that the platform knows about from its first instruction, so the
+// virtual clock waits for it; join() lets the clock move while waiting.
+class Thread {
+public:
+    Thread() = default;
+    explicit Thread(std::function<void()> body);
+    Thread(Thread&&) = default;
+    Thread& operator=(Thread&&) = default;
+    ~Thread();
+    void join();
+    bool joinable() const { return m_thread.joinable(); }
+
+private:
+    std::thread m_thread;
+};
+
+// Called by a thread's record as the thread ends: its windows go, and
+// senders waiting on it are answered with a failure.
+void on_thread_exit(ThreadRecord& record);
+
+// UTF-16 <-> UTF-8 at the host boundary.
+std::string to_utf8(std::u16string_view text);
+std::u16string to_utf16(std::string_view text);
+// Length of a NUL-terminated wide string.
+std::size_t wide_length(LPCWSTR text);
+// Win32 compares class and key names without regard to case (ASCII and Latin).
+bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
+
+// Formats like wsprintfW into a growable string; the va_list is consumed.
+std::u16string format_wide(LPCWSTR format, std::va_list args);
+
+} // namespace zt::sys

@@ -1,0 +1,226 @@
+// The kernel's state: boot, the clock and its waits, threads and handles.
+#include "zt/sys/kernel.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+
+namespace zt::sys {
+
+namespace {
+
+std::atomic<int> g_bootState{0}; // 0 not booted, 1 booting, 2 booted
+std::atomic<std::thread::id> g_bootingThread{};
+std::atomic<DWORD> g_nextThreadId{1};
+
+Tick real_now() {
+    using namespace std::chrono;
+    return static_cast<Tick>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+} // namespace
+
+// ----- handles --------------------------------------------------------------
+
+HANDLE HandleTable::insert(std::shared_ptr<KernelObject> object) {
+    std::lock_guard guard(m_mutex);
+    const std::uint32_t value = m_next;
+    m_next += 4;
+    m_objects.emplace(value, std::move(object));
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+}
+
+std::shared_ptr<KernelObject> HandleTable::find(HANDLE handle) const {
+    const auto raw = reinterpret_cast<std::uintptr_t>(handle);
+    if (raw == 0 || raw > 0xFFFFFFFFu)
+        return nullptr;
+    std::lock_guard guard(m_mutex);
+    auto it = m_objects.find(static_cast<std::uint32_t>(raw));
+    return it == m_objects.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<KernelObject> HandleTable::remove(HANDLE handle) {
+    const auto raw = reinterpret_cast<std::uintptr_t>(handle);
+    if (raw == 0 || raw > 0xFFFFFFFFu)
+        return nullptr;
+    std::lock_guard guard(m_mutex);
+    auto it = m_objects.find(static_cast<std::uint32_t>(raw));
+    if (it == m_objects.end())
+        return nullptr;
+    auto object = std::move(it->second);
+    m_objects.erase(it);
+    return object;
+}
+
+// ----- boot -----------------------------------------------------------------
+
+Kernel::Kernel() = default;
+
+Kernel& Kernel::get() {
+    // Never destroyed: static objects of the application use the platform
+    // until the very end of the process.
+    static Kernel* const instance = new Kernel();
+    if (g_bootState.load(std::memory_order_acquire) == 2)
+        return *instance;
+    int expected = 0;
+    if (g_bootState.compare_exchange_strong(expected, 1)) {
+        g_bootingThread.store(std::this_thread::get_id());
+        instance->boot();
+        g_bootState.store(2, std::memory_order_release);
+    } else if (g_bootingThread.load() != std::this_thread::get_id()) {
+        while (g_bootState.load(std::memory_order_acquire) != 2)
+            std::this_thread::yield();
+    }
+    return *instance;
+}
+
+void Kernel::boot() {
+    host::Host& host = host::current();
+    m_bootThread = std::this_thread::get_id();
+    m_clockKind = host.clock_kind();
+    m_startTick = m_clockKind == host::ClockKind::Virtual ? host.start_tick() : 0;
+    m_booted = true;
+    host.boot();
+}
+
+// ----- clock ----------------------------------------------------------------
+
+Tick Kernel::now() const {
+    if (m_clockKind == host::ClockKind::Real)
+        return real_now();
+    std::lock_guard guard(const_cast<std::mutex&>(m_lock));
+    return m_virtualNow;
+}
+
+Tick Kernel::now_locked() const {
+    return m_clockKind == host::ClockKind::Real ? real_now() : m_virtualNow;
+}
+
+DWORD Kernel::tick_count() const { return static_cast<DWORD>(m_startTick + now()); }
+
+void Kernel::maybe_advance_locked() {
+    if (m_clockKind != host::ClockKind::Virtual || m_starting > 0)
+        return;
+    if (m_waiting < static_cast<int>(m_threads.size()) || m_deadlines.empty())
+        return;
+    const Tick earliest = *m_deadlines.begin();
+    if (earliest > m_virtualNow)
+        m_virtualNow = earliest;
+    m_changed.notify_all();
+}
+
+bool Kernel::wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const std::function<bool()>& ready) {
+    if (ready())
+        return true;
+    if (deadline != kForever && now_locked() >= deadline)
+        return false;
+    if (m_clockKind == host::ClockKind::Real) {
+        const auto when = std::chrono::steady_clock::time_point(std::chrono::milliseconds(deadline));
+        while (!ready()) {
+            if (deadline == kForever) {
+                m_changed.wait(lock);
+            } else if (m_changed.wait_until(lock, when) == std::cv_status::timeout) {
+                return ready();
+            }
+        }
+        return true;
+    }
+    ++m_waiting;
+    auto slot = deadline == kForever ? m_deadlines.end() : m_deadlines.insert(deadline);
+    maybe_advance_locked();
+    bool result = false;
+    for (;;) {
+        if ((result = ready()))
+            break;
+        if (deadline != kForever && m_virtualNow >= deadline)
+            break;
+        m_changed.wait(lock);
+    }
+    if (slot != m_deadlines.end())
+        m_deadlines.erase(slot);
+    --m_waiting;
+    return result;
+}
+
+void Kernel::advance(Tick milliseconds) {
+    if (m_clockKind != host::ClockKind::Virtual)
+        return;
+    std::lock_guard guard(m_lock);
+    m_virtualNow += milliseconds;
+    m_changed.notify_all();
+}
+
+Kernel::ExternalWait::ExternalWait() {
+    Kernel& k = Kernel::get();
+    (void)k.this_thread();
+    std::lock_guard guard(k.m_lock);
+    ++k.m_waiting;
+    k.maybe_advance_locked();
+}
+
+Kernel::ExternalWait::~ExternalWait() {
+    Kernel& k = Kernel::get();
+    std::lock_guard guard(k.m_lock);
+    --k.m_waiting;
+}
+
+// ----- threads --------------------------------------------------------------
+
+ThreadRecord::ThreadRecord() : id(g_nextThreadId.fetch_add(1)) { Kernel::get().register_thread(this); }
+
+ThreadRecord::~ThreadRecord() {
+    on_thread_exit(*this);
+    Kernel::get().unregister_thread(this);
+}
+
+void Kernel::register_thread(ThreadRecord* record) {
+    std::lock_guard guard(m_lock);
+    m_threads[record->id] = record;
+}
+
+void Kernel::unregister_thread(ThreadRecord* record) {
+    std::lock_guard guard(m_lock);
+    m_threads.erase(record->id);
+    // One fewer thread to wait for: the others may now be the whole set.
+    maybe_advance_locked();
+    m_changed.notify_all();
+}
+
+ThreadRecord& Kernel::this_thread() {
+    thread_local ThreadRecord record;
+    return record;
+}
+
+ThreadRecord* Kernel::find_thread(DWORD id) {
+    auto it = m_threads.find(id);
+    return it == m_threads.end() ? nullptr : it->second;
+}
+
+Thread::Thread(std::function<void()> body) {
+    Kernel& k = Kernel::get();
+    {
+        std::lock_guard guard(k.m_lock);
+        ++k.m_starting;
+    }
+    m_thread = std::thread([body = std::move(body)] {
+        Kernel& kernel = Kernel::get();
+        (void)kernel.this_thread();
+        {
+            std::lock_guard guard(kernel.m_lock);
+            --kernel.m_starting;
+        }
+        body();
+    });
+}
+
+Thread::~Thread() {
+    if (m_thread.joinable())
+        join();
+}
+
+void Thread::join() {
+    Kernel::ExternalWait wait;
+    m_thread.join();
+}
+
+} // namespace zt::sys
