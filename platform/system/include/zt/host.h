@@ -58,6 +58,12 @@ public:
         (void)frame;
     }
 
+    // The window is shown with the framework's animation `type`; the host
+    // may animate it (returning when done) or show it at once.
+    virtual void animate_window(HWND window, int type, bool show) {
+        (void)window, (void)type, (void)show;
+    }
+
     // The display driver's private escapes; 0 means not supported.
     virtual int display_escape(int code, int inputSize, const char* input, int outputSize, char* output) {
         (void)code, (void)inputSize, (void)input, (void)outputSize, (void)output;
