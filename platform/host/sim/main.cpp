@@ -1,0 +1,53 @@
+// zentrick-sim: runs the application headless under a script.
+//
+// The application's global object is built by static initialisation, and its
+// first platform call boots the phone (this host's boot()). So the command
+// line is read, and the script checked, before any other static object is
+// built: in an early constructor that glibc calls with argc and argv.
+#include "sim_host.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
+
+namespace {
+
+void read_command_line(int argc, char** argv, char**) {
+    zt::sim::Options options;
+    std::string error;
+    bool help = false;
+    if (!zt::sim::parse_options(argc, argv, options, error, help)) {
+        std::cerr << "zentrick-sim: " << error << "\n" << zt::sim::usage();
+        std::exit(2);
+    }
+    if (help) {
+        std::cout << zt::sim::usage();
+        std::exit(0);
+    }
+    zt::sim::Script script;
+    bool parsed = false;
+    if (options.scriptPath == "-") {
+        parsed = zt::sim::parse_script(std::cin, script, error);
+    } else {
+        std::ifstream file(options.scriptPath);
+        if (!file) {
+            std::cerr << "zentrick-sim: cannot open script " << options.scriptPath << "\n";
+            std::exit(2);
+        }
+        parsed = zt::sim::parse_script(file, script, error);
+    }
+    if (!parsed) {
+        std::cerr << error << "\n";
+        std::exit(2);
+    }
+    zt::sim::sim_host().configure(std::move(options), std::move(script));
+}
+
+} // namespace
+
+__attribute__((section(".init_array.00101"), used)) static void (*const g_readCommandLine)(int, char**, char**) =
+    read_command_line;
+
+int main() { return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW); }

@@ -1,0 +1,149 @@
+#include "sim_host.h"
+
+#include "snapshot.h"
+#include "zt/drivers/simulated_accelerometer.h"
+#include "zt/host/simulated_shell.h"
+#include "zt/sys/kernel.h"
+#include "zt/sys/trace.h"
+#include "zt/sys/windows.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace zt::sim {
+
+struct SimHost::State {
+    Options options;
+    Script script;
+    std::size_t next = 0;
+    bool waiting = false;
+    sys::Tick waitUntil = 0;
+    bool finished = false;
+    std::unique_ptr<host::SimulatedShell> shell;
+    std::shared_ptr<drivers::SimulatedAccelerometer> accelerometer;
+};
+
+SimHost::SimHost() : m_state(std::make_unique<State>()) {}
+SimHost::~SimHost() = default;
+
+void SimHost::configure(Options options, Script script) {
+    m_state->options = std::move(options);
+    m_state->script = std::move(script);
+    trace::enable(m_state->options.traceChannels);
+}
+
+DWORD SimHost::start_tick() const { return m_state->options.startTick; }
+
+void SimHost::boot() {
+    host::SimulatedShell::Options shellOptions;
+    shellOptions.without = m_state->options.withoutWindows;
+    m_state->shell = std::make_unique<host::SimulatedShell>(shellOptions);
+    m_state->shell->start();
+    if (m_state->options.accelerometer) {
+        m_state->accelerometer = std::make_shared<drivers::SimulatedAccelerometer>();
+        // Lying flat, screen up, until the script tilts it.
+        m_state->accelerometer->set_reading(0, 0, 64);
+        m_state->accelerometer->register_as(u"ACC0:");
+    }
+}
+
+namespace {
+
+// The application's window: the first top-level window of the loop's thread.
+HWND application_window() {
+    sys::Kernel& k = sys::Kernel::get();
+    const DWORD self = k.this_thread().id;
+    std::lock_guard guard(k.lock());
+    for (auto& w : sys::windows_locked())
+        if (w->threadId == self && w->parent == nullptr)
+            return w->hwnd;
+    return nullptr;
+}
+
+// Touch panels report 16-bit positions; farther values are held at the edge
+// of that range, which keeps them in the same row and column.
+int clamp16(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -32768, 32767)); }
+
+} // namespace
+
+host::IdleAction SimHost::idle(DWORD) {
+    State& s = *m_state;
+    sys::Kernel& k = sys::Kernel::get();
+    if (s.waiting) {
+        const sys::Tick now = k.now();
+        if (now < s.waitUntil)
+            return {false, static_cast<DWORD>(std::min<sys::Tick>(s.waitUntil - now, INFINITE - 1))};
+        s.waiting = false;
+    }
+    if (s.finished) {
+        // The window did not close: end the loop all the same.
+        PostQuitMessage(0);
+        return {true, 0};
+    }
+    HWND app = application_window();
+    while (s.next < s.script.commands.size()) {
+        const Command& cmd = s.script.commands[s.next++];
+        switch (cmd.kind) {
+        case Command::kPress:
+        case Command::kRelease:
+        case Command::kTap: {
+            const LPARAM pos = MAKELPARAM(clamp16(cmd.a), clamp16(cmd.b));
+            if (cmd.kind != Command::kRelease)
+                PostMessageW(app, WM_LBUTTONDOWN, MK_LBUTTON, pos);
+            if (cmd.kind != Command::kPress)
+                PostMessageW(app, WM_LBUTTONUP, 0, pos);
+            return {true, 0};
+        }
+        case Command::kTilt:
+            if (s.accelerometer)
+                s.accelerometer->set_reading(static_cast<signed char>(cmd.a), static_cast<signed char>(cmd.b),
+                                             static_cast<signed char>(cmd.c));
+            break;
+        case Command::kAccelFail:
+        case Command::kAccelOk:
+            if (s.accelerometer)
+                s.accelerometer->set_failing(cmd.kind == Command::kAccelFail);
+            break;
+        case Command::kWait:
+            if (cmd.a == 0)
+                break;
+            s.waiting = true;
+            s.waitUntil = k.now() + static_cast<sys::Tick>(cmd.a);
+            return {false, static_cast<DWORD>(cmd.a)};
+        case Command::kActivate:
+            PostMessageW(app, WM_ACTIVATE, static_cast<WPARAM>(cmd.a), 0);
+            return {true, 0};
+        case Command::kSnapshot: {
+            std::string error;
+            const bool taskbar = s.shell && s.shell->taskbar_visible();
+            if (!write_snapshot(app, taskbar, cmd.path, error)) {
+                std::cerr << "zentrick-sim: " << error << "\n";
+                s.finished = true;
+                PostQuitMessage(1);
+                return {true, 0};
+            }
+            std::cout << "zentrick-sim: wrote " << cmd.path << std::endl;
+            break;
+        }
+        case Command::kQuit:
+            s.next = s.script.commands.size();
+            break;
+        }
+    }
+    // The script is over: close the window; the loop ends with WinMain.
+    s.finished = true;
+    if (app != nullptr)
+        PostMessageW(app, WM_CLOSE, 0, 0);
+    else
+        PostQuitMessage(0);
+    return {true, 0};
+}
+
+SimHost& sim_host() {
+    static SimHost* const host = new SimHost();
+    return *host;
+}
+
+} // namespace zt::sim
+
+zt::host::Host& zt::host::current() { return zt::sim::sim_host(); }

@@ -1,0 +1,73 @@
+// The card face: white card, one large suit symbol, the rank twice.
+#include "res/resource.h"
+#include "ui/main_wnd.h"
+
+#include <new>
+
+namespace {
+
+constexpr int kFaceWidth = 456;
+constexpr int kFaceHeight = 694;
+constexpr COLORREF kBlack = 0x000000;
+constexpr COLORREF kRed = 0x0000FF;
+
+void FormatRank(CMzStringW& text, int rank) {
+    if (rank <= 1)
+        wsprintfW(text.C_Str(), TEXT("A"));
+    else if (rank <= 10)
+        wsprintfW(text.C_Str(), TEXT("%d"), rank);
+    else if (rank == 11)
+        wsprintfW(text.C_Str(), TEXT("J"));
+    else if (rank == 12)
+        wsprintfW(text.C_Str(), TEXT("Q"));
+    else
+        wsprintfW(text.C_Str(), TEXT("K"));
+}
+
+} // namespace
+
+void CZentrickMainWnd::DrawCard(int suit, int rank) {
+    m_canvasFace.SetPos(12, 13, kFaceWidth, kFaceHeight, 0);
+    RECT client = MzGetClientRect();
+
+    HDC dc = m_canvasFace.m_dcCanvas.GetDC();
+    if (dc == nullptr) {
+        m_canvasFace.m_dcCanvas.Create(kFaceWidth, kFaceHeight, nullptr);
+        dc = m_canvasFace.m_dcCanvas.GetDC();
+    }
+
+    HBRUSH white = CreateSolidBrush(0x00FFFFFF);
+    FillRect(dc, &client, white);
+    DeleteObject(white);
+
+    HFONT font = FontHelper::GetFont(50, 800, 0, 0, 0, 0);
+    HGDIOBJ previousFont = SelectObject(dc, font);
+
+    ImagingHelper* imaging = new (std::nothrow) ImagingHelper();
+    if (suit == 0) {
+        suit = rand() % 4 + 1;
+        rank = rand() % 13 + 1;
+    }
+    if (imaging != nullptr) {
+        const UINT id = SuitResourceId(suit);
+        if (id != 0)
+            imaging->LoadImageFromRes(MzGetInstanceHandle(), RES_TYPE_IMAGE, id, true, true, true);
+        BitBlt(dc, 165, 285, 150, 150, imaging->GetDC(), 0, 0, SRCCOPY);
+        Invalidate(nullptr, 0);
+        UpdateWindow();
+        delete imaging;
+    }
+
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, suit == 1 || suit == 3 ? kBlack : kRed);
+
+    CMzStringW text(128);
+    FormatRank(text, rank);
+    RECT first{20, 200, 300, 300};
+    DrawTextW(dc, text.C_Str(), text.Length(), &first, DT_CENTER | DT_BOTTOM);
+    RECT second{200, 200, 450, 450};
+    DrawTextW(dc, text.C_Str(), text.Length(), &second, DT_CENTER | DT_BOTTOM);
+
+    SelectObject(dc, previousFont);
+    Invalidate(nullptr, 0);
+}
