@@ -349,8 +349,17 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     if (!find_window(hwnd))
         return nullptr; // destroyed during creation
-    if (style & WS_VISIBLE)
-        ShowWindow(hwnd, SW_SHOW);
+    if (style & WS_VISIBLE) {
+        // Born visible: no ShowWindow call of the caller's to report.
+        {
+            std::lock_guard guard(k.lock());
+            window->visible = true;
+            window->dirty = true;
+            window->dirtyRect = RECT{0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
+            k.notify_all();
+        }
+        window->proc(hwnd, WM_SHOWWINDOW, 1, 0);
+    }
     return hwnd;
 }
 
