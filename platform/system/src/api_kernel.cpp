@@ -102,6 +102,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 BOOL CloseHandle(HANDLE handle) {
     Kernel& k = Kernel::get();
+    if (auto found = k.handles().find(handle); found && !found->closable()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
     auto object = k.handles().remove(handle);
     const unsigned channel = object ? object->trace_channel() : 0;
     if (channel != 0)

@@ -30,6 +30,9 @@ public:
     virtual const char* type_name() const = 0;
     // The trace channel that reports its CloseHandle, or 0.
     virtual unsigned trace_channel() const { return 0; }
+    // False for objects that only their own call frees (GDI objects go with
+    // DeleteObject or DeleteDC); CloseHandle refuses them.
+    virtual bool closable() const { return true; }
 };
 
 // Small, never-reused handle numbers that fit in 32 bits. Thread-safe.

@@ -1,0 +1,132 @@
+// Filling and copying pixels: FillRect, BitBlt, StretchBlt. Every call clips
+// to its target (the surface, and a BeginPaint DC's update rectangle).
+#include "zt/gfx/gdi_objects.h"
+#include "zt/gfx/resample.h"
+#include "zt/platform.h"
+#include "zt/sys/trace.h"
+
+#include <algorithm>
+#include <cstring>
+
+using zt::gfx::DeviceContext;
+using zt::gfx::find_object;
+using zt::gfx::Target;
+using zt::trace::kGdi;
+
+namespace {
+
+std::string h(const void* handle) {
+    return zt::trace::handle(handle);
+}
+
+// A rectangle from a position and a size, without overflowing; sizes are
+// not negative here.
+RECT rect_of(int x, int y, int width, int height) {
+    auto end = [](int start, int size) {
+        return static_cast<LONG>(std::min<long long>(static_cast<long long>(start) + size, INT32_MAX));
+    };
+    return RECT{x, y, end(x, width), end(y, height)};
+}
+
+// The target of a DC, or the reason there is none (last error set).
+bool resolve(HDC dc, std::shared_ptr<DeviceContext>& context, Target& target) {
+    context = find_object<DeviceContext>(dc);
+    if (!context) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    target = zt::gfx::target_of(*context);
+    if (!target.surface) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE); // its window is gone
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+    std::shared_ptr<DeviceContext> context;
+    Target target;
+    int result = 0;
+    auto fill = find_object<zt::gfx::Brush>(brush);
+    if (!resolve(dc, context, target)) {
+        // last error set
+    } else if (rect == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+    } else if (!fill) {
+        SetLastError(ERROR_INVALID_HANDLE);
+    } else {
+        const RECT area = zt::gfx::intersect(*rect, target.clip);
+        const std::uint32_t pixel = zt::gfx::pixel_from_colorref(fill->color());
+        for (LONG y = area.top; y < area.bottom; ++y)
+            std::fill(target.surface->row(y) + area.left, target.surface->row(y) + std::max(area.left, area.right),
+                      pixel);
+        result = 1;
+    }
+    ZT_TRACE(kGdi, "FillRect(%s,%s,%s) = %d", h(dc).c_str(), zt::trace::rect(rect).c_str(), h(brush).c_str(), result);
+    return result;
+}
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
+    std::shared_ptr<DeviceContext> destContext, sourceContext;
+    Target to, from;
+    BOOL result = FALSE;
+    if (!resolve(dest, destContext, to) || !resolve(source, sourceContext, from)) {
+        // last error set
+    } else if (rop != SRCCOPY || width < 0 || height < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+    } else {
+        // What the destination allows, then what the source has, in
+        // destination coordinates.
+        RECT area = zt::gfx::intersect(rect_of(x, y, width, height), to.clip);
+        const long long dx = static_cast<long long>(sourceX) - x;
+        const long long dy = static_cast<long long>(sourceY) - y;
+        auto clamp = [](long long v) { return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX)); };
+        area = zt::gfx::intersect(
+            area, RECT{clamp(-dx), clamp(-dy), clamp(from.surface->width() - dx), clamp(from.surface->height() - dy)});
+        if (!zt::gfx::is_empty(area)) {
+            const auto count = static_cast<std::size_t>(area.right - area.left);
+            const std::uint32_t alpha = to.opaque ? 0xFF000000u : 0;
+            // Overlapping copies within one surface go against the motion.
+            const bool bottomUp = to.surface == from.surface && dy < 0;
+            for (LONG i = 0; i < area.bottom - area.top; ++i) {
+                const LONG row = bottomUp ? area.bottom - 1 - i : area.top + i;
+                std::uint32_t* out = to.surface->row(row) + area.left;
+                const std::uint32_t* in =
+                    from.surface->row(static_cast<int>(row + dy)) + static_cast<std::ptrdiff_t>(area.left + dx);
+                std::memmove(out, in, count * sizeof(std::uint32_t));
+                if (alpha != 0)
+                    for (std::size_t k = 0; k < count; ++k)
+                        out[k] |= alpha;
+            }
+        }
+        result = TRUE;
+    }
+    ZT_TRACE(kGdi, "BitBlt(%s,%d,%d,%d,%d,%s,%d,%d,%#x) = %d", h(dest).c_str(), x, y, width, height, h(source).c_str(),
+             sourceX, sourceY, rop, result);
+    return result;
+}
+
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
+                int sourceHeight, DWORD rop) {
+    std::shared_ptr<DeviceContext> destContext, sourceContext;
+    Target to, from;
+    BOOL result = FALSE;
+    if (!resolve(dest, destContext, to) || !resolve(source, sourceContext, from)) {
+        // last error set
+    } else if (rop != SRCCOPY) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+    } else {
+        // Negative sizes mirror, as in Win32.
+        const auto filter = destContext->stretchMode == HALFTONE ? zt::gfx::Filter::Bilinear : zt::gfx::Filter::Nearest;
+        // Reading and writing one surface: read from a copy.
+        const auto copy = to.surface == from.surface ? std::make_shared<zt::gfx::Surface>(*from.surface) : nullptr;
+        zt::gfx::stretch(copy ? *copy : *from.surface, {sourceX, sourceY, sourceWidth, sourceHeight}, *to.surface,
+                         {x, y, width, height}, to.clip, filter, to.opaque);
+        result = TRUE;
+    }
+    ZT_TRACE(kGdi, "StretchBlt(%s,%d,%d,%d,%d,%s,%d,%d,%d,%d,%#x) = %d", h(dest).c_str(), x, y, width, height,
+             h(source).c_str(), sourceX, sourceY, sourceWidth, sourceHeight, rop, result);
+    return result;
+}

@@ -1,0 +1,196 @@
+// Font files and glyph caches for text drawing.
+#include "zt/gfx/font.h"
+
+#include <fontconfig/fontconfig.h>
+#include <stb_truetype.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace zt::gfx {
+
+// One font file held in memory: stb_truetype reads it in place.
+class FontFile {
+  public:
+    static std::shared_ptr<const FontFile> load(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return nullptr;
+        auto file = std::shared_ptr<FontFile>(new FontFile());
+        file->m_bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        const auto* data = file->m_bytes.data();
+        const int offset = stbtt_GetFontOffsetForIndex(data, 0);
+        if (file->m_bytes.empty() || offset < 0 || stbtt_InitFont(&file->m_info, data, offset) == 0)
+            return nullptr;
+        return file;
+    }
+    const stbtt_fontinfo& info() const { return m_info; }
+
+  private:
+    FontFile() = default;
+    std::vector<unsigned char> m_bytes;
+    stbtt_fontinfo m_info{};
+};
+
+namespace {
+
+// Sizes past this would only make huge glyph bitmaps.
+constexpr LONG kMaxPixelHeight = 1024;
+constexpr LONG kDefaultCellHeight = 16;
+
+std::mutex g_fontLock;
+std::string g_setFile[2];
+
+// fontconfig's sans serif files for both weights. Its configuration is
+// loaded for this one question and dropped again: nothing of it is kept.
+struct Matched {
+    std::string regular;
+    std::string bold;
+};
+
+Matched match_with_fontconfig() {
+    Matched matched;
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (config == nullptr)
+        return matched;
+    for (FontWeight weight : {FontWeight::Regular, FontWeight::Bold}) {
+        FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
+        if (pattern == nullptr)
+            continue;
+        FcPatternAddInteger(pattern, FC_WEIGHT, weight == FontWeight::Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+        FcConfigSubstitute(config, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* match = FcFontMatch(config, pattern, &result);
+        FcChar8* file = nullptr;
+        if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr)
+            (weight == FontWeight::Bold ? matched.bold : matched.regular) = reinterpret_cast<const char*>(file);
+        if (match != nullptr)
+            FcPatternDestroy(match);
+        FcPatternDestroy(pattern);
+    }
+    FcConfigDestroy(config);
+    return matched;
+}
+
+std::shared_ptr<const FontFile> file_for(FontWeight weight) {
+    static std::map<std::string, std::shared_ptr<const FontFile>> files;
+    std::string path = font_file(weight);
+    std::lock_guard guard(g_fontLock);
+    auto it = files.find(path);
+    if (it != files.end())
+        return it->second;
+    auto file = path.empty() ? nullptr : FontFile::load(path);
+    files.emplace(path, file); // a failure is remembered too: no retry per call
+    return file;
+}
+
+// Decodes one code point from UTF-16; a lone surrogate stands for itself.
+char32_t next_codepoint(std::u16string_view text, std::size_t& i) {
+    const char32_t unit = text[i++];
+    if (unit >= 0xD800 && unit < 0xDC00 && i < text.size() && text[i] >= 0xDC00 && text[i] < 0xE000)
+        return 0x10000 + ((unit - 0xD800) << 10) + (text[i++] - 0xDC00);
+    return unit;
+}
+
+} // namespace
+
+std::string font_file(FontWeight weight) {
+    {
+        std::lock_guard guard(g_fontLock);
+        const std::string& set = g_setFile[weight == FontWeight::Bold ? 1 : 0];
+        if (!set.empty())
+            return set;
+    }
+    // Asked once: the answer does not change while the program runs.
+    static const Matched matched = match_with_fontconfig();
+    return weight == FontWeight::Bold ? matched.bold : matched.regular;
+}
+
+void set_font_file(FontWeight weight, std::string path) {
+    std::lock_guard guard(g_fontLock);
+    g_setFile[weight == FontWeight::Bold ? 1 : 0] = std::move(path);
+}
+
+FaceSize::FaceSize(std::shared_ptr<const FontFile> file, float scale) : m_file(std::move(file)), m_scale(scale) {
+    int ascent = 0, descent = 0, lineGap = 0;
+    stbtt_GetFontVMetrics(&m_file->info(), &ascent, &descent, &lineGap);
+    m_ascent = static_cast<int>(std::lround(ascent * m_scale));
+    m_descent = static_cast<int>(std::lround(-descent * m_scale));
+}
+
+FaceSize::~FaceSize() = default;
+
+const Glyph& FaceSize::glyph_locked(char32_t codepoint) {
+    auto it = m_glyphs.find(codepoint);
+    if (it != m_glyphs.end())
+        return it->second;
+    const stbtt_fontinfo& info = m_file->info();
+    Glyph glyph;
+    glyph.index = stbtt_FindGlyphIndex(&info, static_cast<int>(codepoint));
+    int advance = 0, bearing = 0;
+    stbtt_GetGlyphHMetrics(&info, glyph.index, &advance, &bearing);
+    glyph.advance = static_cast<float>(advance) * m_scale;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    stbtt_GetGlyphBitmapBox(&info, glyph.index, m_scale, m_scale, &x0, &y0, &x1, &y1);
+    if (x1 > x0 && y1 > y0) {
+        glyph.left = x0;
+        glyph.top = y0;
+        glyph.width = x1 - x0;
+        glyph.height = y1 - y0;
+        glyph.coverage.assign(static_cast<std::size_t>(glyph.width) * static_cast<std::size_t>(glyph.height), 0);
+        stbtt_MakeGlyphBitmap(&info, glyph.coverage.data(), glyph.width, glyph.height, glyph.width, m_scale, m_scale,
+                              glyph.index);
+    }
+    return m_glyphs.emplace(codepoint, std::move(glyph)).first->second;
+}
+
+void FaceSize::layout(std::u16string_view text, TextRun& run) {
+    run.glyphs.clear();
+    std::lock_guard guard(m_mutex);
+    float pen = 0;
+    const Glyph* previous = nullptr;
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t codepoint = next_codepoint(text, i);
+        if (codepoint < 0x20 || codepoint == 0x7F) {
+            previous = nullptr;
+            continue;
+        }
+        const Glyph& glyph = glyph_locked(codepoint);
+        if (previous != nullptr)
+            pen +=
+                static_cast<float>(stbtt_GetGlyphKernAdvance(&m_file->info(), previous->index, glyph.index)) * m_scale;
+        run.glyphs.push_back({&glyph, static_cast<int>(std::lround(pen))});
+        pen += glyph.advance;
+        previous = &glyph;
+    }
+    run.width = static_cast<int>(std::lround(pen));
+}
+
+std::shared_ptr<FaceSize> face_for(const LOGFONTW& font) {
+    const FontWeight weight = font.lfWeight >= 600 ? FontWeight::Bold : FontWeight::Regular;
+    auto file = file_for(weight);
+    if (!file) // a missing weight falls back on the other one
+        file = file_for(weight == FontWeight::Bold ? FontWeight::Regular : FontWeight::Bold);
+    if (!file)
+        return nullptr;
+
+    LONG height = font.lfHeight == 0 ? kDefaultCellHeight : font.lfHeight;
+    height = std::clamp<LONG>(height, -kMaxPixelHeight, kMaxPixelHeight);
+    static std::map<std::pair<const FontFile*, LONG>, std::shared_ptr<FaceSize>> faces;
+    std::lock_guard guard(g_fontLock);
+    auto& face = faces[{file.get(), height}];
+    if (!face) {
+        // Positive: the whole cell (ascent + descent); negative: the em.
+        const float scale = height > 0 ? stbtt_ScaleForPixelHeight(&file->info(), static_cast<float>(height))
+                                       : stbtt_ScaleForMappingEmToPixels(&file->info(), static_cast<float>(-height));
+        face = std::make_shared<FaceSize>(file, scale);
+    }
+    return face;
+}
+
+} // namespace zt::gfx

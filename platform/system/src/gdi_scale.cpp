@@ -1,0 +1,217 @@
+// Stretching: a separable resampler (one pass across, one down) with weight
+// tables worked out once per call, so the inner loops only multiply and add.
+#include "zt/gfx/resample.h"
+#include "zt/gfx/scale.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace zt::gfx {
+
+namespace {
+
+// Which source pixels, with which weights, make each destination pixel of
+// one axis. Destination indices [first, last) are written.
+struct Axis {
+    int first = 0;
+    int last = 0;
+    std::vector<int> start; // first source index, per destination index - first
+    std::vector<int> count; // how many source indices from there
+    std::vector<float> weights;
+    int taps = 0; // stride of `weights`
+};
+
+bool build_axis(int sourceSize, long long from, long long fromLength, long long to, long long toLength, int clipLo,
+                int clipHi, Filter filter, Axis& axis) {
+    if (fromLength == 0 || toLength == 0)
+        return false;
+    // Source pixels that may be read: inside both the area and the surface.
+    const long long sourceLo = std::max(std::min(from, from + fromLength), 0LL);
+    const long long sourceHi = std::min(std::max(from, from + fromLength), static_cast<long long>(sourceSize));
+    if (sourceHi <= sourceLo)
+        return false;
+    long long first = std::max(std::min(to, to + toLength), static_cast<long long>(clipLo));
+    long long last = std::min(std::max(to, to + toLength), static_cast<long long>(clipHi));
+    const double ratio = static_cast<double>(fromLength) / static_cast<double>(toLength);
+    auto centre = [&](long long d) { return static_cast<double>(from) + (static_cast<double>(d - to) + 0.5) * ratio; };
+    auto inside = [&](long long d) {
+        const double u = centre(d);
+        return u >= static_cast<double>(sourceLo) && u < static_cast<double>(sourceHi);
+    };
+    // The centres move monotonically, so the pixels that map inside the
+    // source form one run.
+    while (first < last && !inside(first))
+        ++first;
+    while (last > first && !inside(last - 1))
+        --last;
+    if (last <= first)
+        return false;
+
+    axis.first = static_cast<int>(first);
+    axis.last = static_cast<int>(last);
+    const auto n = static_cast<std::size_t>(last - first);
+    axis.start.assign(n, 0);
+    axis.count.assign(n, 1);
+    const auto lo = static_cast<int>(sourceLo);
+    const auto hi = static_cast<int>(sourceHi);
+
+    if (filter == Filter::Nearest) {
+        axis.taps = 1;
+        axis.weights.assign(n, 1.0f);
+        for (std::size_t i = 0; i < n; ++i)
+            axis.start[i] =
+                std::clamp(static_cast<int>(std::floor(centre(first + static_cast<long long>(i)))), lo, hi - 1);
+        return true;
+    }
+
+    // A tent filter: one source pixel wide when enlarging (bilinear), as wide
+    // as the ratio when shrinking, so that no source pixel is skipped.
+    const double support = std::max(1.0, std::abs(ratio));
+    axis.taps = static_cast<int>(std::ceil(2 * support)) + 2;
+    axis.weights.assign(n * static_cast<std::size_t>(axis.taps), 0.0f);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double u = centre(first + static_cast<long long>(i));
+        const int from_index = std::max(static_cast<int>(std::floor(u - support)), lo);
+        const int to_index = std::min(static_cast<int>(std::ceil(u + support)), hi - 1);
+        float* w = &axis.weights[i * static_cast<std::size_t>(axis.taps)];
+        double total = 0;
+        int begin = -1, end = -1;
+        for (int s = from_index; s <= to_index; ++s) {
+            const double weight = 1.0 - std::abs(static_cast<double>(s) + 0.5 - u) / support;
+            if (weight <= 0)
+                continue;
+            if (begin < 0)
+                begin = s;
+            end = s + 1;
+            w[s - begin] = static_cast<float>(weight);
+            total += weight;
+        }
+        if (begin < 0) { // cannot happen for a centre inside the source; stay safe
+            begin = std::clamp(static_cast<int>(std::floor(u)), lo, hi - 1);
+            end = begin + 1;
+            w[0] = 1.0f;
+            total = 1.0;
+        }
+        axis.start[i] = begin;
+        axis.count[i] = end - begin;
+        for (int k = 0; k < end - begin; ++k)
+            w[k] = static_cast<float>(w[k] / total);
+    }
+    return true;
+}
+
+std::uint32_t pack(float a, float r, float g, float b) {
+    if (a < 0.5f)
+        return 0;
+    const float unpremultiply = 255.0f / a;
+    auto channel = [](float v) { return static_cast<std::uint32_t>(std::clamp(v + 0.5f, 0.0f, 255.0f)); };
+    return (channel(a) << 24) | (channel(r * unpremultiply) << 16) | (channel(g * unpremultiply) << 8) |
+           channel(b * unpremultiply);
+}
+
+void filter_bilinear(const Surface& source, Surface& dest, const Axis& across, const Axis& down, std::uint32_t alpha) {
+    const int width = across.last - across.first;
+    // Source rows and columns that the weights reach.
+    int rowLo = down.start.front(), rowHi = rowLo;
+    for (std::size_t i = 0; i < down.start.size(); ++i) {
+        rowLo = std::min(rowLo, down.start[i]);
+        rowHi = std::max(rowHi, down.start[i] + down.count[i]);
+    }
+    int colLo = across.start.front(), colHi = colLo;
+    for (std::size_t i = 0; i < across.start.size(); ++i) {
+        colLo = std::min(colLo, across.start[i]);
+        colHi = std::max(colHi, across.start[i] + across.count[i]);
+    }
+
+    // Across: each needed source row, premultiplied, to `width` columns.
+    const auto stride = static_cast<std::size_t>(width) * 4;
+    std::vector<float> rows(static_cast<std::size_t>(rowHi - rowLo) * stride);
+    std::vector<float> line(static_cast<std::size_t>(colHi - colLo) * 4);
+    for (int y = rowLo; y < rowHi; ++y) {
+        const std::uint32_t* in = source.row(y) + colLo;
+        for (int x = 0; x < colHi - colLo; ++x) {
+            const std::uint32_t p = in[x];
+            const float a = static_cast<float>(p >> 24);
+            const float scale = a * (1.0f / 255.0f);
+            float* l = &line[static_cast<std::size_t>(x) * 4];
+            l[0] = a;
+            l[1] = static_cast<float>((p >> 16) & 0xFF) * scale;
+            l[2] = static_cast<float>((p >> 8) & 0xFF) * scale;
+            l[3] = static_cast<float>(p & 0xFF) * scale;
+        }
+        float* out = &rows[static_cast<std::size_t>(y - rowLo) * stride];
+        for (int x = 0; x < width; ++x) {
+            const float* w = &across.weights[static_cast<std::size_t>(x) * static_cast<std::size_t>(across.taps)];
+            const float* l = &line[static_cast<std::size_t>(across.start[static_cast<std::size_t>(x)] - colLo) * 4];
+            float a = 0, r = 0, g = 0, b = 0;
+            for (int k = 0; k < across.count[static_cast<std::size_t>(x)]; ++k, l += 4) {
+                a += w[k] * l[0];
+                r += w[k] * l[1];
+                g += w[k] * l[2];
+                b += w[k] * l[3];
+            }
+            float* o = out + static_cast<std::size_t>(x) * 4;
+            o[0] = a;
+            o[1] = r;
+            o[2] = g;
+            o[3] = b;
+        }
+    }
+
+    // Down: each destination row from the rows above.
+    std::vector<float> sum(stride);
+    for (int y = down.first; y < down.last; ++y) {
+        const auto i = static_cast<std::size_t>(y - down.first);
+        const float* w = &down.weights[i * static_cast<std::size_t>(down.taps)];
+        std::fill(sum.begin(), sum.end(), 0.0f);
+        for (int k = 0; k < down.count[i]; ++k) {
+            const float* in = &rows[static_cast<std::size_t>(down.start[i] + k - rowLo) * stride];
+            const float weight = w[k];
+            for (std::size_t c = 0; c < stride; ++c)
+                sum[c] += weight * in[c];
+        }
+        std::uint32_t* out = dest.row(y) + across.first;
+        for (int x = 0; x < width; ++x) {
+            const float* s = &sum[static_cast<std::size_t>(x) * 4];
+            out[x] = pack(s[0], s[1], s[2], s[3]) | alpha;
+        }
+    }
+}
+
+} // namespace
+
+void stretch(const Surface& source, Area from, Surface& dest, Area to, const RECT& clip, Filter filter, bool opaque) {
+    const std::uint32_t alpha = opaque ? 0xFF000000u : 0;
+    const RECT bounds{std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, dest.width()),
+                      std::min(clip.bottom, dest.height())};
+    if (source.empty() || bounds.right <= bounds.left || bounds.bottom <= bounds.top)
+        return;
+    Axis across, down;
+    if (!build_axis(source.width(), from.x, from.width, to.x, to.width, bounds.left, bounds.right, filter, across) ||
+        !build_axis(source.height(), from.y, from.height, to.y, to.height, bounds.top, bounds.bottom, filter, down))
+        return;
+    if (filter == Filter::Nearest) {
+        for (int y = down.first; y < down.last; ++y) {
+            const std::uint32_t* in = source.row(down.start[static_cast<std::size_t>(y - down.first)]);
+            std::uint32_t* out = dest.row(y);
+            for (int x = across.first; x < across.last; ++x)
+                out[x] = in[across.start[static_cast<std::size_t>(x - across.first)]] | alpha;
+        }
+        return;
+    }
+    filter_bilinear(source, dest, across, down, alpha);
+}
+
+void scale_bilinear(const Surface& source, Surface& dest) {
+    stretch(source, {0, 0, source.width(), source.height()}, dest, {0, 0, dest.width(), dest.height()},
+            RECT{0, 0, dest.width(), dest.height()}, Filter::Bilinear);
+}
+
+void scale_nearest(const Surface& source, Surface& dest) {
+    stretch(source, {0, 0, source.width(), source.height()}, dest, {0, 0, dest.width(), dest.height()},
+            RECT{0, 0, dest.width(), dest.height()}, Filter::Nearest);
+}
+
+} // namespace zt::gfx
