@@ -1,0 +1,188 @@
+// The program's resource table and the Win32 calls that read it.
+//
+// Tables register themselves from static initialisers of whatever object
+// files carry them, in no particular order and before the platform boots,
+// so the registry lives in its own function-local static with its own lock
+// and never touches the kernel. Lookups run later and report failures through
+// the per-thread last error as usual.
+//
+// Handles: the main module is a fixed number below the first handle-table
+// number; a found resource and its loaded data are numbered from the entry's
+// position in the registry (entries are never removed), in ranges whose
+// numbers are 2 mod 4, so none of them can equal a kernel handle or a window.
+#include "zt/sys/resources.h"
+
+#include "zt/platform.h"
+
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace zt::sys {
+
+namespace {
+
+constexpr std::uintptr_t kMainModule = 0x10;
+constexpr std::uintptr_t kFirstResource = 0x01000002;
+constexpr std::uintptr_t kFirstData = 0x02000002;
+constexpr std::size_t kMaxEntries = (kFirstData - kFirstResource) / 4;
+
+struct Registry {
+    std::mutex mutex;
+    std::vector<ResourceEntry> entries;
+};
+
+// Lives until the very end of the process: static objects may still look up
+// resources while others are being destroyed.
+template <typename T> union Immortal {
+    T value;
+    Immortal() : value() {}
+    ~Immortal() {}
+};
+
+Registry& registry() {
+    static Immortal<Registry> instance;
+    return instance.value;
+}
+
+bool is_int_resource(LPCWSTR name) {
+    return reinterpret_cast<std::uintptr_t>(name) < 0x10000;
+}
+
+// An integer identifier from MAKEINTRESOURCEW(id) or from the "#id" spelling
+// Win32 also accepts; other names cannot match anything in this table.
+std::optional<WORD> resource_number(LPCWSTR name) {
+    if (is_int_resource(name))
+        return static_cast<WORD>(reinterpret_cast<std::uintptr_t>(name));
+    if (name[0] != u'#' || name[1] == 0)
+        return std::nullopt;
+    unsigned value = 0;
+    for (LPCWSTR p = name + 1; *p != 0; ++p) {
+        if (*p < u'0' || *p > u'9')
+            return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(*p - u'0');
+        if (value > 0xFFFF)
+            return std::nullopt;
+    }
+    return static_cast<WORD>(value);
+}
+
+bool is_own_module(HMODULE module) {
+    return module == nullptr || module == main_module();
+}
+
+// The registry position a handle stands for, if it is one of ours.
+std::optional<std::size_t> index_of(const void* handle, std::uintptr_t first) {
+    const auto value = reinterpret_cast<std::uintptr_t>(handle);
+    if (value < first || (value - first) % 4 != 0)
+        return std::nullopt;
+    const std::size_t index = (value - first) / 4;
+    Registry& r = registry();
+    std::lock_guard guard(r.mutex);
+    if (index >= r.entries.size())
+        return std::nullopt;
+    return index;
+}
+
+template <typename Handle> Handle handle_for(std::size_t index, std::uintptr_t first) {
+    return reinterpret_cast<Handle>(first + 4 * index);
+}
+
+ResourceEntry entry_at(std::size_t index) {
+    Registry& r = registry();
+    std::lock_guard guard(r.mutex);
+    return r.entries[index];
+}
+
+} // namespace
+
+HMODULE main_module() {
+    return reinterpret_cast<HMODULE>(kMainModule);
+}
+
+bool register_resources(const ResourceEntry* entries, std::size_t count) {
+    if (entries == nullptr && count != 0)
+        return false;
+    Registry& r = registry();
+    std::lock_guard guard(r.mutex);
+    if (count > kMaxEntries - r.entries.size())
+        return false;
+    // An entry already present under the same type, id and language keeps its
+    // place: the first table registered wins, as the first match would.
+    r.entries.insert(r.entries.end(), entries, entries + count);
+    return true;
+}
+
+} // namespace zt::sys
+
+using zt::sys::index_of;
+
+HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+    if (moduleName == nullptr)
+        return zt::sys::main_module();
+    // The program is the only module; there are no libraries to name.
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
+    if (!zt::sys::is_own_module(module)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (name == nullptr || type == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const auto wantedType = zt::sys::resource_number(type);
+    const auto wantedId = zt::sys::resource_number(name);
+    bool typeSeen = false;
+    std::optional<std::size_t> found;
+    {
+        zt::sys::Registry& r = zt::sys::registry();
+        std::lock_guard guard(r.mutex);
+        for (std::size_t i = 0; wantedType && i < r.entries.size(); ++i) {
+            if (r.entries[i].type != *wantedType)
+                continue;
+            typeSeen = true;
+            if (wantedId && r.entries[i].id == *wantedId) {
+                found = i;
+                break;
+            }
+        }
+    }
+    if (!found) {
+        SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return nullptr;
+    }
+    return zt::sys::handle_for<HRSRC>(*found, zt::sys::kFirstResource);
+}
+
+HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
+    const auto index = index_of(resource, zt::sys::kFirstResource);
+    if (!zt::sys::is_own_module(module) || !index) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return zt::sys::handle_for<HGLOBAL>(*index, zt::sys::kFirstData);
+}
+
+LPVOID LockResource(HGLOBAL data) {
+    const auto index = index_of(data, zt::sys::kFirstData);
+    if (!index) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    // Resource bytes are read-only, as in a mapped image; the Win32 signature
+    // hands them out without const.
+    return const_cast<unsigned char*>(zt::sys::entry_at(*index).data);
+}
+
+DWORD SizeofResource(HMODULE module, HRSRC resource) {
+    const auto index = index_of(resource, zt::sys::kFirstResource);
+    if (!zt::sys::is_own_module(module) || !index) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return static_cast<DWORD>(zt::sys::entry_at(*index).size);
+}
