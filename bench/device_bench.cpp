@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <memory>
 
-// Counted by this program's operator new (device_heap_counter.cpp).
+// Counted by this program's operator new (the stream-device tests' counter).
 std::size_t heap_allocations();
 
 namespace {

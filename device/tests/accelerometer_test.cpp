@@ -443,14 +443,4 @@ TEST_F(SimulatedSensor, AFailingSensorReadsAsZeroAndFaceDown) {
     EXPECT_EQ(z, 64);
 }
 
-TEST_F(SimulatedSensor, TheLastCloseClosesTheSensorsHandle) {
-    EXPECT_EQ(AccOpen(), 1);
-    AccClose();
-    EXPECT_EQ(sensor->closes(), 0);
-    AccClose();
-    EXPECT_EQ(sensor->closes(), 1);
-    EXPECT_EQ(sensor->calls(IOCTL_ACC_SET_MESSAGE), 1u);
-    EXPECT_EQ(debug.text(), kClose);
-}
-
 } // namespace

@@ -1,5 +1,7 @@
-// Counts every allocation through operator new in this test program, so a
-// test can show that a path stays off the heap.
+// Counts every allocation through operator new in the program that links it
+// (the stream-device tests, the device benchmark), to show that a path stays
+// off the heap. Kept in a file of its own so the compiler never sees the
+// replaced new next to a matching delete.
 #include <atomic>
 #include <cstdlib>
 #include <new>
