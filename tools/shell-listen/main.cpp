@@ -1,0 +1,182 @@
+// zentrick-shell-listen: the reading ends of the shell's queues. Prints each
+// record that arrives, one decoded line each, until interrupted (SIGINT,
+// SIGTERM: exit 0) or until --count records have arrived.
+#include "decode.h"
+
+#include "zt/host.h"
+#include "zt/platform.h"
+#include "zt/sys/msgqueue.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A real-clock host with no shell windows: this program only reads queues.
+class ListenHost final : public zt::host::Host {
+  public:
+    zt::host::ClockKind clock_kind() const override { return zt::host::ClockKind::Real; }
+};
+
+constexpr const char* kUsage = "usage: zentrick-shell-listen [--queue notify|apps|user]... [--count N]\n"
+                               "\n"
+                               "Opens the reading ends of the shell's message queues and prints each\n"
+                               "record that arrives as one line, until interrupted or N records have\n"
+                               "arrived.\n"
+                               "\n"
+                               "  --queue Q   read only queue Q (repeatable): notify\n"
+                               "              (QueueNameOfShellNotifyMessage), apps\n"
+                               "              (QueueNameOffAppsAskShellEvent), user (NameOfMzUserNotification);\n"
+                               "              all three by default\n"
+                               "  --count N   stop after N records (N >= 1)\n"
+                               "  --help      show this text\n"
+                               "\n"
+                               "Queue names go under the prefix in ZT_MSGQUEUE_PREFIX, as for every\n"
+                               "program of this platform.\n";
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void on_signal(int) {
+    g_stop = 1;
+}
+
+struct Options {
+    std::vector<zt::listen::Queue> queues;
+    unsigned long count = 0; // 0: until interrupted
+};
+
+// False on a bad command line; `help` set for --help.
+bool parse(int argc, char** argv, Options& options, bool& help) {
+    using zt::listen::Queue;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+            return true;
+        }
+        if ((arg == "--queue" || arg == "--count") && i + 1 >= argc)
+            return false;
+        if (arg == "--queue") {
+            const std::string word = argv[++i];
+            bool known = false;
+            for (Queue q : {Queue::Notify, Queue::Apps, Queue::User}) {
+                if (word == zt::listen::queue_info(q).word) {
+                    known = true;
+                    bool seen = false;
+                    for (Queue have : options.queues)
+                        seen = seen || have == q;
+                    if (!seen)
+                        options.queues.push_back(q);
+                }
+            }
+            if (!known)
+                return false;
+        } else if (arg == "--count") {
+            const char* text = argv[++i];
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long value = std::strtoul(text, &end, 10);
+            if (*text < '0' || *text > '9' || *end != 0 || errno != 0 || value == 0)
+                return false;
+            options.count = value;
+        } else {
+            return false;
+        }
+    }
+    if (options.queues.empty())
+        options.queues = {Queue::Notify, Queue::Apps, Queue::User};
+    return true;
+}
+
+struct Reader {
+    zt::listen::Queue queue;
+    HANDLE handle = nullptr;
+};
+
+} // namespace
+
+zt::host::Host& zt::host::current() {
+    static ListenHost* const host = new ListenHost();
+    return *host;
+}
+
+int main(int argc, char** argv) {
+    Options options;
+    bool help = false;
+    if (!parse(argc, argv, options, help)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    // The signals are let through only while waiting, so a record is never
+    // cut off halfway through its line.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigset_t waitMask;
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+    struct sigaction action = {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    std::vector<Reader> readers;
+    std::string names;
+    for (auto queue : options.queues) {
+        const auto& info = zt::listen::queue_info(queue);
+        MSGQUEUEOPTIONS o = {sizeof(MSGQUEUEOPTIONS), MSGQUEUE_ALLOW_BROKEN, 16, info.recordSize, TRUE};
+        HANDLE handle = CreateMsgQueue(info.name, &o);
+        if (handle == nullptr) {
+            std::fprintf(stderr, "zentrick-shell-listen: cannot open the %s queue (error %u)\n", info.word,
+                         GetLastError());
+            return 1;
+        }
+        readers.push_back({queue, handle});
+        names += names.empty() ? info.word : std::string(", ") + info.word;
+    }
+    std::fprintf(stderr, "zentrick-shell-listen: listening on %s\n", names.c_str());
+
+    std::vector<BYTE> buffer(8192);
+    unsigned long seen = 0;
+    while (!g_stop) {
+        std::vector<pollfd> fds;
+        for (const auto& r : readers)
+            fds.push_back({zt::sys::msgqueue_poll_descriptor(r.handle), POLLIN, 0});
+        const int ready = ppoll(fds.data(), fds.size(), nullptr, &waitMask);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("zentrick-shell-listen: poll");
+            return 1;
+        }
+        for (std::size_t i = 0; i < readers.size(); ++i) {
+            if ((fds[i].revents & POLLIN) == 0)
+                continue;
+            DWORD got = 0;
+            DWORD flags = 0;
+            const BOOL ok =
+                ReadMsgQueue(readers[i].handle, buffer.data(), static_cast<DWORD>(buffer.size()), &got, 0, &flags);
+            if (!ok && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+                continue; // another reader took it first
+            std::printf("%s\n", zt::listen::decode(readers[i].queue, buffer.data(), got).c_str());
+            std::fflush(stdout);
+            if (options.count != 0 && ++seen >= options.count)
+                return 0;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,115 @@
+#!/bin/sh
+# Whole-process test of zentrick-shell-listen: records written by another
+# program through the shell library arrive intact and are printed one line
+# each; signals end the listener cleanly; bad options give usage and exit 2.
+#
+# usage: listen_test.sh LISTENER WRITER
+set -u
+listen=$1
+writer=$2
+work=$(mktemp -d)
+export ZT_MSGQUEUE_PREFIX="listen-test-$$-"
+cleanup() {
+    "$writer" --remove
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# Waits up to 10 s for process $1 to end; its exit status in $status.
+wait_for() {
+    i=0
+    while kill -0 "$1" 2>/dev/null; do
+        i=$((i + 1))
+        if [ $i -gt 100 ]; then
+            kill -KILL "$1"
+            fail "process $1 did not end"
+            break
+        fi
+        sleep 0.1
+    done
+    wait "$1"
+    status=$?
+}
+
+# Waits until the listener says it is listening.
+wait_listening() {
+    i=0
+    until grep -q "listening on" "$1" 2>/dev/null; do
+        i=$((i + 1))
+        [ $i -gt 100 ] && { fail "listener never started"; return; }
+        sleep 0.1
+    done
+}
+
+# --- records from another process -------------------------------------------
+"$listen" --count 10 >"$work/out" 2>"$work/err.count" &
+listener=$!
+wait_listening "$work/err.count"
+"$writer" >"$work/events" || fail "writer failed"
+wait_for $listener
+[ "$status" = 0 ] || fail "listener exit $status"
+read -r made given <"$work/events"
+
+cat >"$work/expected" <<END
+notify kind=1 first=7 second=9
+notify kind=2 first=7 second=9
+notify kind=1 first=0 second=9
+apps command=5 first=0 second=0
+apps command=3 first=4 second=0
+apps command=12 variant=1 text="ab" first=5 second=6
+apps command=12 variant=0 text="héllo \\"q\\"" text2="wörld" block=11121314 21222324 31323334 f1f2f3f4
+user kind=1 event=$made payload=05121f2c39465360... fnv1a=0x17beb9d5
+user kind=2 event=$given payload=05121f2c39465360... fnv1a=0x17beb9d5
+user kind=3 event=$given payload=zero
+END
+# Each queue keeps its order; lines of different queues may interleave.
+for q in notify apps user; do
+    grep "^$q " "$work/expected" >"$work/expected.$q"
+    grep "^$q " "$work/out" >"$work/out.$q"
+    if ! cmp -s "$work/expected.$q" "$work/out.$q"; then
+        fail "$q records differ"
+        diff "$work/expected.$q" "$work/out.$q"
+    fi
+done
+[ "$(wc -l <"$work/out")" = 10 ] || fail "not 10 lines: $(cat "$work/out")"
+
+# --- one queue only; records written before the listener starts wait for it
+"$writer" >/dev/null || fail "writer failed"
+"$listen" --queue apps --count 4 >"$work/apps" 2>"$work/err"
+[ $? = 0 ] || fail "apps-only listener failed"
+cmp -s "$work/apps" "$work/expected.apps" || { fail "apps-only output"; cat "$work/apps"; }
+# The other queues were left alone.
+"$listen" --queue notify --queue notify --count 3 >"$work/notify" 2>"$work/err"
+cmp -s "$work/notify" "$work/expected.notify" || { fail "notify-only output"; cat "$work/notify"; }
+"$writer" --remove
+
+# --- signals end it cleanly -------------------------------------------------
+for sig in INT TERM; do
+    "$listen" >"$work/out" 2>"$work/err.$sig" &
+    listener=$!
+    wait_listening "$work/err.$sig"
+    kill -$sig $listener
+    wait_for $listener
+    [ "$status" = 0 ] || fail "SIG$sig: exit $status"
+done
+
+# --- usage ------------------------------------------------------------------
+for bad in "--bogus" "--queue" "--queue mail" "--count" "--count 0" "--count -3" "--count 5x" "stray"; do
+    # shellcheck disable=SC2086
+    "$listen" $bad >"$work/out" 2>"$work/err"
+    status=$?
+    [ "$status" = 2 ] || fail "'$bad': exit $status"
+    grep -q "^usage: zentrick-shell-listen" "$work/err" || fail "'$bad': no usage on stderr"
+    [ -s "$work/out" ] && fail "'$bad': wrote to stdout"
+done
+"$listen" --help >"$work/out" 2>"$work/err"
+[ $? = 0 ] || fail "--help exit"
+grep -q "^usage: zentrick-shell-listen" "$work/out" || fail "--help: no usage on stdout"
+
+[ $failures = 0 ] && echo "all passed"
+[ $failures = 0 ]

@@ -1,0 +1,53 @@
+// Writes a fixed set of records through the shell library, as another
+// program would, for the whole-process test of zentrick-shell-listen. Prints
+// the two event handles it used ("0x.. 0x..") on standard output.
+// With --remove it removes the three queues instead.
+#include "shell/queues.h"
+
+#include "zt/host.h"
+#include "zt/sys/msgqueue.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+// Another program's platform: real clock, no shell windows.
+class WriterHost final : public zt::host::Host {
+  public:
+    zt::host::ClockKind clock_kind() const override { return zt::host::ClockKind::Real; }
+};
+} // namespace
+
+zt::host::Host& zt::host::current() {
+    static WriterHost* const host = new WriterHost();
+    return *host;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--remove") == 0) {
+        for (LPCWSTR name : {SHELL_NOTIFY_QUEUE_NAME, APPS_ASK_QUEUE_NAME, USER_NOTIFICATION_QUEUE_NAME})
+            zt::sys::remove_msgqueue(name);
+        return 0;
+    }
+    static BYTE payload[USER_NOTIFICATION_PAYLOAD_SIZE];
+    for (std::size_t i = 0; i < sizeof payload; ++i)
+        payload[i] = static_cast<BYTE>(i * 13 + 5);
+    const BYTE block[16] = {0x11, 0x12, 0x13, 0x14, 0x21, 0x22, 0x23, 0x24,
+                            0x31, 0x32, 0x33, 0x34, 0xF1, 0xF2, 0xF3, 0xF4};
+
+    bool ok = ShellNotifyKind1(7, 9) == 1;
+    ok = ShellNotifyKind2(7, 9) == 1 && ok;
+    ok = WriteShellNotify(0, 9, 5) != 0 && ok;
+    ok = AppsAskCmd5() == 1 && ok;
+    ok = AppsAskCmd3(4, 0) == 1 && ok;
+    ok = AppsAskCmd12Values(u"ab", 5, 6) == 1 && ok;
+    ok = AppsAskCmd12Texts(u"h\u00e9llo \"q\"", u"w\u00f6rld", block) == 1 && ok;
+    HANDLE made = SendUserNotification(nullptr, payload);
+    HANDLE given = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ok = made != nullptr && SendUserNotification(given, payload) == given && ok;
+    ok = CloseUserNotification(given) != 0 && ok;
+    std::printf("0x%x 0x%x\n", static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(made)),
+                static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(given)));
+    return ok ? 0 : 1;
+}
