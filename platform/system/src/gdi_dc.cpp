@@ -216,30 +216,28 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     return previous;
 }
 
-int SetStretchBltMode(HDC dc, int mode) {
-    int previous = 0;
-    if (auto context = find_dc(dc)) {
-        if (mode < BLACKONWHITE || mode > HALFTONE) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-        } else {
-            previous = context->stretchMode;
-            context->stretchMode = mode;
-        }
+// Sets one of a DC's modes if `valid`; returns the previous one, or 0.
+static int set_mode(HDC dc, int mode, bool valid, int DeviceContext::*field) {
+    auto context = find_dc(dc);
+    if (!context)
+        return 0;
+    if (!valid) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
     }
+    const int previous = (*context).*field;
+    (*context).*field = mode;
+    return previous;
+}
+
+int SetStretchBltMode(HDC dc, int mode) {
+    const int previous = set_mode(dc, mode, mode >= BLACKONWHITE && mode <= HALFTONE, &DeviceContext::stretchMode);
     ZT_TRACE(kGdi, "SetStretchBltMode(%s,%d) = %d", h(dc).c_str(), mode, previous);
     return previous;
 }
 
 int SetBkMode(HDC dc, int mode) {
-    int previous = 0;
-    if (auto context = find_dc(dc)) {
-        if (mode != TRANSPARENT && mode != OPAQUE) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-        } else {
-            previous = context->bkMode;
-            context->bkMode = mode;
-        }
-    }
+    const int previous = set_mode(dc, mode, mode == TRANSPARENT || mode == OPAQUE, &DeviceContext::bkMode);
     ZT_TRACE(kGdi, "SetBkMode(%s,%d) = %d", h(dc).c_str(), mode, previous);
     return previous;
 }

@@ -37,6 +37,15 @@ RECT ink_of(const Canvas& canvas, std::uint32_t ground = kWhite) {
     return gditest::bounds_of(const_cast<Canvas&>(canvas).pixels(), [&](std::uint32_t p) { return p != ground; });
 }
 
+// There is ink, and all of it lies inside `r`.
+void expect_ink_inside(const RECT& ink, const RECT& r) {
+    ASSERT_GT(ink.right, ink.left) << "no ink";
+    EXPECT_GE(ink.left, r.left);
+    EXPECT_LE(ink.right, r.right);
+    EXPECT_GE(ink.top, r.top);
+    EXPECT_LE(ink.bottom, r.bottom);
+}
+
 } // namespace
 
 TEST(DrawText, CentredBottomFormatPutsInkOnlyInsideCentredAndNearTheBottom) {
@@ -46,11 +55,7 @@ TEST(DrawText, CentredBottomFormatPutsInkOnlyInsideCentredAndNearTheBottom) {
         Canvas face(456, 694, kWhite);
         EXPECT_EQ(draw(face, u"10", 2, r, kCentredBottom), r.bottom - r.top); // Win32: top to the text's bottom
         const RECT ink = ink_of(face);
-        ASSERT_GT(ink.right, ink.left) << "no ink";
-        EXPECT_GE(ink.left, r.left);
-        EXPECT_LE(ink.right, r.right);
-        EXPECT_GE(ink.top, r.top);
-        EXPECT_LE(ink.bottom, r.bottom);
+        expect_ink_inside(ink, r);
         // Digits 50 px high in the cell: about 30 px of ink standing on the
         // baseline, a descent's height above the bottom.
         EXPECT_GE(ink.bottom - ink.top, 25);
@@ -65,12 +70,7 @@ TEST(DrawText, InkIsClippedToARectangleSmallerThanTheText) {
     Canvas face(200, 200, kWhite);
     const RECT r{50, 50, 70, 65};
     draw(face, u"10", 2, r, kCentredBottom);
-    const RECT ink = ink_of(face);
-    ASSERT_GT(ink.right, ink.left) << "no ink";
-    EXPECT_GE(ink.left, r.left);
-    EXPECT_LE(ink.right, r.right);
-    EXPECT_GE(ink.top, r.top);
-    EXPECT_LE(ink.bottom, r.bottom);
+    expect_ink_inside(ink_of(face), r);
 }
 
 TEST(DrawText, OtherAlignmentsPlaceTheLineAtTheirEdge) {
