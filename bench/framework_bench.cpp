@@ -1,0 +1,137 @@
+// Painting the application's whole 480x720 window (scaled felt, scaled card
+// back, a 0x0 picture, the face canvas at full size) from Invalidate through
+// EndPaint, against one plain copy of a 480x720 frame, in the same run.
+// Prints both medians and their ratio; the window must paint in at most
+// 1 ms and at most 4 frame copies.
+#include "res/resource.h"
+#include "zt/framework.h"
+#include "zt/gfx/surface.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr double kLimitMicroseconds = 1000.0;
+constexpr double kLimitRatio = 4.0;
+
+class BenchWnd : public CMzWndEx {
+  public:
+    LPCWSTR GetWindowClassName() override { return TEXT("BenchFrameworkWnd"); }
+    BOOL OnInitDialog() override {
+        m_picBackground.SetPos(0, 0, GetWidth(), GetHeight(), 0);
+        m_picBackground.SetPaintMode(1);
+        m_picBackground.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true);
+        AddUiWin(&m_picBackground);
+        m_picCardBack.SetPos(12, 13, 456, 694, 0);
+        m_picCardBack.SetPaintMode(1);
+        m_picCardBack.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true);
+        AddUiWin(&m_picCardBack);
+        m_picSpare.SetPos(0, 0, 0, 0, 0);
+        m_picSpare.SetPaintMode(1);
+        AddUiWin(&m_picSpare);
+        m_canvasFace.SetPos(12, 13, 456, 694, 0);
+        AddUiWin(&m_canvasFace);
+        return TRUE;
+    }
+    // A white face with a spade, as a card face looks.
+    void DrawFace() {
+        m_canvasFace.m_dcCanvas.Create(456, 694);
+        HDC dc = m_canvasFace.m_dcCanvas.GetDC();
+        RECT all{0, 0, 456, 694};
+        HBRUSH white = CreateSolidBrush(0x00FFFFFF);
+        FillRect(dc, &all, white);
+        DeleteObject(white);
+        ImagingHelper spade;
+        spade.LoadImageFromRes(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_SUIT_SPADE, true, true, true);
+        BitBlt(dc, 165, 285, 150, 150, spade.GetDC(), 0, 0, SRCCOPY);
+    }
+    UiPicture m_picBackground;
+    UiPicture m_picCardBack;
+    UiPicture m_picSpare;
+    UiCanvas m_canvasFace;
+};
+
+void BM_PaintWholeWindow(benchmark::State& state) {
+    BenchWnd wnd;
+    if (!wnd.Create(0, 0, 480, 720) || !wnd.Show(true, true)) {
+        state.SkipWithError("the window could not be made");
+        return;
+    }
+    wnd.DrawFace();
+    wnd.Invalidate();
+    wnd.UpdateWindow(); // the first paint scales the pictures
+    for (auto _ : state) {
+        wnd.Invalidate();
+        wnd.UpdateWindow();
+    }
+}
+BENCHMARK(BM_PaintWholeWindow)->Unit(benchmark::kMicrosecond)->Repetitions(9)->MinTime(0.1);
+
+// The armed trick's frame: no face, so the card back is blended over the
+// felt at its rounded corners. Reported for comparison.
+void BM_PaintWindowWithoutFace(benchmark::State& state) {
+    BenchWnd wnd;
+    if (!wnd.Create(0, 0, 480, 720) || !wnd.Show(true, true)) {
+        state.SkipWithError("the window could not be made");
+        return;
+    }
+    wnd.m_canvasFace.SetPos(0, 0, 0, 0, 0);
+    wnd.Invalidate();
+    wnd.UpdateWindow();
+    for (auto _ : state) {
+        wnd.Invalidate();
+        wnd.UpdateWindow();
+    }
+}
+BENCHMARK(BM_PaintWindowWithoutFace)->Unit(benchmark::kMicrosecond)->Repetitions(9)->MinTime(0.1);
+
+void BM_CopyOneFrame(benchmark::State& state) {
+    zt::gfx::Surface from(480, 720, 0xFF336699u);
+    zt::gfx::Surface to(480, 720);
+    const std::size_t bytes = static_cast<std::size_t>(from.width()) * static_cast<std::size_t>(from.height()) * 4;
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_CopyOneFrame)->Unit(benchmark::kMicrosecond)->Repetitions(9)->MinTime(0.1);
+
+// Keeps each benchmark's median while printing as usual.
+class MedianReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.aggregate_name == "median" && !run.error_occurred)
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> medians; // microseconds
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    const auto paint = reporter.medians.find("BM_PaintWholeWindow");
+    const auto copy = reporter.medians.find("BM_CopyOneFrame");
+    if (paint == reporter.medians.end() || copy == reporter.medians.end() || copy->second <= 0)
+        return 0; // filtered out or failed: nothing to compare
+    const double ratio = paint->second / copy->second;
+    const bool ok = paint->second <= kLimitMicroseconds && ratio <= kLimitRatio;
+    std::printf("window paint median: %.1f us (limit %.0f us)\n", paint->second, kLimitMicroseconds);
+    std::printf("frame copy median:   %.1f us\n", copy->second);
+    std::printf("ratio paint / copy:  %.2f (limit %.1f) %s\n", ratio, kLimitRatio, ok ? "ok" : "OVER");
+    const auto noFace = reporter.medians.find("BM_PaintWindowWithoutFace");
+    if (noFace != reporter.medians.end())
+        std::printf("without the face:    %.1f us, %.2f frame copies\n", noFace->second, noFace->second / copy->second);
+    return ok ? 0 : 1;
+}

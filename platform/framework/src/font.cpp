@@ -1,0 +1,33 @@
+// FontHelper: fonts made once per request and kept for the process.
+#include "framework_internal.h"
+
+#include <map>
+#include <mutex>
+#include <tuple>
+
+HFONT FontHelper::GetFont(LONG height, LONG weight, LONG width, BOOL italic, BOOL underline, BOOL strikeOut) {
+    using Key = std::tuple<LONG, LONG, LONG, bool, bool, bool>;
+    struct Cache {
+        std::mutex lock;
+        std::map<Key, HFONT> fonts;
+    };
+    // Never destroyed, and the fonts never deleted: callers keep selecting
+    // them until the process ends.
+    static Cache* const cache = new Cache();
+    const Key key{height, weight, width, italic != 0, underline != 0, strikeOut != 0};
+    std::lock_guard guard(cache->lock);
+    auto it = cache->fonts.find(key);
+    if (it != cache->fonts.end())
+        return it->second;
+    LOGFONTW logfont{};
+    logfont.lfHeight = height;
+    logfont.lfWidth = width;
+    logfont.lfWeight = weight;
+    logfont.lfItalic = italic ? 1 : 0;
+    logfont.lfUnderline = underline ? 1 : 0;
+    logfont.lfStrikeOut = strikeOut ? 1 : 0;
+    HFONT font = CreateFontIndirectW(&logfont);
+    if (font != nullptr)
+        cache->fonts.emplace(key, font);
+    return font;
+}

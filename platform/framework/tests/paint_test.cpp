@@ -1,0 +1,464 @@
+// Elements on a window: what each paints, where, and in which order.
+#include "framework_test.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+using fwtest::clear_window;
+using fwtest::kUnpainted;
+using fwtest::RecordingWnd;
+using fwtest::repaint;
+using zt::gfx::Surface;
+
+namespace {
+
+// A shown 480x720 window with nothing attached yet.
+struct Screen {
+    Screen() {
+        EXPECT_TRUE(wnd.Create(0, 0, 480, 720));
+        wnd.Show(true, true);
+    }
+    // Paints everything over the sentinel and returns the frame.
+    std::shared_ptr<Surface> paint() {
+        auto surface = clear_window(wnd.m_hWnd);
+        repaint(wnd);
+        return surface;
+    }
+    RecordingWnd wnd;
+};
+
+std::size_t count_unpainted(const Surface& s) {
+    std::size_t n = 0;
+    for (int y = 0; y < s.height(); ++y)
+        for (int x = 0; x < s.width(); ++x)
+            n += s.at(x, y) == kUnpainted ? 1 : 0;
+    return n;
+}
+
+bool dark(std::uint32_t p) {
+    return fwtest::red(p) < 64 && fwtest::green(p) < 64 && fwtest::blue(p) < 64;
+}
+
+// A canvas of `w` x `h` filled with `color` (0x00BBGGRR).
+void fill_canvas(UiCanvas& canvas, int w, int h, COLORREF color) {
+    ASSERT_TRUE(canvas.m_dcCanvas.Create(w, h));
+    HBRUSH brush = CreateSolidBrush(color);
+    RECT all{0, 0, w, h};
+    FillRect(canvas.m_dcCanvas.GetDC(), &all, brush);
+    DeleteObject(brush);
+}
+
+} // namespace
+
+TEST(Pictures, AScaledFeltFillsTheWholeWindow) {
+    Screen screen;
+    UiPicture felt;
+    felt.SetPos(0, 0, screen.wnd.GetWidth(), screen.wnd.GetHeight(), 0);
+    felt.SetPaintMode(1);
+    ASSERT_TRUE(felt.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true));
+    EXPECT_EQ(felt.GetImageWidth(), 320);
+    EXPECT_EQ(felt.GetImageHeight(), 480);
+    screen.wnd.AddUiWin(&felt);
+    auto frame = screen.paint();
+    ASSERT_EQ(frame->width(), 480);
+    ASSERT_EQ(frame->height(), 720);
+    EXPECT_EQ(count_unpainted(*frame), 0u);
+    // Green cloth, opaque, at the corners as in the middle.
+    for (auto [x, y] : {std::pair{0, 0}, {479, 0}, {0, 719}, {479, 719}, {240, 360}}) {
+        const std::uint32_t p = frame->at(x, y);
+        EXPECT_EQ(p >> 24, 0xFFu) << x << "," << y;
+        EXPECT_GT(fwtest::green(p), fwtest::red(p)) << x << "," << y;
+        EXPECT_GT(fwtest::green(p), fwtest::blue(p)) << x << "," << y;
+    }
+}
+
+TEST(Pictures, AnElementOfSizeZeroPaintsNothing) {
+    Screen screen;
+    UiPicture spare, natural, negative;
+    for (UiPicture* p : {&spare, &natural, &negative})
+        ASSERT_TRUE(p->LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true));
+    spare.SetPos(0, 0, 0, 0, 0);
+    spare.SetPaintMode(1);
+    natural.SetPos(100, 100, 0, 0, 0); // own size would be 304x463, but the element is hidden
+    negative.SetPos(10, 10, -20, -30, 0);
+    EXPECT_EQ(negative.GetWidth(), 0);
+    for (UiPicture* p : {&spare, &natural, &negative})
+        screen.wnd.AddUiWin(p);
+    auto frame = screen.paint();
+    EXPECT_EQ(count_unpainted(*frame), static_cast<std::size_t>(480 * 720));
+}
+
+TEST(Pictures, AnEmptyPictureAttachedPaintsNothing) {
+    Screen screen;
+    UiPicture spare;
+    spare.SetPos(0, 0, 480, 720, 0);
+    spare.SetPaintMode(1);
+    screen.wnd.AddUiWin(&spare);
+    auto frame = screen.paint();
+    EXPECT_EQ(count_unpainted(*frame), static_cast<std::size_t>(480 * 720));
+}
+
+TEST(Pictures, LaterElementsCoverEarlierOnes) {
+    Screen screen;
+    UiPicture felt, back;
+    felt.SetPos(0, 0, 480, 720, 0);
+    felt.SetPaintMode(1);
+    back.SetPos(12, 13, 456, 694, 0);
+    back.SetPaintMode(1);
+    ASSERT_TRUE(felt.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true));
+    ASSERT_TRUE(back.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true));
+
+    screen.wnd.AddUiWin(&felt);
+    const Surface feltOnly = *screen.paint();
+    screen.wnd.AddUiWin(&back);
+    const Surface feltThenBack = *screen.paint();
+    // The card back covers the felt inside its rectangle and leaves it alone
+    // outside.
+    EXPECT_NE(feltThenBack.at(240, 360), feltOnly.at(240, 360));
+    EXPECT_GT(fwtest::red(feltThenBack.at(240, 360)), fwtest::green(feltThenBack.at(240, 360)));
+    for (auto [x, y] : {std::pair{5, 5}, {11, 360}, {468, 360}, {240, 12}, {240, 707}})
+        EXPECT_EQ(feltThenBack.at(x, y), feltOnly.at(x, y)) << x << "," << y;
+
+    // Attached the other way round, the felt hides the card completely.
+    screen.wnd.RemoveUiWin(&felt);
+    screen.wnd.AddUiWin(&felt);
+    const Surface backThenFelt = *screen.paint();
+    std::size_t differing = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 480; ++x)
+            differing += backThenFelt.at(x, y) != feltOnly.at(x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0u);
+}
+
+TEST(Pictures, ImagesWithTransparencyAreBlendedOverWhatIsBelow) {
+    Screen screen;
+    UiCanvas ground;
+    fill_canvas(ground, 150, 150, 0x0000FF00); // green
+    ground.SetPos(100, 100, 150, 150, 0);
+    UiPicture spade;
+    ASSERT_TRUE(spade.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_SUIT_SPADE, true));
+    spade.SetPos(100, 100, 150, 150, 0); // own size: pixel for pixel
+    screen.wnd.AddUiWin(&ground);
+    screen.wnd.AddUiWin(&spade);
+    const Surface frame = *screen.paint();
+
+    EXPECT_EQ(frame.at(100, 100), 0xFF00FF00u); // transparent corner: the green shows
+    EXPECT_TRUE(dark(frame.at(175, 175)));      // the symbol's middle
+
+    // Partly transparent edge pixels land between the symbol and the ground.
+    MemoryDC raw;
+    ImagingHelper source;
+    ASSERT_TRUE(source.LoadImageFromRes(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_SUIT_SPADE, true, false, true));
+    auto pixels = zt::gfx::surface_of(source.GetDC());
+    ASSERT_TRUE(pixels);
+    int edges = 0;
+    for (int y = 0; y < 150; ++y) {
+        for (int x = 0; x < 150; ++x) {
+            const std::uint32_t s = pixels->at(x, y);
+            const std::uint32_t a = s >> 24;
+            const std::uint32_t out = frame.at(100 + x, 100 + y);
+            EXPECT_EQ(out >> 24, 0xFFu);
+            if (a == 0 || a == 0xFF)
+                continue;
+            ++edges;
+            const int green = fwtest::green(out);
+            EXPECT_GE(green, std::min(fwtest::green(s), 0xFF) - 1) << x << "," << y;
+            EXPECT_LE(green, std::max(fwtest::green(s), 0xFF) + 1) << x << "," << y;
+            EXPECT_LE(fwtest::red(out), fwtest::red(s) + 1) << x << "," << y;
+        }
+    }
+    EXPECT_GT(edges, 0); // the symbol has soft edges to test
+}
+
+TEST(Pictures, PaintModeZeroDrawsTheImageAtItsOwnSizeInsideTheElement) {
+    Screen screen;
+    UiPicture back;
+    ASSERT_TRUE(back.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true));
+    back.SetPos(20, 30, 400, 200, 0); // narrower than the image is tall
+    screen.wnd.AddUiWin(&back);
+    const Surface frame = *screen.paint();
+    std::size_t inside = 0;
+    for (int y = 0; y < 720; ++y) {
+        for (int x = 0; x < 480; ++x) {
+            const bool inElement = x >= 20 && x < 420 && y >= 30 && y < 230;
+            const bool inImage = x >= 20 && x < 324 && y >= 30 && y < 493;
+            if (!(inElement && inImage)) {
+                ASSERT_EQ(frame.at(x, y), kUnpainted) << x << "," << y;
+            } else if (frame.at(x, y) != kUnpainted) {
+                ++inside;
+            }
+        }
+    }
+    EXPECT_GT(inside, static_cast<std::size_t>(304 * 200 * 9 / 10));
+}
+
+TEST(Pictures, AFailedLoadKeepsThePreviousImageAndSaysWhy) {
+    UiPicture picture;
+    ASSERT_TRUE(picture.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, false));
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(picture.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, 113, true));
+    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(picture.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, 0x10072, true));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(picture.GetImageWidth(), 320);
+}
+
+TEST(Pictures, AnElementDestroyedBeforeItsWindowLeavesIt) {
+    Screen screen;
+    {
+        UiPicture felt;
+        felt.SetPos(0, 0, 480, 720, 0);
+        felt.SetPaintMode(1);
+        ASSERT_TRUE(felt.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true));
+        screen.wnd.AddUiWin(&felt);
+        EXPECT_EQ(felt.GetParentWnd(), &screen.wnd);
+    }
+    auto frame = screen.paint();
+    EXPECT_EQ(count_unpainted(*frame), static_cast<std::size_t>(480 * 720));
+}
+
+TEST(Canvas, ItsSurfaceIsPaintedAtTheCanvasPositionAsItIs) {
+    Screen screen;
+    UiCanvas canvas;
+    fill_canvas(canvas, 50, 40, 0x000000FF); // red
+    RECT blue{10, 5, 20, 15};
+    HBRUSH brush = CreateSolidBrush(0x00FF0000);
+    FillRect(canvas.m_dcCanvas.GetDC(), &blue, brush);
+    DeleteObject(brush);
+    canvas.SetPos(100, 200, 80, 80, 0); // larger than its surface
+    screen.wnd.AddUiWin(&canvas);
+    const Surface frame = *screen.paint();
+    for (int y = 0; y < 720; ++y) {
+        for (int x = 0; x < 480; ++x) {
+            std::uint32_t expected = kUnpainted;
+            if (x >= 100 && x < 150 && y >= 200 && y < 240)
+                expected = (x >= 110 && x < 120 && y >= 205 && y < 215) ? 0xFF0000FFu : 0xFFFF0000u;
+            ASSERT_EQ(frame.at(x, y), expected) << x << "," << y;
+        }
+    }
+}
+
+TEST(Canvas, ACanvasPartlyOffTheWindowIsClipped) {
+    Screen screen;
+    UiCanvas canvas;
+    fill_canvas(canvas, 40, 40, 0x000000FF);
+    RECT corner{30, 30, 40, 40};
+    HBRUSH brush = CreateSolidBrush(0x00FF0000);
+    FillRect(canvas.m_dcCanvas.GetDC(), &corner, brush);
+    DeleteObject(brush);
+    canvas.SetPos(-30, -30, 40, 40, 0);
+    screen.wnd.AddUiWin(&canvas);
+    const Surface frame = *screen.paint();
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x)
+            ASSERT_EQ(frame.at(x, y), x < 10 && y < 10 ? 0xFF0000FFu : kUnpainted) << x << "," << y;
+}
+
+TEST(Canvas, WithoutASurfaceItPaintsNothing) {
+    Screen screen;
+    UiCanvas canvas;
+    EXPECT_EQ(canvas.m_dcCanvas.GetDC(), nullptr);
+    canvas.SetPos(12, 13, 456, 694, 0);
+    screen.wnd.AddUiWin(&canvas);
+    auto frame = screen.paint();
+    EXPECT_EQ(count_unpainted(*frame), static_cast<std::size_t>(480 * 720));
+}
+
+TEST(MemoryDC, HasNoDCUntilCreatedAndRefusesAnEmptySize) {
+    MemoryDC dc;
+    EXPECT_EQ(dc.GetDC(), nullptr);
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(dc.Create(0, 10));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(dc.GetDC(), nullptr);
+    ASSERT_TRUE(dc.Create(456, 694));
+    ASSERT_NE(dc.GetDC(), nullptr);
+    auto surface = zt::gfx::surface_of(dc.GetDC());
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(surface->width(), 456);
+    EXPECT_EQ(surface->height(), 694);
+    HDC first = dc.GetDC();
+    ASSERT_TRUE(dc.Create(20, 10));
+    EXPECT_EQ(zt::gfx::surface_of(dc.GetDC())->width(), 20);
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(DeleteDC(first)); // the old one is gone
+}
+
+TEST(ImagingHelper, RendersASpadeOverWhitePixelForPixel) {
+    ImagingHelper* imaging = new ImagingHelper();
+    EXPECT_EQ(imaging->GetDC(), nullptr);
+    ASSERT_TRUE(imaging->LoadImageFromRes(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_SUIT_SPADE, true, true, true));
+    ASSERT_NE(imaging->GetDC(), nullptr);
+    auto surface = zt::gfx::surface_of(imaging->GetDC());
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(surface->width(), 150);
+    EXPECT_EQ(surface->height(), 150);
+    EXPECT_TRUE(dark(surface->at(75, 75)));
+    EXPECT_EQ(surface->at(0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(surface->at(149, 149), 0xFFFFFFFFu);
+
+    // Copied with BitBlt as a card face does: the same pixels land there.
+    MemoryDC face;
+    ASSERT_TRUE(face.Create(456, 694));
+    ASSERT_TRUE(BitBlt(face.GetDC(), 165, 285, 150, 150, imaging->GetDC(), 0, 0, SRCCOPY));
+    auto faceSurface = zt::gfx::surface_of(face.GetDC());
+    EXPECT_EQ(faceSurface->at(165, 285), 0xFFFFFFFFu);
+    EXPECT_EQ(faceSurface->at(165 + 75, 285 + 75), surface->at(75, 75));
+    delete static_cast<ImagingHelper*>(imaging); // through the virtual destructor
+}
+
+TEST(ImagingHelper, AFailedLoadKeepsThePreviousImage) {
+    ImagingHelper imaging;
+    ASSERT_TRUE(imaging.LoadImageFromRes(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_SUIT_HEART, true, true, true));
+    HDC dc = imaging.GetDC();
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(imaging.LoadImageFromRes(MzGetInstanceHandle(), RES_TYPE_IMAGE, 113, true, true, true));
+    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
+    EXPECT_EQ(imaging.GetDC(), dc);
+    // A red heart in the middle.
+    const std::uint32_t middle = zt::gfx::surface_of(dc)->at(75, 75);
+    EXPECT_GT(fwtest::red(middle), 150);
+    EXPECT_LT(fwtest::green(middle), 80);
+}
+
+TEST(Snapshot, GetWindowBitmapCopiesTheWindowsPixels) {
+    Screen screen;
+    UiCanvas canvas;
+    fill_canvas(canvas, 20, 20, 0x000000FF);
+    canvas.SetPos(30, 40, 20, 20, 0);
+    screen.wnd.AddUiWin(&canvas);
+    screen.paint();
+    HBITMAP bitmap = screen.wnd.GetWindowBitmap(RECT{25, 35, 60, 70});
+    ASSERT_NE(bitmap, nullptr);
+    auto copy = zt::gfx::bitmap_surface(bitmap);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->width(), 35);
+    EXPECT_EQ(copy->height(), 35);
+    EXPECT_EQ(copy->at(0, 0), kUnpainted);
+    EXPECT_EQ(copy->at(5, 5), 0xFFFF0000u);
+    EXPECT_EQ(copy->at(24, 24), 0xFFFF0000u);
+    EXPECT_EQ(copy->at(25, 25), kUnpainted);
+    DeleteObject(bitmap);
+    SetLastError(0xDEADBEEF);
+    EXPECT_EQ(screen.wnd.GetWindowBitmap(RECT{500, 0, 600, 10}), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+namespace {
+
+// An element that records where it was asked to paint.
+class RecordingElement : public UiWin {
+  public:
+    void PaintWin(HDC, const RECT& clip) override { clips.push_back(clip); }
+    std::vector<RECT> clips;
+};
+
+long long area(const std::vector<RECT>& rects) {
+    long long total = 0;
+    for (const RECT& r : rects)
+        total += static_cast<long long>(r.right - r.left) * (r.bottom - r.top);
+    return total;
+}
+
+bool overlaps(const RECT& a, const RECT& b) {
+    return std::max(a.left, b.left) < std::min(a.right, b.right) &&
+           std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
+}
+
+} // namespace
+
+TEST(Covering, WhatALaterCanvasCoversIsNotPaintedUnderneath) {
+    Screen screen;
+    RecordingElement under;
+    under.SetPos(0, 0, 480, 720, 0);
+    UiCanvas face;
+    fill_canvas(face, 456, 694, 0x00FFFFFF);
+    face.SetPos(12, 13, 456, 694, 0);
+    screen.wnd.AddUiWin(&under);
+    screen.wnd.AddUiWin(&face);
+    const Surface frame = *screen.paint();
+    // Asked to paint exactly the window outside the face, in pieces that do
+    // not overlap it or each other.
+    const RECT hidden{12, 13, 468, 707};
+    for (const RECT& clip : under.clips)
+        EXPECT_FALSE(overlaps(clip, hidden));
+    EXPECT_EQ(area(under.clips), 480LL * 720 - 456LL * 694);
+    EXPECT_EQ(frame.at(12, 13), 0xFFFFFFFFu);
+    EXPECT_EQ(frame.at(11, 13), kUnpainted);
+
+    // Shrunk to 0x0, the canvas hides nothing.
+    face.SetPos(0, 0, 0, 0, 0);
+    under.clips.clear();
+    screen.paint();
+    EXPECT_EQ(area(under.clips), 480LL * 720);
+}
+
+TEST(Covering, AnOpaqueScaledPictureCoversButOneWithTransparencyDoesNot) {
+    Screen screen;
+    RecordingElement under;
+    under.SetPos(0, 0, 480, 720, 0);
+    UiPicture felt;
+    ASSERT_TRUE(felt.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true));
+    felt.SetPaintMode(1);
+    felt.SetPos(0, 0, 240, 720, 0);
+    UiPicture back; // rounded corners let what is below show
+    ASSERT_TRUE(back.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true));
+    back.SetPaintMode(1);
+    back.SetPos(240, 0, 240, 720, 0);
+    screen.wnd.AddUiWin(&under);
+    screen.wnd.AddUiWin(&felt);
+    screen.wnd.AddUiWin(&back);
+    screen.paint();
+    EXPECT_EQ(area(under.clips), 240LL * 720);
+    for (const RECT& clip : under.clips)
+        EXPECT_GE(clip.left, 240);
+}
+
+TEST(Covering, TheApplicationsElementsPaintTheSameFrameAsPaintingEverything) {
+    Screen screen;
+    UiPicture felt, back, spare;
+    UiCanvas face;
+    felt.SetPos(0, 0, 480, 720, 0);
+    back.SetPos(12, 13, 456, 694, 0);
+    spare.SetPos(0, 0, 0, 0, 0);
+    for (UiPicture* p : {&felt, &back, &spare})
+        p->SetPaintMode(1);
+    ASSERT_TRUE(felt.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true));
+    ASSERT_TRUE(back.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true));
+    fill_canvas(face, 456, 694, 0x00FFFFFF);
+    face.SetPos(12, 13, 456, 694, 0);
+    for (UiWin* w : std::initializer_list<UiWin*>{&felt, &back, &spare, &face})
+        screen.wnd.AddUiWin(w);
+    const Surface frame = *screen.paint();
+
+    // The same elements painted one by one, each over the whole window.
+    Screen reference;
+    auto expected = clear_window(reference.wnd.m_hWnd);
+    HDC dc = GetDC(reference.wnd.m_hWnd);
+    const RECT all{0, 0, 480, 720};
+    for (UiWin* w : std::initializer_list<UiWin*>{&felt, &back, &spare, &face})
+        w->PaintWin(dc, all);
+    ReleaseDC(reference.wnd.m_hWnd, dc);
+    std::size_t differing = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 480; ++x)
+            differing += frame.at(x, y) != expected->at(x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0u);
+}
+
+TEST(Canvas, PixelsWithAlphaLandOpaqueOnTheWindow) {
+    Screen screen;
+    UiCanvas canvas;
+    fill_canvas(canvas, 4, 1, 0x00000000);
+    auto pixels = zt::gfx::surface_of(canvas.m_dcCanvas.GetDC());
+    ASSERT_TRUE(pixels);
+    pixels->set(0, 0, 0x00123456u); // fully transparent
+    pixels->set(1, 0, 0x80ABCDEFu);
+    canvas.SetPos(0, 0, 4, 1, 0);
+    screen.wnd.AddUiWin(&canvas);
+    const Surface frame = *screen.paint();
+    EXPECT_EQ(frame.at(0, 0), 0xFF123456u); // copied, not blended
+    EXPECT_EQ(frame.at(1, 0), 0xFFABCDEFu);
+    EXPECT_EQ(frame.at(2, 0), 0xFF000000u);
+}
