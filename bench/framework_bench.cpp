@@ -3,8 +3,7 @@
 // EndPaint, against one plain copy of a 480x720 frame, in the same run.
 // Prints both medians and their ratio; the window must paint in at most
 // 1 ms and at most 4 frame copies.
-#include "res/resource.h"
-#include "zt/framework.h"
+#include "demo_window.h"
 #include "zt/gfx/surface.h"
 
 #include <benchmark/benchmark.h>
@@ -19,45 +18,8 @@ namespace {
 constexpr double kLimitMicroseconds = 1000.0;
 constexpr double kLimitRatio = 4.0;
 
-class BenchWnd : public CMzWndEx {
-  public:
-    LPCWSTR GetWindowClassName() override { return TEXT("BenchFrameworkWnd"); }
-    BOOL OnInitDialog() override {
-        m_picBackground.SetPos(0, 0, GetWidth(), GetHeight(), 0);
-        m_picBackground.SetPaintMode(1);
-        m_picBackground.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true);
-        AddUiWin(&m_picBackground);
-        m_picCardBack.SetPos(12, 13, 456, 694, 0);
-        m_picCardBack.SetPaintMode(1);
-        m_picCardBack.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true);
-        AddUiWin(&m_picCardBack);
-        m_picSpare.SetPos(0, 0, 0, 0, 0);
-        m_picSpare.SetPaintMode(1);
-        AddUiWin(&m_picSpare);
-        m_canvasFace.SetPos(12, 13, 456, 694, 0);
-        AddUiWin(&m_canvasFace);
-        return TRUE;
-    }
-    // A white face with a spade, as a card face looks.
-    void DrawFace() {
-        m_canvasFace.m_dcCanvas.Create(456, 694);
-        HDC dc = m_canvasFace.m_dcCanvas.GetDC();
-        RECT all{0, 0, 456, 694};
-        HBRUSH white = CreateSolidBrush(0x00FFFFFF);
-        FillRect(dc, &all, white);
-        DeleteObject(white);
-        ImagingHelper spade;
-        spade.LoadImageFromRes(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_SUIT_SPADE, true, true, true);
-        BitBlt(dc, 165, 285, 150, 150, spade.GetDC(), 0, 0, SRCCOPY);
-    }
-    UiPicture m_picBackground;
-    UiPicture m_picCardBack;
-    UiPicture m_picSpare;
-    UiCanvas m_canvasFace;
-};
-
 void BM_PaintWholeWindow(benchmark::State& state) {
-    BenchWnd wnd;
+    CDemoWnd wnd;
     if (!wnd.Create(0, 0, 480, 720) || !wnd.Show(true, true)) {
         state.SkipWithError("the window could not be made");
         return;
@@ -75,12 +37,11 @@ BENCHMARK(BM_PaintWholeWindow)->Unit(benchmark::kMicrosecond)->Repetitions(9)->M
 // The armed trick's frame: no face, so the card back is blended over the
 // felt at its rounded corners. Reported for comparison.
 void BM_PaintWindowWithoutFace(benchmark::State& state) {
-    BenchWnd wnd;
+    CDemoWnd wnd;
     if (!wnd.Create(0, 0, 480, 720) || !wnd.Show(true, true)) {
         state.SkipWithError("the window could not be made");
         return;
     }
-    wnd.m_canvasFace.SetPos(0, 0, 0, 0, 0);
     wnd.Invalidate();
     wnd.UpdateWindow();
     for (auto _ : state) {

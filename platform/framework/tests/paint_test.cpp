@@ -1,5 +1,6 @@
 // Elements on a window: what each paints, where, and in which order.
 #include "framework_test.h"
+#include "image.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -461,4 +462,25 @@ TEST(Canvas, PixelsWithAlphaLandOpaqueOnTheWindow) {
     EXPECT_EQ(frame.at(0, 0), 0xFF123456u); // copied, not blended
     EXPECT_EQ(frame.at(1, 0), 0xFFABCDEFu);
     EXPECT_EQ(frame.at(2, 0), 0xFF000000u);
+}
+
+TEST(Pictures, AnImageIsScaledOncePerSizeAndSharedByItsPictures) {
+    auto image = zt::fw::load_image(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(zt::fw::load_image(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true), image);
+    const auto scaled = image->at_size(456, 694);
+    EXPECT_EQ(scaled->pixels.width(), 456);
+    Screen screen;
+    UiPicture a, b;
+    for (UiPicture* p : {&a, &b}) {
+        ASSERT_TRUE(p->LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true));
+        p->SetPaintMode(1);
+        p->SetPos(12, 13, 456, 694, 0);
+        screen.wnd.AddUiWin(p);
+    }
+    screen.paint();
+    screen.paint();
+    EXPECT_EQ(image->at_size(456, 694), scaled);
+    // Its own size needs no copy at all.
+    EXPECT_EQ(image->at_size(304, 463).get(), &image->original);
 }
