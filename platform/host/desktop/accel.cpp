@@ -1,0 +1,174 @@
+#include "accel.h"
+
+namespace zt::desktop {
+
+namespace {
+
+constexpr char16_t kDeviceName[] = u"ACC0:";
+
+std::optional<TiltKey> tilt_key(SDL_Scancode code) {
+    switch (code) {
+    case SDL_SCANCODE_UP:
+        return TiltKey::Up;
+    case SDL_SCANCODE_DOWN:
+        return TiltKey::Down;
+    case SDL_SCANCODE_LEFT:
+        return TiltKey::Left;
+    case SDL_SCANCODE_RIGHT:
+        return TiltKey::Right;
+    case SDL_SCANCODE_F:
+        return TiltKey::Flip;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+DesktopAccelerometer::~DesktopAccelerometer() {
+    shutdown();
+}
+
+void DesktopAccelerometer::boot(AccelSource wanted, std::string& note) {
+    m_wanted = wanted;
+    if (wanted == AccelSource::None)
+        return;
+    if (wanted == AccelSource::Iio || wanted == AccelSource::Auto) {
+        m_iio = drivers::IioAccelerometer::find();
+        if (m_iio && m_iio->register_as(kDeviceName)) {
+            m_active = AccelSource::Iio;
+            return;
+        }
+        m_iio.reset();
+        if (wanted == AccelSource::Iio) {
+            note = "no IIO accelerometer under " + std::string(drivers::kIioRoot) + "; running without one";
+            return;
+        }
+    }
+    // The keyboard and the controller both set the readings of one device;
+    // it starts lying flat, face up.
+    m_feed = std::make_shared<drivers::SimulatedAccelerometer>();
+    m_feed->set_reading(0, 0, 64);
+    if (!m_feed->register_as(kDeviceName)) {
+        note = "\"ACC0:\" is already taken; running without the desktop's accelerometer";
+        m_feed.reset();
+        return;
+    }
+    if (wanted == AccelSource::Controller) {
+        m_active = AccelSource::Controller;
+        m_controllerSubsystem = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+        if (!m_controllerSubsystem || !open_controller())
+            note = "no game controller with an accelerometer yet; plug one in";
+        return;
+    }
+    m_active = AccelSource::Keys;
+}
+
+void DesktopAccelerometer::probe_controllers() {
+    if (m_wanted != AccelSource::Auto || m_active != AccelSource::Keys || m_controllerSubsystem)
+        return;
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
+        return;
+    m_controllerSubsystem = true;
+    if (open_controller()) {
+        m_active = AccelSource::Controller;
+        return;
+    }
+    // Nothing there: let go of the subsystem, which would otherwise keep
+    // SDL polling for devices while the app waits.
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    m_controllerSubsystem = false;
+}
+
+bool DesktopAccelerometer::open_controller() {
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        if (!SDL_IsGameController(i))
+            continue;
+        SDL_GameController* controller = SDL_GameControllerOpen(i);
+        if (controller == nullptr)
+            continue;
+        if (SDL_GameControllerHasSensor(controller, SDL_SENSOR_ACCEL) &&
+            SDL_GameControllerSetSensorEnabled(controller, SDL_SENSOR_ACCEL, SDL_TRUE) == 0) {
+            m_controller = controller;
+            m_controllerId = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+            return true;
+        }
+        SDL_GameControllerClose(controller);
+    }
+    return false;
+}
+
+void DesktopAccelerometer::close_controller() {
+    if (m_controller != nullptr)
+        SDL_GameControllerClose(m_controller);
+    m_controller = nullptr;
+    m_controllerId = -1;
+}
+
+void DesktopAccelerometer::shutdown() {
+    close_controller();
+    if (m_controllerSubsystem)
+        SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    m_controllerSubsystem = false;
+}
+
+void DesktopAccelerometer::feed(const Acceleration& a) {
+    if (m_feed)
+        m_feed->set_reading(drivers::to_raw_reading(a.x, a.y, a.z));
+}
+
+bool DesktopAccelerometer::handle(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        if (m_active != AccelSource::Keys || event.key.repeat != 0)
+            return false;
+        const auto key = tilt_key(event.key.keysym.scancode);
+        if (!key || !m_keys.key(*key, event.type == SDL_KEYDOWN))
+            return false;
+        feed(m_keys.acceleration());
+        return true;
+    }
+    case SDL_CONTROLLERSENSORUPDATE:
+        if (m_active != AccelSource::Controller || event.csensor.which != m_controllerId ||
+            event.csensor.sensor != SDL_SENSOR_ACCEL)
+            return false;
+        feed(controller_to_phone(event.csensor.data[0], event.csensor.data[1], event.csensor.data[2]));
+        return true;
+    case SDL_CONTROLLERDEVICEADDED:
+        if (m_active != AccelSource::Controller || m_controller != nullptr)
+            return false;
+        return open_controller();
+    case SDL_CONTROLLERDEVICEREMOVED:
+        if (m_active != AccelSource::Controller || event.cdevice.which != m_controllerId)
+            return false;
+        close_controller();
+        // Put down: flat, until another controller turns up.
+        feed(Acceleration{0, 0, kGravity});
+        open_controller();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DesktopAccelerometer::focus_lost() {
+    if (m_active != AccelSource::Keys || !m_keys.release_arrows())
+        return false;
+    feed(m_keys.acceleration());
+    return true;
+}
+
+std::optional<drivers::RawReading> DesktopAccelerometer::reading() const {
+    if (m_iio) {
+        const auto sample = m_iio->sample();
+        if (!sample)
+            return std::nullopt;
+        return drivers::to_raw_reading((*sample)[0], (*sample)[1], (*sample)[2]);
+    }
+    if (m_feed)
+        return m_feed->reading();
+    return std::nullopt;
+}
+
+} // namespace zt::desktop

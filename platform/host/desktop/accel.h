@@ -1,0 +1,63 @@
+// The phone's accelerometer on a desktop: the "ACC0:" device fed by the
+// first source that works (a Linux IIO sensor, a game controller's motion
+// sensor, the arrow keys), every one converted to raw bytes alike.
+#pragma once
+
+#include "options.h"
+#include "tilt.h"
+#include "zt/drivers/iio_accelerometer.h"
+#include "zt/drivers/simulated_accelerometer.h"
+
+#include <SDL.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zt::desktop {
+
+class DesktopAccelerometer {
+  public:
+    DesktopAccelerometer() = default;
+    ~DesktopAccelerometer();
+    DesktopAccelerometer(const DesktopAccelerometer&) = delete;
+    DesktopAccelerometer& operator=(const DesktopAccelerometer&) = delete;
+
+    // Registers "ACC0:" for `wanted`, at boot (before the application opens
+    // it). Writes a one-line note to `note` when the wanted source is missing.
+    void boot(AccelSource wanted, std::string& note);
+    // In auto mode, looks for a game controller once the first frame is on
+    // the screen, so that start-up does not wait for the device scan.
+    void probe_controllers();
+    // Keys and controller events. Returns true when the reading changed.
+    bool handle(const SDL_Event& event);
+    // The window lost the keyboard: held arrows let go.
+    bool focus_lost();
+
+    // The source feeding "ACC0:" now (None when there is no device).
+    AccelSource active() const { return m_active; }
+    // The current raw reading, as the application would read it now.
+    std::optional<drivers::RawReading> reading() const;
+    // Whether readings change without an event (a real sensor): then the
+    // caller polls reading() to keep a display of it fresh.
+    bool changes_unannounced() const { return m_active == AccelSource::Iio; }
+
+    // Stops the controller subsystem; the device stays registered.
+    void shutdown();
+
+  private:
+    bool open_controller();
+    void close_controller();
+    void feed(const Acceleration& a);
+
+    AccelSource m_wanted = AccelSource::None;
+    AccelSource m_active = AccelSource::None;
+    std::shared_ptr<drivers::SimulatedAccelerometer> m_feed;
+    std::shared_ptr<drivers::IioAccelerometer> m_iio;
+    KeyboardTilt m_keys;
+    bool m_controllerSubsystem = false;
+    SDL_GameController* m_controller = nullptr;
+    SDL_JoystickID m_controllerId = -1;
+};
+
+} // namespace zt::desktop

@@ -1,0 +1,455 @@
+#include "desktop_host.h"
+
+#include "accel.h"
+#include "geometry.h"
+#include "input.h"
+#include "overlay.h"
+#include "zt/gfx/surface.h"
+#include "zt/host/simulated_shell.h"
+#include "zt/sys/kernel.h"
+#include "zt/sys/trace.h"
+#include "zt/sys/windows.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace zt::desktop {
+
+namespace {
+
+// The slide-in of AnimateWindow: short enough not to hold the performer up.
+constexpr int kSlideMilliseconds = 120;
+constexpr int kSlideFrameMilliseconds = 15;
+// How often a rehearsal display of a real sensor is brought up to date.
+constexpr Uint32 kSensorRefreshMilliseconds = 100;
+
+struct SdlDeleter {
+    void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
+    void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
+    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+};
+template <typename T> using SdlPtr = std::unique_ptr<T, SdlDeleter>;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void exit_hook() {
+    desktop_host().shutdown();
+}
+
+} // namespace
+
+struct DesktopHost::State {
+    Options options;
+    bool videoUp = false;
+    Uint32 wakeEvent = 0;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    bool traceFirstFrame = false;
+
+    std::unique_ptr<host::SimulatedShell> shell;
+    DesktopAccelerometer accelerometer;
+    InputTranslator input;
+
+    SdlPtr<SDL_Window> window;
+    SdlPtr<SDL_Renderer> renderer;
+    SdlPtr<SDL_Texture> texture;
+    bool windowShown = false;
+    bool firstFrameReported = false;
+    bool controllersProbed = false;
+
+    // The phone's screen as the application last drew it, and what went to
+    // the texture (the screen with the host's overlays).
+    gfx::Surface screen{kScreenWidth, kScreenHeight};
+    gfx::Surface composed{kScreenWidth, kScreenHeight};
+    bool haveFrame = false;
+    bool animating = false;
+    HWND lastPresented = nullptr;
+
+    // What the overlays showed when last drawn.
+    bool taskbarDrawn = false;
+    int clockDrawn = -1;
+    std::optional<drivers::RawReading> readingDrawn;
+    Uint32 lastSensorCheck = 0;
+
+    std::vector<WindowMessage> pending;
+};
+
+namespace {
+
+// Start-up milestones on stderr, for measuring (ZT_TRACE_FIRST_FRAME=1).
+void milestone(const DesktopHost::State& s, const char* what) {
+    if (s.traceFirstFrame)
+        std::fprintf(stderr, "zentrick: %s %.1f ms after start\n", what, seconds_since(s.started) * 1000);
+}
+
+} // namespace
+
+DesktopHost::DesktopHost() : m_state(std::make_unique<State>()) {}
+DesktopHost::~DesktopHost() = default;
+
+DesktopHost& desktop_host() {
+    // Never destroyed: the platform may call its host until the very end.
+    static DesktopHost* const host = new DesktopHost();
+    return *host;
+}
+
+bool DesktopHost::open_display(const Options& options, std::string& error) {
+    State& s = *m_state;
+    s.options = options;
+    const char* trace = std::getenv("ZT_TRACE_FIRST_FRAME");
+    s.traceFirstFrame = trace != nullptr && *trace != '\0' && std::strcmp(trace, "0") != 0;
+    // Touches arrive as touches; SDL's mouse copies of them would press twice.
+    SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+    // On the phone every touch counts, including the one that brings the
+    // window to the front.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // A still 480x720 picture needs no GPU: the software renderer starts
+    // faster and keeps the process small. The environment (SDL_RENDER_DRIVER,
+    // SDL_FRAMEBUFFER_ACCELERATION) still overrides both.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    // And the window's pixels go straight to the X server: SDL would
+    // otherwise load OpenGL just to back the window, which costs a tenth of a
+    // second and tens of megabytes.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    const bool driverNamed = set("SDL_VIDEODRIVER");
+    // With neither an X nor a Wayland display only the console's own (DRM)
+    // can work; asking just for it keeps the others from printing their
+    // complaints before ours.
+    if (!driverNamed && !set("DISPLAY") && !set("WAYLAND_DISPLAY"))
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "kmsdrm");
+    bool up = SDL_Init(SDL_INIT_VIDEO) == 0;
+    if (up && !driverNamed) {
+        // SDL falls back to drivers that show nothing; only a user who names
+        // one gets it.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+            std::strcmp(driver, "evdev") == 0) {
+            SDL_Quit();
+            up = false;
+        }
+    }
+    if (!up) {
+        error = "no display (set DISPLAY or WAYLAND_DISPLAY, or run under xvfb-run; zentrick-sim runs without "
+                "one)";
+        return false;
+    }
+    s.videoUp = true;
+    s.wakeEvent = SDL_RegisterEvents(1);
+    milestone(s, "display open");
+    return true;
+}
+
+void DesktopHost::boot() {
+    State& s = *m_state;
+    trace::enable(s.options.traceChannels);
+    milestone(s, "platform booting");
+    if (!s.videoUp) {
+        // Booted without open_display (a program that forgot it): nothing
+        // can be shown, so say so rather than run blind.
+        std::fputs("zentrick: the display was not opened before the platform started\n", stderr);
+        std::exit(1);
+    }
+
+    double scale = s.options.scale;
+    if (scale <= 0) {
+        SDL_Rect usable{0, 0, 1024, 768};
+        if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
+            SDL_GetDisplayBounds(0, &usable);
+        scale = fit_scale(usable.w, usable.h);
+    }
+    const Rect size = window_size(scale);
+    s.window.reset(SDL_CreateWindow("Zentrick", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w, size.h,
+                                    SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI));
+    if (s.window)
+        s.renderer.reset(SDL_CreateRenderer(s.window.get(), -1, 0));
+    if (s.renderer)
+        s.texture.reset(SDL_CreateTexture(s.renderer.get(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                          kScreenWidth, kScreenHeight));
+    if (!s.texture) {
+        std::fprintf(stderr, "zentrick: cannot open a window: %s\n", SDL_GetError());
+        std::exit(1);
+    }
+
+    milestone(s, "window made");
+    s.shell = std::make_unique<host::SimulatedShell>();
+    s.shell->start();
+    std::string note;
+    s.accelerometer.boot(s.options.accel, note);
+    if (!note.empty())
+        std::fprintf(stderr, "zentrick: %s\n", note.c_str());
+
+    milestone(s, "platform booted");
+    // Registered last, so it runs after the application object is destroyed
+    // (its exit routine comes later) and before the platform's own statics go.
+    std::atexit(exit_hook);
+}
+
+void DesktopHost::shutdown() {
+    State& s = *m_state;
+    if (s.shell)
+        s.shell->stop();
+    s.accelerometer.shutdown();
+    s.texture.reset();
+    s.renderer.reset();
+    s.window.reset();
+    if (s.videoUp)
+        SDL_Quit();
+    s.videoUp = false;
+}
+
+namespace {
+
+// The application's window: the last one it presented while that still
+// exists, else the first top-level window of the loop's thread (the shell's
+// windows live on a thread of their own).
+HWND application_window(HWND lastPresented) {
+    if (lastPresented != nullptr && IsWindow(lastPresented))
+        return lastPresented;
+    sys::Kernel& k = sys::Kernel::get();
+    const DWORD self = k.this_thread().id;
+    std::lock_guard guard(k.lock());
+    for (auto& w : sys::windows_locked())
+        if (w->threadId == self && w->parent == nullptr)
+            return w->hwnd;
+    return nullptr;
+}
+
+int minute_of_day() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local.tm_hour * 60 + local.tm_min;
+}
+
+} // namespace
+
+// Uploads the screen with the host's overlays to the texture.
+static void upload(DesktopHost::State& s) {
+    const bool taskbar = s.shell && s.shell->taskbar_visible();
+    const bool rehearse = s.options.rehearse;
+    s.taskbarDrawn = taskbar;
+    const gfx::Surface* source = &s.screen;
+    if (taskbar || rehearse) {
+        s.composed = s.screen;
+        if (taskbar) {
+            const int minute = minute_of_day();
+            s.clockDrawn = minute;
+            draw_taskbar(s.composed, minute / 60, minute % 60, host::SimulatedShell::kTaskbarRect.bottom);
+        }
+        if (rehearse) {
+            s.readingDrawn = s.accelerometer.reading();
+            const drivers::RawReading r = s.readingDrawn.value_or(drivers::RawReading{0, 0, 0});
+            draw_rehearsal(s.composed, r.x, r.y, r.z);
+        }
+        source = &s.composed;
+    }
+    SDL_UpdateTexture(s.texture.get(), nullptr, source->data(), source->width() * 4);
+}
+
+// Draws the texture into the window, `lowered` phone pixels below its place.
+static void draw(DesktopHost::State& s, int lowered) {
+    SDL_Renderer* renderer = s.renderer.get();
+    int width = 0;
+    int height = 0;
+    SDL_GetRendererOutputSize(renderer, &width, &height);
+    const Rect view = viewport(width, height);
+    SDL_SetTextureScaleMode(s.texture.get(), whole_scale(view) ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    const int offset = static_cast<int>(static_cast<long long>(lowered) * view.h / kScreenHeight);
+    const SDL_Rect dest{view.x, view.y + offset, view.w, view.h};
+    SDL_RenderCopy(renderer, s.texture.get(), nullptr, &dest);
+    if (!s.windowShown) {
+        SDL_ShowWindow(s.window.get());
+        s.windowShown = true;
+    }
+    SDL_RenderPresent(renderer);
+    if (!s.firstFrameReported) {
+        s.firstFrameReported = true;
+        if (s.traceFirstFrame) {
+            timespec now{};
+            clock_gettime(CLOCK_REALTIME, &now);
+            std::fprintf(stderr, "zentrick: first frame at %lld.%06ld, %.1f ms after start\n",
+                         static_cast<long long>(now.tv_sec), now.tv_nsec / 1000, seconds_since(s.started) * 1000);
+        }
+    }
+}
+
+void DesktopHost::present(HWND window, const gfx::Surface& frame) {
+    State& s = *m_state;
+    // Only the application's loop thread draws to SDL; the shell's windows
+    // are shown as the taskbar strip instead.
+    if (!s.texture || !sys::Kernel::get().is_boot_thread())
+        return;
+    RECT where{};
+    if (!GetWindowRect(window, &where))
+        return;
+    HWND parent = nullptr;
+    if (auto w = sys::find_window(window))
+        parent = w->parent;
+    if (parent == nullptr)
+        s.lastPresented = window;
+    for (int y = 0; y < frame.height(); ++y) {
+        const int sy = where.top + y;
+        if (sy < 0 || sy >= kScreenHeight)
+            continue;
+        const int x0 = std::max(0, static_cast<int>(where.left));
+        const int x1 = std::min(kScreenWidth, static_cast<int>(where.left) + frame.width());
+        if (x1 > x0)
+            std::memcpy(s.screen.row(sy) + x0, frame.row(y) + (x0 - where.left),
+                        static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t));
+    }
+    if (!s.haveFrame)
+        milestone(s, "first frame painted");
+    s.haveFrame = true;
+    if (s.animating)
+        return;
+    upload(s);
+    draw(s, 0);
+}
+
+void DesktopHost::animate_window(HWND window, int type, bool show) {
+    (void)type;
+    State& s = *m_state;
+    if (!show || !s.texture || !sys::Kernel::get().is_boot_thread())
+        return;
+    // As AnimateWindow does: the window becomes visible and paints itself,
+    // and that picture moves into place.
+    s.animating = true;
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    s.animating = false;
+    if (!s.haveFrame)
+        return;
+    upload(s);
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const double t = seconds_since(start) * 1000 / kSlideMilliseconds;
+        if (t >= 1)
+            break;
+        const double eased = 1 - (1 - t) * (1 - t) * (1 - t);
+        draw(s, static_cast<int>((1 - eased) * kScreenHeight));
+        SDL_Delay(kSlideFrameMilliseconds);
+    }
+    draw(s, 0);
+    if (s.traceFirstFrame)
+        std::fprintf(stderr, "zentrick: window in place %.1f ms after start\n", seconds_since(s.started) * 1000);
+}
+
+void DesktopHost::wake() {
+    State& s = *m_state;
+    if (s.wakeEvent == 0 || s.wakeEvent == static_cast<Uint32>(-1))
+        return;
+    SDL_Event event{};
+    event.type = s.wakeEvent;
+    SDL_PushEvent(&event);
+}
+
+namespace {
+
+bool is_close_shortcut(const SDL_Event& event) {
+    if (event.type != SDL_KEYDOWN || event.key.repeat != 0 || (event.key.keysym.mod & KMOD_CTRL) == 0)
+        return false;
+    return event.key.keysym.sym == SDLK_q || event.key.keysym.sym == SDLK_w;
+}
+
+} // namespace
+
+host::IdleAction DesktopHost::idle(DWORD timeout) {
+    State& s = *m_state;
+    if (!s.texture)
+        return {};
+    if (s.windowShown && !s.controllersProbed) {
+        s.controllersProbed = true;
+        s.accelerometer.probe_controllers();
+    }
+
+    // Overlays whose content changed without an SDL event.
+    bool redraw = false;
+    if (s.haveFrame && s.shell) {
+        const bool taskbar = s.shell->taskbar_visible();
+        if (taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn))
+            redraw = true;
+    }
+    int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
+    if (s.options.rehearse && s.accelerometer.changes_unannounced()) {
+        const Uint32 now = SDL_GetTicks();
+        if (now - s.lastSensorCheck >= kSensorRefreshMilliseconds) {
+            s.lastSensorCheck = now;
+            if (s.accelerometer.reading() != s.readingDrawn)
+                redraw = true;
+        }
+        wait = wait < 0 ? static_cast<int>(kSensorRefreshMilliseconds)
+                        : std::min(wait, static_cast<int>(kSensorRefreshMilliseconds));
+    }
+
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(s.window.get(), &width, &height);
+    s.pending.clear();
+    SDL_Event event;
+    const bool got = redraw ? SDL_PollEvent(&event) != 0
+                            : (wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0);
+    for (bool more = got; more; more = SDL_PollEvent(&event) != 0) {
+        if (s.accelerometer.handle(event) && s.options.rehearse)
+            redraw = true;
+        if (event.type == SDL_WINDOWEVENT) {
+            switch (event.window.event) {
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+            case SDL_WINDOWEVENT_RESTORED:
+                redraw = true;
+                break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+                if (s.accelerometer.focus_lost() && s.options.rehearse)
+                    redraw = true;
+                break;
+            default:
+                break;
+            }
+        }
+        if (is_close_shortcut(event))
+            s.pending.push_back(WindowMessage{WM_CLOSE, 0, 0});
+        else
+            s.input.translate(event, width, height, s.pending);
+    }
+
+    if (!s.pending.empty()) {
+        HWND target = application_window(s.lastPresented);
+        bool closing = false;
+        for (std::size_t i = 0; i < s.pending.size(); ++i) {
+            const WindowMessage& m = s.pending[i];
+            // Of a run of moves only the last matters; one close is enough.
+            if (m.message == WM_MOUSEMOVE && i + 1 < s.pending.size() && s.pending[i + 1].message == WM_MOUSEMOVE)
+                continue;
+            if (m.message == WM_CLOSE) {
+                if (closing)
+                    continue;
+                closing = true;
+            }
+            if (target != nullptr)
+                PostMessageW(target, m.message, m.wParam, m.lParam);
+        }
+    }
+    if (redraw && s.haveFrame && !s.animating) {
+        upload(s);
+        draw(s, 0);
+    }
+    // Whatever happened, the loop looks again: a timer may be due now.
+    return {true, 0};
+}
+
+} // namespace zt::desktop

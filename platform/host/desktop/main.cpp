@@ -1,0 +1,45 @@
+// zentrick: the application in a desktop window.
+//
+// The application's global object is built by static initialisation, and its
+// first platform call boots the phone (this host's boot()). So the command
+// line is read and the display opened before any other static object is
+// built: in an early constructor that glibc calls with argc and argv.
+#include "desktop_host.h"
+#include "zt/framework.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void read_command_line(int argc, char** argv, char**) {
+    zt::desktop::Options options;
+    std::string error;
+    switch (zt::desktop::parse_options(argc, argv, options, error)) {
+    case zt::desktop::ParseResult::Help:
+        std::fputs(zt::desktop::usage().c_str(), stdout);
+        std::exit(0);
+    case zt::desktop::ParseResult::Error:
+        std::fprintf(stderr, "zentrick: %s\n%s", error.c_str(), zt::desktop::usage().c_str());
+        std::exit(2);
+    case zt::desktop::ParseResult::Run:
+        break;
+    }
+    if (!zt::desktop::desktop_host().open_display(options, error)) {
+        std::fprintf(stderr, "zentrick: %s\n", error.c_str());
+        std::exit(1);
+    }
+}
+
+} // namespace
+
+__attribute__((section(".init_array.00101"), used)) static void (*const g_readCommandLine)(int, char**,
+                                                                                           char**) = read_command_line;
+
+zt::host::Host& zt::host::current() {
+    return zt::desktop::desktop_host();
+}
+
+int main() {
+    return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+}

@@ -1,0 +1,33 @@
+// What the desktop host draws over the application's frame before it goes
+// to the window: the shell's taskbar as a status strip, and the rehearsal
+// guides. Plain pixel work on a copy of the frame.
+#pragma once
+
+#include "zt/gfx/surface.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace zt::desktop {
+
+// The taskbar as the phone shows it while it is visible: a dark strip over
+// the top `height` rows with signal bars on the left, the time of day
+// ("HH:MM") in the middle and the battery on the right.
+void draw_taskbar(gfx::Surface& frame, int hour, int minute, int height);
+
+// The taskbar's ink, for those who look for its text.
+constexpr std::uint32_t kTaskbarInk = 0xFFE8ECF0u;
+
+// Faint lines between the twelve touch regions (x 160 and 320, y 180, 360
+// and 540) and the raw accelerometer bytes written near the bottom.
+void draw_rehearsal(gfx::Surface& frame, std::int8_t x, std::int8_t y, std::int8_t z);
+
+// Text in a 5x7 pixel font blown up `scale` times, top left at (left, top),
+// clipped to the frame. Knows digits, '+', '-', ':', ' ' and capital letters
+// A-Z; anything else is a blank. Returns the width drawn.
+int draw_text(gfx::Surface& frame, int left, int top, std::string_view text, std::uint32_t pixel, int scale);
+
+// `over` with alpha 0..255 laid over the opaque `under`.
+std::uint32_t blend(std::uint32_t under, std::uint32_t over, unsigned alpha);
+
+} // namespace zt::desktop

@@ -1,0 +1,111 @@
+// What the host draws over the frame: pixels inside, at and past the edges.
+#include "overlay.h"
+
+#include <gtest/gtest.h>
+
+using namespace zt::desktop;
+using zt::gfx::Surface;
+
+namespace {
+
+constexpr std::uint32_t kFelt = 0xFF1E6B34;
+constexpr std::uint32_t kCard = 0xFFFFFFFF;
+
+unsigned brightness(std::uint32_t p) {
+    return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
+}
+
+int count_pixels(const Surface& s, int x0, int y0, int x1, int y1, std::uint32_t pixel) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += s.at(x, y) == pixel;
+    return n;
+}
+
+} // namespace
+
+TEST(DesktopOverlay, BlendMixesEachChannelAndStaysOpaque) {
+    EXPECT_EQ(blend(0xFF000000u, 0xFFFFFFFFu, 255), 0xFFFFFFFFu);
+    EXPECT_EQ(blend(0xFF000000u, 0xFFFFFFFFu, 0), 0xFF000000u);
+    EXPECT_EQ(blend(0xFF000000u, 0xFFC8643Cu, 128), 0xFF64321Eu);
+    EXPECT_EQ(blend(0xFF102030u, 0x00102030u, 77) >> 24, 0xFFu);
+}
+
+TEST(DesktopOverlay, TheTaskbarDarkensTheTopStripOnlyAndShowsTheTime) {
+    Surface frame(480, 720, kCard);
+    draw_taskbar(frame, 9, 41, 40);
+    // Dark across the strip, away from the marks and the clock.
+    EXPECT_LT(brightness(frame.at(100, 0)), 150u);
+    EXPECT_LT(brightness(frame.at(300, 38)), 150u);
+    EXPECT_LT(brightness(frame.at(479, 39)), 300u);
+    // The row below is untouched.
+    EXPECT_EQ(count_pixels(frame, 0, 40, 480, 41, kCard), 480);
+    // The clock is light text in the middle; nothing light between it and
+    // the signal bars.
+    EXPECT_GT(count_pixels(frame, 180, 0, 300, 40, kTaskbarInk), 40);
+    EXPECT_EQ(count_pixels(frame, 60, 0, 180, 40, kTaskbarInk), 0);
+    // Signal bars on the left, the battery on the right.
+    EXPECT_GT(count_pixels(frame, 0, 0, 60, 40, kTaskbarInk), 50);
+    EXPECT_GT(count_pixels(frame, 420, 0, 480, 40, kTaskbarInk), 50);
+}
+
+TEST(DesktopOverlay, TheClockShowsTheDigitsItIsGiven) {
+    Surface a(480, 720, kFelt);
+    Surface b(480, 720, kFelt);
+    draw_taskbar(a, 9, 41, 40);
+    draw_taskbar(b, 9, 47, 40);
+    EXPECT_NE(count_pixels(a, 180, 0, 300, 40, kTaskbarInk), count_pixels(b, 180, 0, 300, 40, kTaskbarInk));
+}
+
+TEST(DesktopOverlay, RehearsalLinesFallBetweenTheTwelveRegions) {
+    Surface frame(480, 720, kCard);
+    draw_rehearsal(frame, 0, 45, 45);
+    for (int x : {160, 320})
+        EXPECT_LT(brightness(frame.at(x, 100)), brightness(kCard)) << x;
+    for (int y : {180, 360, 540})
+        EXPECT_LT(brightness(frame.at(50, y)), brightness(kCard)) << y;
+    // Faint: the card still shows through, and the pixels beside the lines
+    // are untouched.
+    EXPECT_GT(brightness(frame.at(160, 100)), 3u * 128u);
+    EXPECT_EQ(frame.at(159, 100), kCard);
+    EXPECT_EQ(frame.at(161, 100), kCard);
+    EXPECT_EQ(frame.at(50, 179), kCard);
+    EXPECT_EQ(frame.at(50, 181), kCard);
+}
+
+TEST(DesktopOverlay, RehearsalReadingsAreWrittenNearTheBottom) {
+    Surface flat(480, 720, kFelt);
+    Surface tilted(480, 720, kFelt);
+    draw_rehearsal(flat, 0, 0, 64);
+    draw_rehearsal(tilted, -45, 0, 45);
+    int differing = 0;
+    for (int y = 640; y < 720; ++y)
+        for (int x = 0; x < 480; ++x)
+            differing += flat.at(x, y) != tilted.at(x, y);
+    EXPECT_GT(differing, 20);
+    EXPECT_GT(count_pixels(flat, 0, 660, 480, 720, 0xFFFFFFFFu), 100);
+}
+
+TEST(DesktopOverlay, TextIsClippedAtTheFrameEdges) {
+    Surface frame(20, 10, 0xFF000000u);
+    const int width = draw_text(frame, -4, -3, "88", 0xFFFFFFFFu, 2);
+    EXPECT_EQ(width, 24);
+    // Digit 8 from (-4, -3): its top bar falls off the frame; the sides of
+    // its second row (x -4..-3 and 4..5, y -1..0) are half inside, the bar
+    // of its fourth row (x -2..3, y 3..4) inside.
+    EXPECT_EQ(frame.at(4, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(frame.at(5, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(frame.at(0, 0), 0xFF000000u);
+    EXPECT_EQ(frame.at(0, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(frame.at(0, 2), 0xFF000000u);
+    Surface tiny(1, 1, 0xFF000000u);
+    draw_text(tiny, 100, 100, "X", 0xFFFFFFFFu, 1);
+    EXPECT_EQ(tiny.at(0, 0), 0xFF000000u);
+}
+
+TEST(DesktopOverlay, UnknownCharactersAreBlankButTakeTheirPlace) {
+    Surface frame(40, 10, 0xFF000000u);
+    EXPECT_EQ(draw_text(frame, 0, 0, "?*", 0xFFFFFFFFu, 1), 12);
+    EXPECT_EQ(count_pixels(frame, 0, 0, 40, 10, 0xFFFFFFFFu), 0);
+}

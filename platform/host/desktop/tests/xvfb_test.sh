@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# The desktop app as a whole, in a virtual X server: it opens its window, a
+# click arms the trick and a tilt and a press force a card, losing focus
+# shows the taskbar, and closing the window ends the process with status 0.
+#
+# usage: xvfb_test.sh ZENTRICK SEND_CLOSE
+# Exit 77 (skipped) when the X tools are missing; scripts/setup installs them.
+# ZT_KEEP_SHOTS=1 keeps the screenshots of a passing run too.
+set -uo pipefail
+
+zentrick=$1
+send_close=$2
+skip=77
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -n "${shots:-}" ] && echo "screenshots kept in $shots" >&2
+  exit 1
+}
+
+if [ -z "${ZT_IN_XVFB:-}" ]; then
+  # Checks that need no display come first.
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$zentrick" 2>&1)
+  status=$?
+  [ "$status" -eq 1 ] || fail "without a display: exit status $status, wanted 1"
+  [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] || fail "without a display: wanted one line, got: $out"
+  for word in DISPLAY WAYLAND_DISPLAY xvfb-run zentrick-sim; do
+    [[ $out == *"$word"* ]] || fail "without a display: '$word' missing from: $out"
+  done
+  "$zentrick" --scale 0 >/dev/null 2>&1
+  status=$?
+  [ "$status" -eq 2 ] || fail "a bad --scale: exit status $status, wanted 2"
+  "$zentrick" --help | grep -q -- "--accel" || fail "--help does not describe --accel"
+
+  for tool in xvfb-run xdotool import convert xwininfo; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "SKIP: $tool is not installed (scripts/setup installs xvfb, xdotool and imagemagick)"
+      exit $skip
+    fi
+  done
+  export ZT_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+shots=$(mktemp -d)
+log="$shots/zentrick.log"
+"$zentrick" --scale 1 --accel keys 2>"$log" &
+pid=$!
+trap 'kill $pid 2>/dev/null' EXIT
+
+wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zentrick$' | head -1)
+[ -n "$wid" ] || fail "no window named Zentrick within 10 s"
+eval "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print "wx=" $4} /Absolute upper-left Y/ {print "wy=" $4}
+  /Width:/ {print "ww=" $2} /Height:/ {print "wh=" $2}')"
+[ "$ww" -eq 480 ] && [ "$wh" -eq 720 ] || fail "window is ${ww}x${wh}, wanted 480x720 at --scale 1"
+
+# The colour of the phone pixel (x, y), or the mean of a w x h area there,
+# as "r g b" (0..255).
+shot() { import -window root "$shots/$1.png" || fail "screenshot $1"; }
+colour() {
+  local name=$1 x=$2 y=$3 w=${4:-1} h=${5:-1}
+  convert "$shots/$name.png" -crop "${w}x${h}+$((wx + x))+$((wy + y))" +repage -scale 1x1\! -depth 8 \
+    -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]' info:
+}
+# Fraction (0..1000) of pixels in an area that satisfy an -fx condition.
+share() {
+  local name=$1 x=$2 y=$3 w=$4 h=$5 condition=$6
+  convert "$shots/$name.png" -crop "${w}x${h}+$((wx + x))+$((wy + y))" +repage -fx "$condition ? 1 : 0" \
+    -format '%[fx:int(1000*mean+.5)]' info:
+}
+is_felt() { read -r r g b <<<"$1"; [ "$g" -gt 70 ] && [ "$g" -gt $((r + 30)) ] && [ "$g" -gt $((b + 20)) ]; }
+is_white() { read -r r g b <<<"$1"; [ "$r" -gt 235 ] && [ "$g" -gt 235 ] && [ "$b" -gt 235 ]; }
+is_dark() { read -r r g b <<<"$1"; [ $((r + g + b)) -lt 200 ]; }
+
+click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; }
+# Waits until the mean colour of an area passes a test, up to 3 s.
+wait_for() {
+  local test=$1 name=$2; shift 2
+  for _ in $(seq 30); do
+    shot "$name"
+    $test "$(colour "$name" "$@")" && return 0
+    sleep 0.1
+  done
+  fail "$name: $test failed at $* (mean $(colour "$name" "$@"))"
+}
+
+# Start: felt in the corners, the card back (red, not white) in the middle,
+# no taskbar over the top (the app hides it while active).
+wait_for is_felt start 2 700 6 6
+is_felt "$(colour start 2 2 6 6)" || fail "start: no felt at the top left: $(colour start 2 2 6 6)"
+is_felt "$(colour start 472 712 6 6)" || fail "start: no felt at the bottom right"
+is_white "$(colour start 40 60 60 40)" && fail "start: a card face before any tap"
+
+xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
+
+# A tap released on the left while idle: a random card, white face.
+click 100 400
+wait_for is_white random 40 60 60 40
+
+# Release on the right third: armed, the card back again.
+click 400 400
+for _ in $(seq 30); do
+  shot armed
+  is_white "$(colour armed 40 60 60 40)" || break
+  sleep 0.1
+done
+is_white "$(colour armed 40 60 60 40)" && fail "armed: the face is still shown"
+
+# Up arrow held: the top edge raised, spades latched. Top right region, Ace.
+xdotool keydown Up
+sleep 0.2
+xdotool keyup Up
+click 400 100
+wait_for is_white spade 60 60 40 40
+spade_dark=$(share spade 140 200 200 320 'r<0.25 && g<0.25 && b<0.25')
+spade_red=$(share spade 140 200 200 320 'r>0.6 && g<0.35 && b<0.35')
+[ "$spade_dark" -gt 50 ] || fail "spade: too little black in the middle ($spade_dark/1000)"
+[ "$spade_red" -lt 5 ] || fail "spade: red in a black card ($spade_red/1000)"
+
+# Down arrow: hearts. Arm, tilt, press the bottom-left region (8), release.
+click 400 400
+sleep 0.3
+xdotool keydown Down
+sleep 0.2
+xdotool keyup Down
+click 50 650
+sleep 0.3
+shot heart
+heart_red=$(share heart 140 200 200 320 'r>0.6 && g<0.35 && b<0.35')
+[ "$heart_red" -gt 50 ] || fail "heart: too little red in the middle ($heart_red/1000)"
+
+# Focus elsewhere: WM_ACTIVATE 0 shows the taskbar, drawn over the top.
+root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+xdotool windowfocus "$root"
+wait_for is_dark taskbar 100 5 60 20
+# Back: hidden again, the face shows through.
+xdotool windowfocus --sync "$wid"
+wait_for is_white notaskbar 100 30 60 8
+
+# Close as a window manager does; the process ends through its loop.
+"$send_close" "$wid" || fail "could not send the close request"
+for _ in $(seq 50); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "still running 5 s after the close request"
+wait "$pid"
+status=$?
+trap - EXIT
+[ "$status" -eq 0 ] || fail "exit status $status after closing, wanted 0; log: $(cat "$log")"
+if [ -n "${ZT_KEEP_SHOTS:-}" ]; then echo "screenshots in $shots"; else rm -rf "$shots"; fi
+echo "desktop app: window, taps, tilt, activation and close all behave"
