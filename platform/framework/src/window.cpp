@@ -240,6 +240,12 @@ BOOL CMzWnd::OnMzCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CMzWnd::OnInitDialog() {
+    // The framework's own part: a window to initialise. Called on an object
+    // whose window does not exist, it fails and the caller stops.
+    if (m_hWnd == NULL || !IsWindow(m_hWnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
     return TRUE;
 }
 

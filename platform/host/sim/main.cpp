@@ -15,6 +15,9 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show
 namespace {
 
 void read_command_line(int argc, char** argv, char**) {
+    // Runs before the library's own static initialisers: bring the standard
+    // streams up first.
+    static const std::ios_base::Init streams;
     zt::sim::Options options;
     std::string error;
     bool help = false;

@@ -43,7 +43,9 @@ bool parse_script(std::istream& in, Script& script, std::string& error) {
             return false;
         };
         const std::string& verb = words[0];
-        Command cmd{Command::kQuit, number};
+        Command cmd;
+        cmd.kind = Command::kQuit;
+        cmd.line = number;
         auto want_args = [&](std::size_t n, const char* usage) {
             if (words.size() != n + 1)
                 return fail(std::string("expected '") + usage + "'");

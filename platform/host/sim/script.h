@@ -22,8 +22,8 @@ struct Command {
         kSnapshot,
         kQuit,
     };
-    Kind kind;
-    int line;                  // 1-based line in the script
+    Kind kind = kQuit;
+    int line = 0;              // 1-based line in the script
     std::int64_t a = 0, b = 0, c = 0; // x y | x y z | ms | wParam
     std::string path;          // snapshot file
 };

@@ -1,0 +1,216 @@
+// The simulator as a performer uses it: whole processes, checked by their
+// exit status, their trace and the pixels of their snapshots.
+#include "zt/gfx/png.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs zentrick-sim with `args` in a fresh directory, feeding `script` on
+// standard input.
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("zt-sim-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    Outcome run(const std::string& args, const std::string& script) {
+        const fs::path in = m_dir / "script.zts", out = m_dir / "stdout", err = m_dir / "stderr";
+        std::ofstream(in) << script;
+        const std::string command = "cd '" + m_dir.string() + "' && '" ZT_SIM_PATH "' " + args + " < '" + in.string() +
+                                    "' > '" + out.string() + "' 2> '" + err.string() + "'";
+        Outcome r;
+        const int raw = std::system(command.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = slurp(out);
+        r.err = slurp(err);
+        return r;
+    }
+
+    zt::gfx::Surface snapshot(const std::string& name) {
+        const std::string bytes = slurp(m_dir / name);
+        auto surface = zt::gfx::decode_png(bytes.data(), bytes.size());
+        EXPECT_TRUE(surface.has_value()) << name;
+        return surface ? *surface : zt::gfx::Surface();
+    }
+
+    std::string bytes_of(const std::string& name) { return slurp(m_dir / name); }
+
+    static std::string slurp(const fs::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+
+    fs::path m_dir;
+};
+
+int red(std::uint32_t p) { return (p >> 16) & 0xFF; }
+int green(std::uint32_t p) { return (p >> 8) & 0xFF; }
+int blue(std::uint32_t p) { return p & 0xFF; }
+bool is_white(std::uint32_t p) { return red(p) > 245 && green(p) > 245 && blue(p) > 245; }
+bool is_red_ink(std::uint32_t p) { return red(p) > 150 && green(p) < 90 && blue(p) < 90; }
+bool is_black_ink(std::uint32_t p) { return red(p) < 70 && green(p) < 70 && blue(p) < 70; }
+
+// Counts pixels of a kind in a rectangle of the screen.
+template <typename Pred>
+int count(const zt::gfx::Surface& s, int left, int top, int right, int bottom, Pred pred) {
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            n += pred(s.at(x, y)) ? 1 : 0;
+    return n;
+}
+
+// The face canvas sits at (12, 13): the rank's first box is (32, 213)-(312, 313)
+// on the screen, the symbol at (177, 298)-(327, 448).
+constexpr int kFaceX = 12, kFaceY = 13;
+
+std::vector<std::string> draw_text_lines(const std::string& err) {
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string l; std::getline(in, l);)
+        if (l.rfind("trace:gdi: DrawTextW(", 0) == 0)
+            lines.push_back(l);
+    return lines;
+}
+
+} // namespace
+
+TEST_F(SimTest, TheIdleScreenShowsFeltCardBackAndTheTaskbarOnlyWhileItIsVisible) {
+    const Outcome r = run("--start-tick 5 -", "snapshot idle.png\ndeactivate\nsnapshot shell.png\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto idle = snapshot("idle.png");
+    ASSERT_EQ(idle.width(), 480);
+    ASSERT_EQ(idle.height(), 720);
+    // The taskbar was hidden by the app: the felt shows at the very top.
+    const auto corner = idle.at(4, 4);
+    EXPECT_GT(green(corner), red(corner)) << std::hex << corner;
+    EXPECT_GT(green(corner), blue(corner));
+    // Card back in the middle: a red design.
+    EXPECT_GT(count(idle, 100, 200, 380, 520, [](auto p) { return red(p) > green(p) + 60; }), 20000);
+    // Deactivated: the shell's taskbar comes back over the top.
+    const auto shell = snapshot("shell.png");
+    EXPECT_LT(green(shell.at(240, 2)), 60);
+    EXPECT_NE(shell.at(240, 2), idle.at(240, 2));
+    EXPECT_EQ(shell.at(240, 500), idle.at(240, 500));
+}
+
+TEST_F(SimTest, ForcingTheTwoOfHeartsPaintsARedTwoTwiceAndAHeart) {
+    const Outcome r = run("--trace gdi -", "tap 400 300\ntilt 0 -40 50\nwait 30\npress 400 200\nrelease 10 10\n"
+                                       "snapshot two.png\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = draw_text_lines(r.err);
+    ASSERT_EQ(lines.size(), 2u) << r.err;
+    EXPECT_NE(lines[0].find("\"2\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("{20,200,300,300}"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("{200,200,450,450}"), std::string::npos) << lines[1];
+    const auto s = snapshot("two.png");
+    EXPECT_TRUE(is_white(s.at(kFaceX + 20, kFaceY + 20)));
+    EXPECT_GT(count(s, kFaceX + 165, kFaceY + 285, kFaceX + 315, kFaceY + 435, is_red_ink), 5000); // the heart
+    EXPECT_GT(count(s, kFaceX + 20, kFaceY + 200, kFaceX + 300, kFaceY + 300, is_red_ink), 100);   // first "2"
+    EXPECT_EQ(count(s, kFaceX, kFaceY, kFaceX + 456, kFaceY + 694, is_black_ink), 0);
+}
+
+TEST_F(SimTest, AMiddlePressReleasedOnTheRightIsAKingAndAt320AQueen) {
+    const std::string arm = "tap 400 300\ntilt 0 40 50\nwait 30\n";
+    Outcome r = run("--trace gdi -", arm + "press 200 600\nrelease 400 600\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto lines = draw_text_lines(r.err);
+    ASSERT_EQ(lines.size(), 2u) << r.err;
+    EXPECT_NE(lines[0].find("\"K\""), std::string::npos) << lines[0];
+    r = run("--trace gdi -", arm + "press 200 600\nrelease 320 600\nsnapshot queen.png\n");
+    lines = draw_text_lines(r.err);
+    ASSERT_EQ(lines.size(), 2u) << r.err;
+    EXPECT_NE(lines[0].find("\"Q\""), std::string::npos) << lines[0];
+    const auto s = snapshot("queen.png");
+    EXPECT_GT(count(s, kFaceX + 165, kFaceY + 285, kFaceX + 315, kFaceY + 435, is_black_ink), 5000); // spade
+    EXPECT_EQ(count(s, kFaceX, kFaceY, kFaceX + 456, kFaceY + 694, is_red_ink), 0);
+}
+
+TEST_F(SimTest, TheSameScriptAndStartTickGiveTheSameSnapshotsByteForByte) {
+    const std::string script = "tap 100 100\nsnapshot a.png\ntap 100 100\nsnapshot b.png\n";
+    ASSERT_EQ(run("--start-tick 777 -", script).status, 0);
+    const std::string a1 = bytes_of("a.png"), b1 = bytes_of("b.png");
+    ASSERT_EQ(run("--start-tick 777 -", script).status, 0);
+    EXPECT_EQ(bytes_of("a.png"), a1);
+    EXPECT_EQ(bytes_of("b.png"), b1);
+    EXPECT_NE(a1, b1); // two random cards in a row differ (for this seed)
+}
+
+TEST_F(SimTest, ReArmingShowsTheCardBackAgainAndKeepsTheTrickGoing) {
+    const Outcome r = run("-", "snapshot idle.png\ntap 100 100\nsnapshot card.png\ntap 400 100\nsnapshot back.png\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto idle = snapshot("idle.png"), card = snapshot("card.png"), back = snapshot("back.png");
+    EXPECT_TRUE(is_white(card.at(kFaceX + 30, kFaceY + 30)));
+    for (int y = 0; y < 720; y += 7)
+        for (int x = 0; x < 480; x += 7)
+            ASSERT_EQ(back.at(x, y), idle.at(x, y)) << x << "," << y;
+}
+
+TEST_F(SimTest, TheTaskbarIsHiddenBeforeAnyWindowAndShownAfterWinMainReturns) {
+    const Outcome r = run("--trace shell,msg -", "wait 20\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto firstHide = r.err.find("ShowWindow(");
+    const auto firstCreate = r.err.find("CreateWindowExW(\"CZentrickMainWnd\"");
+    ASSERT_NE(firstHide, std::string::npos) << r.err;
+    ASSERT_NE(firstCreate, std::string::npos) << r.err;
+    EXPECT_LT(firstHide, firstCreate);
+    EXPECT_NE(r.err.find("SW_HIDE", firstHide), std::string::npos);
+    const auto lastShow = r.err.rfind("ShowWindow(");
+    EXPECT_NE(r.err.find("\"CTaskBar\", SW_SHOW)", lastShow), std::string::npos) << r.err.substr(lastShow);
+    EXPECT_GT(lastShow, r.err.rfind("DispatchMessageW("));
+}
+
+TEST_F(SimTest, BadScriptsAndOptionsStopBeforeAnythingRuns) {
+    Outcome r = run("--trace shell -", "tap 1 2\nwait -5\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:2: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("trace:"), std::string::npos) << "nothing ran";
+    r = run("-", "tilt 0 0 200\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:1: "), std::string::npos) << r.err;
+    r = run("-", "\n# only a comment\nfrobnicate\n");
+    EXPECT_NE(r.err.find("script:3: unknown command 'frobnicate'"), std::string::npos) << r.err;
+    r = run("--bogus -", "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("usage:"), std::string::npos);
+    r = run("--trace nonsense -", "");
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST_F(SimTest, ASnapshotThatCannotBeWrittenIsAnErrorWithThePath) {
+    const Outcome r = run("-", "snapshot /nonexistent-dir/x.png\ntap 100 100\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("/nonexistent-dir/x.png"), std::string::npos) << r.err;
+}
+
+TEST_F(SimTest, WithoutTheAccelerometerNoSuitIsLatchedAndTheOpenFailureIsPrinted) {
+    const Outcome r = run("--no-accelerometer --trace gdi -", "tap 400 300\ntilt 0 40 50\nwait 30\npress 400 200\n"
+                                                         "release 400 200\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("[Acc Api] Open ACC0 failed err 2..........\n"), std::string::npos) << r.err;
+    // No latch: DrawCard picks suit and rank itself; a card is still drawn.
+    EXPECT_EQ(draw_text_lines(r.err).size(), 2u);
+}
