@@ -50,14 +50,14 @@ REGSAM map_generic(REGSAM access) {
 
 // An open key: what the handle table holds for an HKEY.
 class KeyObject final : public KernelObject {
-public:
+  public:
     KeyObject(std::shared_ptr<Key> key, REGSAM access) : m_key(std::move(key)), m_access(map_generic(access)) {}
     const char* type_name() const override { return "key"; }
     unsigned trace_channel() const override { return trace::kReg; }
     const std::shared_ptr<Key>& key() const { return m_key; }
     REGSAM access() const { return m_access; }
 
-private:
+  private:
     std::shared_ptr<Key> m_key;
     REGSAM m_access;
 };
@@ -307,8 +307,8 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PH
     }
     if (result != nullptr)
         *result = opened;
-    ZT_TRACE(kReg, "RegOpenKeyExW(%s, %s, %u, %#x) = %d, key %s", describe(key).c_str(), quote(subKey).c_str(),
-             options, access, status, describe(opened).c_str());
+    ZT_TRACE(kReg, "RegOpenKeyExW(%s, %s, %u, %#x) = %d, key %s", describe(key).c_str(), quote(subKey).c_str(), options,
+             access, status, describe(opened).c_str());
     return status;
 }
 
@@ -341,13 +341,12 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClas
         *result = opened;
     if (status == ERROR_SUCCESS && disposition != nullptr)
         *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    ZT_TRACE(kReg, "RegCreateKeyExW(%s, %s, %#x) = %d, key %s%s", describe(key).c_str(), quote(subKey).c_str(),
-             access, status, describe(opened).c_str(), created ? ", created" : "");
+    ZT_TRACE(kReg, "RegCreateKeyExW(%s, %s, %#x) = %d, key %s%s", describe(key).c_str(), quote(subKey).c_str(), access,
+             status, describe(opened).c_str(), created ? ", created" : "");
     return status;
 }
 
-LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                         LPDWORD dataSize) {
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     const std::string sizeIn = dataSize ? std::to_string(*dataSize) : std::string("NULL");
     LSTATUS status = ERROR_SUCCESS;
     DWORD foundType = 0;

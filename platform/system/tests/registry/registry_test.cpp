@@ -19,7 +19,7 @@ constexpr LSTATUS kBadPathname = reg::kErrorBadPathname;
 HKEY const kBogus = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x7770));
 
 class Registry : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { reg::clear(); }
     void TearDown() override {
         for (HKEY key : m_open)
@@ -40,7 +40,7 @@ protected:
         return key;
     }
 
-private:
+  private:
     std::vector<HKEY> m_open;
 };
 
@@ -53,11 +53,10 @@ TEST_F(Registry, CreatedKeysOpenByAnyCaseAndWithTrailingBackslashes) {
     create(HKEY_LOCAL_MACHINE, u"SYSTEM\\state", KEY_ALL_ACCESS, &disposition);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY); // made on the way
 
-    for (LPCWSTR path : {u"System\\State\\Phone", u"system\\STATE\\phone", u"System\\State\\Phone\\",
-                         u"System\\State\\Phone\\\\"}) {
+    for (LPCWSTR path :
+         {u"System\\State\\Phone", u"system\\STATE\\phone", u"System\\State\\Phone\\", u"System\\State\\Phone\\\\"}) {
         HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
-        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key), ERROR_SUCCESS)
-            << zt::sys::to_utf8(path);
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key), ERROR_SUCCESS) << zt::sys::to_utf8(path);
         EXPECT_NE(key, nullptr);
         EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     }
@@ -78,8 +77,7 @@ TEST_F(Registry, BadPathsAndMissingKeysFailAndClearTheResult) {
     };
     for (const auto& c : cases) {
         HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
-        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, c.path, 0, KEY_READ, &key), c.expected)
-            << zt::sys::to_utf8(c.path);
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, c.path, 0, KEY_READ, &key), c.expected) << zt::sys::to_utf8(c.path);
         EXPECT_EQ(key, nullptr) << zt::sys::to_utf8(c.path);
     }
     // Nothing was made by the failed opens.
@@ -87,9 +85,9 @@ TEST_F(Registry, BadPathsAndMissingKeysFailAndClearTheResult) {
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System\\State\\Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
     // A name longer than Win32 allows.
     const std::u16string longName(256, u'k');
-    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, longName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, longName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(Registry, RootsAreSeparateTreesAndOpenAsThemselves) {
@@ -120,8 +118,7 @@ TEST_F(Registry, RootsAreSeparateTreesAndOpenAsThemselves) {
 TEST_F(Registry, ValuesReadBackWithTypeAndSizeUnderAnyCaseOfName) {
     HKEY key = create(HKEY_LOCAL_MACHINE, u"System\\State");
     const DWORD one = 1;
-    ASSERT_EQ(RegSetValueExW(key, u"IsLockState", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, u"IsLockState", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_SUCCESS);
 
     DWORD type = 0xDEAD;
     DWORD data = 0;
