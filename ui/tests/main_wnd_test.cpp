@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 using zt::testhost::WindowThread;
 
@@ -252,4 +254,76 @@ TEST_F(MainWindowTest, AnInitWhoseWindowCannotBeMadeFailsAndWinMainSkipsTheLoop)
         EXPECT_EQ(msg.message, WM_QUIT);
     }
     EXPECT_TRUE(IsWindowVisible(m_taskbar)); // the app object's end gives it back
+}
+
+namespace {
+
+// Hands out readings in order, one per device read: what a phone turned
+// over in the middle of a tick would report.
+class SequenceAccelerometer final : public zt::drivers::AccelerometerDriver {
+public:
+    std::vector<zt::drivers::RawReading> readings;
+    std::size_t next = 0;
+
+protected:
+    bool read(zt::drivers::RawReading& reading) override {
+        reading = readings[std::min(next, readings.size() - 1)];
+        ++next;
+        return true;
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, APhoneTurnedOverDuringTheTickLatchesNothing) {
+    CZentrickMainWnd& w = create();
+    while (g_hAccDevice != INVALID_HANDLE_VALUE)
+        AccClose();
+    zt::sys::unregister_stream_driver(u"ACC0:");
+    auto sequence = std::make_shared<SequenceAccelerometer>();
+    ASSERT_TRUE(sequence->register_as(u"ACC0:"));
+    ASSERT_EQ(AccOpen(), 1);
+    sequence->reset_counters();
+    // Three-axis, three-axis, X, Y: tilted for clubs, face up; then Z: face down.
+    sequence->readings = {{40, 0, 5}, {40, 0, 5}, {40, 0, 5}, {40, 0, 5}, {40, 0, -1}};
+    w.m_nTiltSuit = 0;
+    w.OnTimer(10);
+    EXPECT_EQ(sequence->calls(), 5u);
+    EXPECT_EQ(w.m_nTiltSuit, 0);
+    EXPECT_EQ(w.m_cAccZ, -1);
+    EXPECT_EQ(w.m_bFaceUp, 1);
+}
+
+TEST_F(MainWindowTest, AFailingDeviceReadsAsFaceDownAndLatchesNothing) {
+    CZentrickMainWnd& w = create();
+    m_accelerometer->set_reading(40, 0, 50);
+    m_accelerometer->set_failing(true);
+    m_accelerometer->reset_counters();
+    w.OnTimer(10);
+    EXPECT_EQ(m_accelerometer->calls(), 1u);
+    EXPECT_EQ(w.m_cAccX, 0);
+    EXPECT_EQ(w.m_bFaceUp, 0);
+    EXPECT_EQ(w.m_nTiltSuit, 0);
+}
+
+TEST_F(MainWindowTest, AnIdleReleaseOnTheLeftShowsARandomCardFromTwoDraws) {
+    CZentrickMainWnd& w = create();
+    std::string lines;
+    zt::trace::set_sink([&](std::string_view l) { lines += l; });
+    zt::trace::enable(zt::trace::kGdi);
+    srand(99);
+    const int first = rand(), second = rand();
+    srand(99);
+    w.OnLButtonDown(0, 400, 400); // idle: a press changes nothing
+    EXPECT_EQ(w.m_nState, -2);
+    w.OnLButtonUp(0, 10, 10);
+    zt::trace::enable(0);
+    zt::trace::set_sink(nullptr);
+    EXPECT_EQ(w.m_nState, -2);
+    const char* ranks[] = {"A", "2", "3", "4", "5", "6", "7", "8", "9", "10", "J", "Q", "K"};
+    const std::string rank = std::string("\"") + ranks[first % 13] + "\"";
+    EXPECT_NE(lines.find(rank), std::string::npos) << lines;
+    const bool red = second % 4 + 1 == 2 || second % 4 + 1 == 4;
+    EXPECT_NE(lines.find(red ? ",0x0000ff) = " : ",0x000000) = "), std::string::npos) << lines; // the text colour
+    EXPECT_EQ(w.m_canvasFace.GetWidth(), 456);
 }

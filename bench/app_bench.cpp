@@ -1,0 +1,112 @@
+// The application's two hot paths, through the real window, framework and
+// simulated accelerometer:
+// - a tilt tick (OnTimer): face up it makes five device calls, face down one;
+//   neither may touch the heap;
+// - a forced reveal, from WM_LBUTTONUP to the finished frame (DrawCard, its
+//   two paints and the final paint), against one plain 480x720 frame copy.
+#include "median_reporter.h"
+#include "ui/main_wnd.h"
+#include "zt/drivers/simulated_accelerometer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+std::size_t heap_allocations();
+
+namespace {
+
+constexpr double kFaceUpLimitUs = 5.0;
+constexpr double kFaceDownLimitUs = 1.5;
+constexpr double kRevealLimitUs = 2000.0;
+
+std::shared_ptr<zt::drivers::SimulatedAccelerometer> accelerometer() {
+    static auto driver = [] {
+        auto d = std::make_shared<zt::drivers::SimulatedAccelerometer>();
+        d->register_as(u"ACC0:");
+        return d;
+    }();
+    return driver;
+}
+
+CZentrickMainWnd& window() {
+    static CZentrickMainWnd* const wnd = [] {
+        accelerometer();
+        auto* w = new CZentrickMainWnd();
+        w->Create(0, 0, 480, 720, nullptr, 0, 0, 0);
+        w->Show(true, true);
+        return w;
+    }();
+    return *wnd;
+}
+
+void tick(benchmark::State& state, std::int8_t z, std::uint64_t callsPerTick) {
+    CZentrickMainWnd& w = window();
+    accelerometer()->set_reading(0, 40, z);
+    accelerometer()->reset_counters();
+    const std::size_t before = heap_allocations();
+    for (auto _ : state)
+        w.OnTimer(10);
+    const std::size_t allocations = heap_allocations() - before;
+    const double ticks = static_cast<double>(state.iterations());
+    state.counters["allocs/tick"] = static_cast<double>(allocations) / ticks;
+    state.counters["calls/tick"] = static_cast<double>(accelerometer()->calls()) / ticks;
+    if (allocations != 0)
+        state.SkipWithError("the tick allocated on the heap");
+    if (accelerometer()->calls() != callsPerTick * state.iterations())
+        state.SkipWithError("unexpected number of device calls per tick");
+}
+
+void BM_TickFaceUp(benchmark::State& state) { tick(state, 50, 5); }
+BENCHMARK(BM_TickFaceUp)->Unit(benchmark::kMicrosecond)->Repetitions(9);
+
+void BM_TickFaceDown(benchmark::State& state) { tick(state, -50, 1); }
+BENCHMARK(BM_TickFaceDown)->Unit(benchmark::kMicrosecond)->Repetitions(9);
+
+void BM_ForcedReveal(benchmark::State& state) {
+    CZentrickMainWnd& w = window();
+    for (auto _ : state) {
+        w.m_nState = 2; // armed and pressed on the Two
+        w.m_nTiltSuit = 2;
+        SendMessageW(w.m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
+        UpdateWindow(w.m_hWnd); // the loop's final paint
+    }
+}
+BENCHMARK(BM_ForcedReveal)->Unit(benchmark::kMicrosecond)->Repetitions(9);
+
+void BM_CopyOneFrame(benchmark::State& state) {
+    std::vector<std::uint32_t> from(480 * 720, 0xFF336699u), to(480 * 720);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), to.size() * sizeof(std::uint32_t));
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_CopyOneFrame)->Unit(benchmark::kMicrosecond)->Repetitions(9);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    bool ok = true;
+    auto check = [&](const char* name, const char* what, double limit) {
+        const double us = reporter.median(name);
+        if (us < 0)
+            return;
+        const bool within = us <= limit;
+        ok = ok && within;
+        std::printf("%-28s median %8.2f us (limit %.1f us) %s\n", what, us, limit, within ? "ok" : "OVER");
+    };
+    check("BM_TickFaceUp", "tick, face up (5 calls)", kFaceUpLimitUs);
+    check("BM_TickFaceDown", "tick, face down (1 call)", kFaceDownLimitUs);
+    check("BM_ForcedReveal", "forced reveal to frame", kRevealLimitUs);
+    const double reveal = reporter.median("BM_ForcedReveal"), copy = reporter.median("BM_CopyOneFrame");
+    if (reveal > 0 && copy > 0)
+        std::printf("%-28s %.2f frame copies (one copy %.1f us)\n", "reveal / frame copy", reveal / copy, copy);
+    return ok ? 0 : 1;
+}

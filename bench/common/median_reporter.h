@@ -1,0 +1,25 @@
+// Keeps each benchmark's median real time (in the benchmark's unit) while
+// printing as usual, so a program can compare figures of the same run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (run.aggregate_name == "median" && !run.error_occurred)
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    // The median of `name`, or a negative value when it did not run.
+    double median(const std::string& name) const {
+        const auto it = medians.find(name);
+        return it == medians.end() ? -1.0 : it->second;
+    }
+    std::map<std::string, double> medians;
+};
