@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace zt::sys {
 
@@ -12,6 +13,20 @@ namespace {
 std::atomic<int> g_bootState{0}; // 0 not booted, 1 booting, 2 booted
 std::atomic<std::thread::id> g_bootingThread{};
 std::atomic<DWORD> g_nextThreadId{1};
+// Set on threads started through Thread. The host's boot hook may start one
+// (the shell's) and wait for it; the kernel is ready by then, so such a thread
+// goes on at once instead of waiting for the boot to end.
+thread_local bool t_platformThread = false;
+
+// Virtual-clock bookkeeping, guarded by the kernel lock. Every wake-up is a
+// new generation; a waiter records the generation it last looked at its
+// condition in. Time may jump only when every waiter has looked since the
+// last wake-up: one that was handed work but has not run yet is not idle.
+std::uint64_t g_generation = 0;
+struct WaitRecord {
+    std::uint64_t seen = UINT64_MAX;
+};
+std::vector<WaitRecord*> g_waitRecords;
 
 Tick real_now() {
     using namespace std::chrono;
@@ -67,7 +82,7 @@ Kernel& Kernel::get() {
         g_bootingThread.store(std::this_thread::get_id());
         instance->boot();
         g_bootState.store(2, std::memory_order_release);
-    } else if (g_bootingThread.load() != std::this_thread::get_id()) {
+    } else if (g_bootingThread.load() != std::this_thread::get_id() && !t_platformThread) {
         while (g_bootState.load(std::memory_order_acquire) != 2)
             std::this_thread::yield();
     }
@@ -103,9 +118,17 @@ void Kernel::maybe_advance_locked() {
         return;
     if (m_waiting < static_cast<int>(m_threads.size()) || m_deadlines.empty())
         return;
+    for (const WaitRecord* record : g_waitRecords)
+        if (record->seen != g_generation)
+            return; // it will look and call again
     const Tick earliest = *m_deadlines.begin();
     if (earliest > m_virtualNow)
         m_virtualNow = earliest;
+    notify_all();
+}
+
+void Kernel::notify_all() {
+    ++g_generation;
     m_changed.notify_all();
 }
 
@@ -127,15 +150,23 @@ bool Kernel::wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const
     }
     ++m_waiting;
     auto slot = deadline == kForever ? m_deadlines.end() : m_deadlines.insert(deadline);
-    maybe_advance_locked();
+    WaitRecord record;
+    g_waitRecords.push_back(&record);
     bool result = false;
     for (;;) {
         if ((result = ready()))
             break;
         if (deadline != kForever && m_virtualNow >= deadline)
             break;
+        if (record.seen != g_generation) {
+            // Looked after the latest wake-up and still idle: time may move.
+            record.seen = g_generation;
+            maybe_advance_locked();
+            continue;
+        }
         m_changed.wait(lock);
     }
+    std::erase(g_waitRecords, &record);
     if (slot != m_deadlines.end())
         m_deadlines.erase(slot);
     --m_waiting;
@@ -147,7 +178,7 @@ void Kernel::advance(Tick milliseconds) {
         return;
     std::lock_guard guard(m_lock);
     m_virtualNow += milliseconds;
-    m_changed.notify_all();
+    notify_all();
 }
 
 Kernel::ExternalWait::ExternalWait() {
@@ -183,7 +214,7 @@ void Kernel::unregister_thread(ThreadRecord* record) {
     m_threads.erase(record->id);
     // One fewer thread to wait for: the others may now be the whole set.
     maybe_advance_locked();
-    m_changed.notify_all();
+    notify_all();
 }
 
 ThreadRecord& Kernel::this_thread() {
@@ -203,6 +234,7 @@ Thread::Thread(std::function<void()> body) {
         ++k.m_starting;
     }
     m_thread = std::thread([body = std::move(body)] {
+        t_platformThread = true;
         Kernel& kernel = Kernel::get();
         (void)kernel.this_thread();
         {

@@ -86,7 +86,7 @@ public:
     // earliest deadline among them.
     bool wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const std::function<bool()>& ready);
     // Wakes every waiter to look again. Call with m_lock held.
-    void notify_all() { m_changed.notify_all(); }
+    void notify_all();
 
     // Moves the virtual clock forward (tests and hosts). No effect on the
     // real clock.

@@ -1,0 +1,132 @@
+// The simulated shell: its windows live on a thread of their own.
+#include "zt/host/simulated_shell.h"
+
+#include "zt/sys/kernel.h"
+#include "zt/sys/registry.h"
+#include "zt/sys/trace.h"
+
+#include <condition_variable>
+#include <mutex>
+
+namespace zt::host {
+
+struct SimulatedShell::State {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool ready = false;
+    DWORD threadId = 0;
+    std::array<HWND, kClassNames.size()> windows{};
+    sys::Thread thread;
+};
+
+namespace {
+
+constexpr RECT kScreenRect = {0, 0, 480, 720};
+
+// Every shell window logs what it receives and answers 1; painting is left to
+// the host, which draws the taskbar over the screen while it is visible.
+LRESULT shell_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (trace::on(trace::kShell)) {
+        WCHAR name[64] = {};
+        GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
+        trace::line(trace::kShell, "%s received 0x%x(0x%x, 0x%x)", sys::to_utf8(name).c_str(), message, wParam,
+                    static_cast<unsigned>(lParam));
+    }
+    if (message == WM_PAINT)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    return 1;
+}
+
+bool wanted(const SimulatedShell::Options& options, const char16_t* className) {
+    for (const auto& name : options.without)
+        if (sys::equal_ignore_case(name, className))
+            return false;
+    return true;
+}
+
+void run_shell(SimulatedShell::State& state, const SimulatedShell::Options& options) {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes the queue before anyone sends
+    std::array<HWND, SimulatedShell::kClassNames.size()> windows{};
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const char16_t* name = SimulatedShell::kClassNames[i];
+        if (!wanted(options, name))
+            continue;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = shell_window_proc;
+        wc.lpszClassName = name;
+        RegisterClassW(&wc); // already there from an earlier start: the same procedure
+        const bool taskbar = i == 0;
+        const RECT r = taskbar ? SimulatedShell::kTaskbarRect : kScreenRect;
+        windows[i] = CreateWindowExW(0, name, u"", WS_POPUP | (taskbar ? WS_VISIBLE : 0), r.left, r.top,
+                                     r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+    }
+    {
+        std::lock_guard guard(state.lock);
+        state.windows = windows;
+        state.threadId = GetCurrentThreadId();
+        state.ready = true;
+    }
+    state.changed.notify_all();
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    for (HWND hwnd : windows)
+        if (hwnd != nullptr)
+            DestroyWindow(hwnd);
+}
+
+} // namespace
+
+SimulatedShell::SimulatedShell() = default;
+
+SimulatedShell::SimulatedShell(const Options& options) : m_options(options) {}
+
+SimulatedShell::~SimulatedShell() {
+    stop();
+}
+
+void SimulatedShell::start() {
+    if (m_state)
+        return;
+    // The shell writes its lock state; the phone boots unlocked.
+    sys::registry::set_dword(HKEY_LOCAL_MACHINE, u"System\\State\\ZaruVuvIvozi", u"IsLockState", 0);
+    auto state = std::make_unique<State>();
+    State* raw = state.get();
+    const Options options = m_options;
+    raw->thread = sys::Thread([raw, options] { run_shell(*raw, options); });
+    {
+        sys::Kernel::ExternalWait outside;
+        std::unique_lock lock(raw->lock);
+        raw->changed.wait(lock, [raw] { return raw->ready; });
+    }
+    m_state = std::move(state);
+}
+
+void SimulatedShell::stop() {
+    if (!m_state)
+        return;
+    PostThreadMessageW(m_state->threadId, WM_QUIT, 0, 0);
+    m_state->thread.join();
+    m_state.reset();
+}
+
+bool SimulatedShell::running() const {
+    return m_state != nullptr;
+}
+
+bool SimulatedShell::taskbar_visible() const {
+    const HWND taskbar = window(kClassNames[0]);
+    return taskbar != nullptr && IsWindowVisible(taskbar);
+}
+
+HWND SimulatedShell::window(std::u16string_view className) const {
+    if (!m_state)
+        return nullptr;
+    std::lock_guard guard(m_state->lock);
+    for (std::size_t i = 0; i < kClassNames.size(); ++i)
+        if (sys::equal_ignore_case(kClassNames[i], className))
+            return m_state->windows[i];
+    return nullptr;
+}
+
+} // namespace zt::host

@@ -1,0 +1,189 @@
+// The simulated shell: its windows, what they answer and log, its registry
+// value, and the shell commands driven against it end to end.
+#include "zt/host/simulated_shell.h"
+
+#include "shell/commands.h"
+#include "zt/platform.h"
+#include "zt/sys/kernel.h"
+#include "zt/sys/registry.h"
+#include "zt/sys/trace.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+using zt::host::SimulatedShell;
+
+namespace {
+
+class TraceCapture {
+  public:
+    explicit TraceCapture(unsigned channels) {
+        zt::trace::set_sink([this](std::string_view line) {
+            std::lock_guard guard(m_lock);
+            m_lines.emplace_back(line);
+        });
+        zt::trace::enable(channels);
+    }
+    ~TraceCapture() {
+        zt::trace::enable(0);
+        zt::trace::set_sink(nullptr);
+    }
+    // The lines that report a message a shell window received, paints left out.
+    std::vector<std::string> received() const {
+        std::lock_guard guard(m_lock);
+        std::vector<std::string> out;
+        for (const auto& line : m_lines)
+            if (line.find(" received ") != std::string::npos && line.find(" received 0xf(") == std::string::npos)
+                out.push_back(line);
+        return out;
+    }
+
+  private:
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_lines;
+};
+
+DWORD read_lock_state(DWORD* type) {
+    HKEY key = nullptr;
+    DWORD value = 0xFFFFFFFF;
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System\\State\\ZaruVuvIvozi", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, u"IsLockState", nullptr, type, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(size, 4u);
+    RegCloseKey(key);
+    return value;
+}
+
+} // namespace
+
+TEST(SimulatedShell, OwnsOneWindowOfEachClassOnAThreadOfItsOwn) {
+    SimulatedShell shell;
+    EXPECT_FALSE(shell.running());
+    shell.start();
+    EXPECT_TRUE(shell.running());
+    for (const char16_t* name : SimulatedShell::kClassNames) {
+        HWND hwnd = FindWindowW(name, nullptr);
+        ASSERT_NE(hwnd, nullptr) << zt::sys::to_utf8(name);
+        EXPECT_EQ(shell.window(name), hwnd);
+        EXPECT_NE(GetWindowThreadProcessId(hwnd, nullptr), GetCurrentThreadId());
+        WCHAR className[64] = {};
+        GetClassNameW(hwnd, className, 64);
+        EXPECT_EQ(std::u16string(className), std::u16string(name));
+    }
+    // The taskbar alone is visible, as a strip over the top of the screen.
+    HWND taskbar = FindWindowW(u"CTaskBar", nullptr);
+    EXPECT_TRUE(IsWindowVisible(taskbar));
+    EXPECT_TRUE(shell.taskbar_visible());
+    RECT r{};
+    GetWindowRect(taskbar, &r);
+    EXPECT_EQ(r.left, SimulatedShell::kTaskbarRect.left);
+    EXPECT_EQ(r.top, SimulatedShell::kTaskbarRect.top);
+    EXPECT_EQ(r.right, SimulatedShell::kTaskbarRect.right);
+    EXPECT_EQ(r.bottom, SimulatedShell::kTaskbarRect.bottom);
+    EXPECT_FALSE(IsWindowVisible(FindWindowW(u"CShellMainWnd", nullptr)));
+    EXPECT_EQ(shell.window(u"NoSuchClass"), nullptr);
+}
+
+TEST(SimulatedShell, LeavesOutTheWindowsItIsToldToWhateverTheCase) {
+    SimulatedShell shell({{u"CTaskBar", u"clockphonewnd"}});
+    shell.start();
+    EXPECT_EQ(FindWindowW(u"CTaskBar", nullptr), nullptr);
+    EXPECT_EQ(FindWindowW(u"CLockPhoneWnd", nullptr), nullptr);
+    EXPECT_EQ(shell.window(u"CTaskBar"), nullptr);
+    EXPECT_FALSE(shell.taskbar_visible());
+    EXPECT_NE(FindWindowW(u"DesktopExplorerWindow", nullptr), nullptr);
+    EXPECT_NE(FindWindowW(u"CStartupWnd", nullptr), nullptr);
+    EXPECT_EQ(HideTaskBar(), 0);
+    EXPECT_EQ(DesktopLockMsg02(3), 1); // the desktop window's answer
+}
+
+TEST(SimulatedShell, EveryWindowAnswersOneAndLogsWhatItReceived) {
+    SimulatedShell shell;
+    shell.start();
+    TraceCapture trace(zt::trace::kShell);
+    std::vector<std::string> expected;
+    for (const char16_t* name : SimulatedShell::kClassNames) {
+        EXPECT_EQ(SendMessageW(FindWindowW(name, nullptr), 0x1234, 5, -1), 1);
+        expected.push_back("trace:shell: " + zt::sys::to_utf8(name) + " received 0x1234(0x5, 0xffffffff)\n");
+    }
+    EXPECT_EQ(trace.received(), expected);
+}
+
+TEST(SimulatedShell, SeedsAnUnlockedStateAtStart) {
+    zt::sys::registry::set_dword(HKEY_LOCAL_MACHINE, u"System\\State\\ZaruVuvIvozi", u"IsLockState", 1);
+    SimulatedShell shell;
+    shell.start();
+    DWORD type = 0;
+    EXPECT_EQ(read_lock_state(&type), 0u);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(QueryLockState(), 0);
+}
+
+TEST(SimulatedShell, StopEndsTheThreadAndItsWindowsAndItCanStartAgain) {
+    SimulatedShell shell;
+    shell.start();
+    shell.start(); // already running: nothing more
+    HWND first = FindWindowW(u"CTaskBar", nullptr);
+    shell.stop();
+    EXPECT_FALSE(shell.running());
+    EXPECT_FALSE(shell.taskbar_visible());
+    EXPECT_FALSE(IsWindow(first));
+    for (const char16_t* name : SimulatedShell::kClassNames)
+        EXPECT_EQ(FindWindowW(name, nullptr), nullptr) << zt::sys::to_utf8(name);
+    shell.stop(); // harmless
+
+    shell.start();
+    HWND second = FindWindowW(u"CTaskBar", nullptr);
+    EXPECT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(SendMessageW(second, 0xFFF0000D, 0, 0), 1);
+}
+
+TEST(SimulatedShell, TheDestructorEndsTheThread) {
+    {
+        SimulatedShell shell;
+        shell.start();
+        ASSERT_NE(FindWindowW(u"CStartupWnd", nullptr), nullptr);
+    }
+    EXPECT_EQ(FindWindowW(u"CStartupWnd", nullptr), nullptr);
+}
+
+TEST(SimulatedShell, TaskbarVisibilityFollowsHideAndShow) {
+    SimulatedShell shell;
+    shell.start();
+    EXPECT_EQ(HideTaskBar(), 1);
+    EXPECT_FALSE(shell.taskbar_visible());
+    EXPECT_EQ(HideTaskBar(), 0);
+    EXPECT_EQ(ShowTaskBar(), 0);
+    EXPECT_TRUE(shell.taskbar_visible());
+}
+
+TEST(SimulatedShell, AnswersEveryShellCommandAtOnceAndLogsItInOrder) {
+    SimulatedShell shell;
+    shell.start();
+    TraceCapture trace(zt::trace::kShell);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(TaskBarMsg0D(), 1);
+    EXPECT_EQ(TaskBarMsg12(), 1);
+    EXPECT_EQ(DesktopLockMsg02(3), 1);
+    EXPECT_EQ(ShellMainMsg19(3, 4), 1);
+    EXPECT_EQ(ShellMainMsg1A(0, 4), 1);
+    EXPECT_EQ(StartupWndMsg1B_2(), 1);
+    EXPECT_EQ(GetTickCount() - start, 0u); // answered within no time at all
+    EXPECT_EQ(DesktopExploreMsg01(), 1);
+    EXPECT_EQ(GetTickCount() - start, 10u);
+    EXPECT_EQ(trace.received(), (std::vector<std::string>{
+                                    "trace:shell: CTaskBar received 0xfff0000d(0x0, 0x0)\n",
+                                    "trace:shell: CTaskBar received 0xfff00012(0x0, 0x0)\n",
+                                    "trace:shell: DesktopExplorerWindow received 0xfff00002(0x0, 0x0)\n",
+                                    "trace:shell: CLockPhoneWnd received 0xfff00002(0x0, 0x0)\n",
+                                    "trace:shell: CShellMainWnd received 0xfff00019(0x3, 0x4)\n",
+                                    "trace:shell: CShellMainWnd received 0xfff0001a(0x0, 0x4)\n",
+                                    "trace:shell: CStartupWnd received 0xfff0001b(0x2, 0x0)\n",
+                                    "trace:shell: DesktopExploreWindows received 0xfff00001(0x0, 0x2)\n",
+                                }));
+}
