@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The desktop app as a whole, in a virtual X server: it opens its window, a
 # click arms the trick and a tilt and a press force a card, losing focus
-# shows the taskbar, and closing the window ends the process with status 0.
+# shows the taskbar, and closing the window ends the process with status 0,
+# the taskbar shown again.
 #
 # usage: xvfb_test.sh ZENTRICK SEND_CLOSE
 # Exit 77 (skipped) when the X tools are missing; scripts/setup installs them.
@@ -44,7 +45,7 @@ fi
 
 shots=$(mktemp -d)
 log="$shots/zentrick.log"
-"$zentrick" --scale 1 --accel keys 2>"$log" &
+"$zentrick" --scale 1 --accel keys --trace shell 2>"$log" &
 pid=$!
 trap 'kill $pid 2>/dev/null' EXIT
 
@@ -73,10 +74,10 @@ is_white() { read -r r g b <<<"$1"; [ "$r" -gt 235 ] && [ "$g" -gt 235 ] && [ "$
 is_dark() { read -r r g b <<<"$1"; [ $((r + g + b)) -lt 200 ]; }
 
 click() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; }
-# Waits until the mean colour of an area passes a test, up to 3 s.
+# Waits until the mean colour of an area passes a test, up to 5 s.
 wait_for() {
   local test=$1 name=$2; shift 2
-  for _ in $(seq 30); do
+  for _ in $(seq 50); do
     shot "$name"
     $test "$(colour "$name" "$@")" && return 0
     sleep 0.1
@@ -98,19 +99,22 @@ click 100 400
 wait_for is_white random 40 60 60 40
 
 # Release on the right third: armed, the card back again.
-click 400 400
-for _ in $(seq 30); do
-  shot armed
-  is_white "$(colour armed 40 60 60 40)" || break
-  sleep 0.1
-done
-is_white "$(colour armed 40 60 60 40)" && fail "armed: the face is still shown"
+arm() {
+  click 400 400
+  for _ in $(seq 50); do
+    shot "$1"
+    is_white "$(colour "$1" 40 60 60 40)" || return 0
+    sleep 0.1
+  done
+  fail "$1: the face is still shown after a tap on the right third"
+}
+arm armed
 
 # Up arrow held: the top edge raised, spades latched. Top right region, Ace.
 xdotool keydown Up
-sleep 0.2
-xdotool keyup Up
+sleep 0.3
 click 400 100
+xdotool keyup Up
 wait_for is_white spade 60 60 40 40
 spade_dark=$(share spade 140 200 200 320 'r<0.25 && g<0.25 && b<0.25')
 spade_red=$(share spade 140 200 200 320 'r>0.6 && g<0.35 && b<0.35')
@@ -118,14 +122,12 @@ spade_red=$(share spade 140 200 200 320 'r>0.6 && g<0.35 && b<0.35')
 [ "$spade_red" -lt 5 ] || fail "spade: red in a black card ($spade_red/1000)"
 
 # Down arrow: hearts. Arm, tilt, press the bottom-left region (8), release.
-click 400 400
-sleep 0.3
+arm rearmed
 xdotool keydown Down
-sleep 0.2
-xdotool keyup Down
-click 50 650
 sleep 0.3
-shot heart
+click 50 650
+xdotool keyup Down
+wait_for is_white heart 60 60 40 40
 heart_red=$(share heart 140 200 200 320 'r>0.6 && g<0.35 && b<0.35')
 [ "$heart_red" -gt 50 ] || fail "heart: too little red in the middle ($heart_red/1000)"
 
@@ -148,5 +150,10 @@ wait "$pid"
 status=$?
 trap - EXIT
 [ "$status" -eq 0 ] || fail "exit status $status after closing, wanted 0; log: $(cat "$log")"
+# The taskbar was hidden first (the app object's construction) and shown
+# last (its destruction at exit).
+taskbar=$(grep 'ShowWindow([^)]*"CTaskBar"' "$log")
+[[ $(head -1 <<<"$taskbar") == *SW_HIDE* ]] || fail "the first taskbar call is not a hide: $taskbar"
+[[ $(tail -1 <<<"$taskbar") == *SW_SHOW* ]] || fail "the taskbar is not shown at exit: $taskbar"
 if [ -n "${ZT_KEEP_SHOTS:-}" ]; then echo "screenshots in $shots"; else rm -rf "$shots"; fi
 echo "desktop app: window, taps, tilt, activation and close all behave"
