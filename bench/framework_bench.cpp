@@ -6,6 +6,8 @@
 #include "demo_window.h"
 #include "zt/gfx/surface.h"
 
+#include "median_reporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -62,19 +64,6 @@ void BM_CopyOneFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CopyOneFrame)->Unit(benchmark::kMicrosecond)->Repetitions(9)->MinTime(0.1);
-
-// Keeps each benchmark's median while printing as usual.
-class MedianReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median" && !run.error_occurred)
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians; // microseconds
-};
-
 } // namespace
 
 int main(int argc, char** argv) {

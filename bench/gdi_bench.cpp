@@ -6,6 +6,8 @@
 #include "zt/gfx/surface.h"
 #include "zt/platform.h"
 
+#include "median_reporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -81,19 +83,6 @@ void BM_ScaleFeltBilinear(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ScaleFeltBilinear)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
-
-// Prints the usual table and keeps each benchmark's median for the verdict.
-class MedianReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians; // in each benchmark's unit (µs)
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
