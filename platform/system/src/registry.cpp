@@ -283,67 +283,66 @@ using namespace zt::sys::registry;
 using zt::trace::kReg;
 using zt::trace::quote;
 
+namespace {
+
+// What RegOpenKeyExW and RegCreateKeyExW share: the key `subKey` below `key`,
+// made on the way when `create`; a root with no path opens as itself. As on
+// Win32, the rights of the parent handle do not matter here.
+struct Opened {
+    LSTATUS status = ERROR_SUCCESS;
+    HKEY key = nullptr;
+    bool created = false;
+};
+Opened open_key(HKEY key, LPCWSTR subKey, REGSAM access, bool create) {
+    Opened out;
+    std::vector<std::u16string_view> names;
+    if ((out.status = split_path(view(subKey), names)) != ERROR_SUCCESS)
+        return out;
+    auto& s = store();
+    std::lock_guard guard(s.lock);
+    Resolved base = resolve_locked(key);
+    if (base.status != ERROR_SUCCESS) {
+        out.status = base.status;
+    } else if (names.empty() && root_index(key) >= 0) {
+        out.key = key;
+    } else {
+        Walk walk = walk_locked(base.key, names, create);
+        out.status = walk.status;
+        out.created = walk.created;
+        if (out.status == ERROR_SUCCESS)
+            out.key = insert_handle(std::move(walk.key), access);
+    }
+    return out;
+}
+
+} // namespace
+
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
     (void)options; // nothing here is a link
-    LSTATUS status = ERROR_SUCCESS;
-    HKEY opened = nullptr;
-    std::vector<std::u16string_view> names;
-    if (result == nullptr) {
-        status = ERROR_INVALID_PARAMETER;
-    } else if ((status = split_path(view(subKey), names)) == ERROR_SUCCESS) {
-        auto& s = store();
-        std::lock_guard guard(s.lock);
-        Resolved base = resolve_locked(key);
-        if (base.status != ERROR_SUCCESS) {
-            status = base.status;
-        } else if (names.empty() && root_index(key) >= 0) {
-            opened = key; // a root opens as itself
-        } else {
-            Walk walk = walk_locked(base.key, names, false);
-            status = walk.status;
-            if (status == ERROR_SUCCESS)
-                opened = insert_handle(std::move(walk.key), access);
-        }
-    }
-    if (result != nullptr)
-        *result = opened;
+    Opened opened;
+    if (result == nullptr)
+        opened.status = ERROR_INVALID_PARAMETER;
+    else
+        *result = (opened = open_key(key, subKey, access, false)).key;
     ZT_TRACE(kReg, "RegOpenKeyExW(%s, %s, %u, %#x) = %d, key %s", describe(key).c_str(), quote(subKey).c_str(), options,
-             access, status, describe(opened).c_str());
-    return status;
+             access, opened.status, describe(opened.key).c_str());
+    return opened.status;
 }
 
 LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
                         LPSECURITY_ATTRIBUTES attributes, PHKEY result, LPDWORD disposition) {
     // Classes, volatility and security have no meaning in memory.
     (void)reserved, (void)keyClass, (void)options, (void)attributes;
-    LSTATUS status = ERROR_SUCCESS;
-    HKEY opened = nullptr;
-    bool created = false;
-    std::vector<std::u16string_view> names;
-    if (result == nullptr) {
-        status = kErrorBadKey;
-    } else if ((status = split_path(view(subKey), names)) == ERROR_SUCCESS) {
-        auto& s = store();
-        std::lock_guard guard(s.lock);
-        // As on Win32, the rights of the parent handle do not matter here.
-        Resolved base = resolve_locked(key);
-        if (base.status != ERROR_SUCCESS) {
-            status = base.status;
-        } else if (names.empty() && root_index(key) >= 0) {
-            opened = key;
-        } else {
-            Walk walk = walk_locked(base.key, names, true);
-            created = walk.created;
-            opened = insert_handle(std::move(walk.key), access);
-        }
-    }
-    if (result != nullptr)
-        *result = opened;
-    if (status == ERROR_SUCCESS && disposition != nullptr)
-        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    Opened opened;
+    if (result == nullptr)
+        opened.status = kErrorBadKey;
+    else
+        *result = (opened = open_key(key, subKey, access, true)).key;
+    if (opened.status == ERROR_SUCCESS && disposition != nullptr)
+        *disposition = opened.created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     ZT_TRACE(kReg, "RegCreateKeyExW(%s, %s, %#x) = %d, key %s%s", describe(key).c_str(), quote(subKey).c_str(), access,
-             status, describe(opened).c_str(), created ? ", created" : "");
-    return status;
+             opened.status, describe(opened.key).c_str(), opened.created ? ", created" : "");
+    return opened.status;
 }
 
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
