@@ -137,7 +137,11 @@ LRESULT window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == WM_NCCREATE || message == WM_CREATE || message == WM_DESTROY || message == WM_NCDESTROY)
         return DefWindowProcW(hwnd, message, wParam, lParam);
-    return handler ? handler(hwnd, message, wParam, lParam) : 1;
+    if (handler)
+        return handler(hwnd, message, wParam, lParam);
+    // Without a handler a window paints nothing, but must say so, or its
+    // thread would be handed WM_PAINT forever.
+    return message == WM_PAINT ? DefWindowProcW(hwnd, message, wParam, lParam) : 1;
 }
 
 } // namespace

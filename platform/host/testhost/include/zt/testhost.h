@@ -47,7 +47,8 @@ public:
     WindowThread& operator=(const WindowThread&) = delete;
 
     // Creates a top-level window of `className` on the thread (registering
-    // the class on first use). A null handler answers every message with 1.
+    // the class on first use). A null handler answers every message with 1
+    // and validates WM_PAINT.
     HWND create(const std::u16string& className, bool visible, Handler handler = nullptr);
     // Runs `task` on the thread and waits for it.
     void run(const std::function<void()>& task);
