@@ -214,3 +214,31 @@ TEST_F(SimTest, WithoutTheAccelerometerNoSuitIsLatchedAndTheOpenFailureIsPrinted
     // No latch: DrawCard picks suit and rank itself; a card is still drawn.
     EXPECT_EQ(draw_text_lines(r.err).size(), 2u);
 }
+
+TEST_F(SimTest, TheExampleScriptsForceTheirCards) {
+    struct Example {
+        const char* script;
+        const char* snapshot;
+        const char* rank;
+        bool red;
+    } examples[] = {
+        {"two-of-hearts.zts", "two-of-hearts.png", "\"2\"", true},
+        {"king-of-spades.zts", "king-of-spades.png", "\"K\"", false},
+    };
+    for (const Example& e : examples) {
+        SCOPED_TRACE(e.script);
+        const std::string script = slurp(fs::path(ZT_EXAMPLES_DIR) / e.script);
+        ASSERT_FALSE(script.empty());
+        const Outcome r = run("--trace gdi -", script);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto lines = draw_text_lines(r.err);
+        ASSERT_EQ(lines.size(), 2u) << r.err;
+        EXPECT_NE(lines[0].find(e.rank), std::string::npos) << lines[0];
+        EXPECT_NE(lines[1].find(e.rank), std::string::npos) << lines[1];
+        const auto s = snapshot(e.snapshot);
+        const int symbolRed = count(s, kFaceX + 165, kFaceY + 285, kFaceX + 315, kFaceY + 435, is_red_ink);
+        const int symbolBlack = count(s, kFaceX + 165, kFaceY + 285, kFaceX + 315, kFaceY + 435, is_black_ink);
+        EXPECT_GT(e.red ? symbolRed : symbolBlack, 5000);
+        EXPECT_EQ(e.red ? symbolBlack : symbolRed, 0);
+    }
+}
