@@ -30,6 +30,7 @@ now_us() { local t; t=$(date +%s%N); echo $((t / 1000)); }
 frames=()
 for run in 1 2 3 4 5; do
   log="$work/first$run.log"
+  : >"$log"
   start=$(now_us)
   ZT_TRACE_FIRST_FRAME=1 "$zentrick" --scale 1 --accel keys 2>"$log" &
   pid=$!

@@ -1,6 +1,7 @@
 #include "desktop_host.h"
 
 #include "accel.h"
+#include "display_wait.h"
 #include "geometry.h"
 #include "input.h"
 #include "overlay.h"
@@ -30,6 +31,9 @@ constexpr int kSlideMilliseconds = 120;
 constexpr int kSlideFrameMilliseconds = 15;
 // How often a rehearsal display of a real sensor is brought up to date.
 constexpr Uint32 kSensorRefreshMilliseconds = 100;
+// The longest the loop sleeps on the display connection alone before SDL
+// gets its turn anyway (signals, its own housekeeping).
+constexpr Uint32 kPumpIntervalMilliseconds = 250;
 
 struct SdlDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
@@ -62,6 +66,11 @@ struct DesktopHost::State {
     SdlPtr<SDL_Window> window;
     SdlPtr<SDL_Renderer> renderer;
     SdlPtr<SDL_Texture> texture;
+    std::unique_ptr<DisplayWait> displayWait;
+    // Whether SDL must look at the display before the loop sleeps on it:
+    // drawing may have left events in Xlib's queue that no poll would see.
+    bool mustPump = true;
+    Uint32 lastPump = 0;
     bool windowShown = false;
     bool firstFrameReported = false;
     bool controllersProbed = false;
@@ -184,6 +193,7 @@ void DesktopHost::boot() {
     }
 
     milestone(s, "window made");
+    s.displayWait = std::make_unique<DisplayWait>(s.window.get());
     s.shell = std::make_unique<host::SimulatedShell>();
     s.shell->start();
     std::string note;
@@ -202,6 +212,7 @@ void DesktopHost::shutdown() {
     if (s.shell)
         s.shell->stop();
     s.accelerometer.shutdown();
+    s.displayWait.reset();
     s.texture.reset();
     s.renderer.reset();
     s.window.reset();
@@ -277,6 +288,7 @@ static void draw(DesktopHost::State& s, int lowered) {
         s.windowShown = true;
     }
     SDL_RenderPresent(renderer);
+    s.mustPump = true;
     if (!s.firstFrameReported) {
         s.firstFrameReported = true;
         if (s.traceFirstFrame) {
@@ -351,6 +363,9 @@ void DesktopHost::animate_window(HWND window, int type, bool show) {
 
 void DesktopHost::wake() {
     State& s = *m_state;
+    // Whichever way the loop sleeps, this reaches it.
+    if (s.displayWait)
+        s.displayWait->wake();
     if (s.wakeEvent == 0 || s.wakeEvent == static_cast<Uint32>(-1))
         return;
     SDL_Event event{};
@@ -396,13 +411,37 @@ host::IdleAction DesktopHost::idle(DWORD timeout) {
                         : std::min(wait, static_cast<int>(kSensorRefreshMilliseconds));
     }
 
+    // Most wakes are the timer's: sleep on the display connection and go
+    // back to the loop without SDL when nothing came.
+    bool block = !redraw;
+    if (block && wait != 0 && !s.mustPump && s.displayWait && s.displayWait->available()) {
+        const Uint32 sincePump = SDL_GetTicks() - s.lastPump;
+        if (sincePump < kPumpIntervalMilliseconds) {
+            const int budget = static_cast<int>(kPumpIntervalMilliseconds - sincePump);
+            const int slice = wait < 0 ? budget : std::min(wait, budget);
+            switch (s.displayWait->wait(slice)) {
+            case DisplayWait::Result::Woken:
+                return {true, 0};
+            case DisplayWait::Result::Timeout:
+                if (slice == wait)
+                    return {true, 0};
+                break;
+            case DisplayWait::Result::Input:
+                break;
+            }
+        }
+        block = false;
+    }
+
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(s.window.get(), &width, &height);
     s.pending.clear();
     SDL_Event event;
-    const bool got = redraw ? SDL_PollEvent(&event) != 0
+    const bool got = !block ? SDL_PollEvent(&event) != 0
                             : (wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0);
+    s.mustPump = false;
+    s.lastPump = SDL_GetTicks();
     for (bool more = got; more; more = SDL_PollEvent(&event) != 0) {
         if (s.accelerometer.handle(event) && s.options.rehearse)
             redraw = true;
