@@ -55,8 +55,8 @@ eval "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print "wx=" $4} /Abs
   /Width:/ {print "ww=" $2} /Height:/ {print "wh=" $2}')"
 [ "$ww" -eq 480 ] && [ "$wh" -eq 720 ] || fail "window is ${ww}x${wh}, wanted 480x720 at --scale 1"
 
-# The colour of the phone pixel (x, y), or the mean of a w x h area there,
-# as "r g b" (0..255).
+# The colour of the window pixel (x, y), or the mean of a w x h area there,
+# as "r g b" (0..255). At --scale 1 window pixels are phone pixels.
 shot() { import -window root "$shots/$1.png" || fail "screenshot $1"; }
 colour() {
   local name=$1 x=$2 y=$3 w=${4:-1} h=${5:-1}
@@ -155,5 +155,26 @@ trap - EXIT
 taskbar=$(grep 'ShowWindow([^)]*"CTaskBar"' "$log")
 [[ $(head -1 <<<"$taskbar") == *SW_HIDE* ]] || fail "the first taskbar call is not a hide: $taskbar"
 [[ $(tail -1 <<<"$taskbar") == *SW_SHOW* ]] || fail "the taskbar is not shown at exit: $taskbar"
+# Half size: 240x360, linear scaling; a click at window (50, 200) is phone
+# (100, 400), a tap on the left that shows a card. SIGTERM ends it as a
+# close does.
+"$zentrick" --scale 0.5 --accel none 2>"$log" &
+pid=$!
+trap 'kill $pid 2>/dev/null' EXIT
+wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zentrick$' | head -1)
+[ -n "$wid" ] || fail "half size: no window"
+eval "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print "wx=" $4} /Absolute upper-left Y/ {print "wy=" $4}
+  /Width:/ {print "ww=" $2} /Height:/ {print "wh=" $2}')"
+[ "$ww" -eq 240 ] && [ "$wh" -eq 360 ] || fail "half size: window is ${ww}x${wh}, wanted 240x360"
+wait_for is_felt half 1 350 4 4
+is_white "$(colour half 20 30 30 20)" && fail "half size: a card face before any tap"
+click 50 200
+wait_for is_white halftap 20 30 30 20
+kill -TERM "$pid"
+wait "$pid"
+status=$?
+trap - EXIT
+[ "$status" -eq 0 ] || fail "half size: exit status $status after SIGTERM, wanted 0; log: $(cat "$log")"
+
 if [ -n "${ZT_KEEP_SHOTS:-}" ]; then echo "screenshots in $shots"; else rm -rf "$shots"; fi
-echo "desktop app: window, taps, tilt, activation and close all behave"
+echo "desktop app: window, taps, tilt, activation, close and scaling all behave"
