@@ -38,9 +38,13 @@ class DesktopAccelerometer {
     AccelSource active() const { return m_active; }
     // The current raw reading, as the application would read it now.
     std::optional<drivers::RawReading> reading() const;
-    // Whether readings change without an event (a real sensor): then the
-    // caller polls reading() to keep a display of it fresh.
-    bool changes_unannounced() const { return m_active == AccelSource::Iio; }
+    // Whether readings change without a key event (a sensor, read on demand
+    // or streaming): a display of them is then refreshed by polling
+    // reading() at a modest rate rather than on every change.
+    bool changes_unannounced() const { return m_active == AccelSource::Iio || m_active == AccelSource::Controller; }
+    // Whether SDL has to run its event pump on every wake: controllers are
+    // read (and plugged in) only there.
+    bool needs_event_pump() const { return m_controllerSubsystem; }
 
     // Stops the controller subsystem; the device stays registered.
     void shutdown();

@@ -29,8 +29,9 @@ namespace {
 // The slide-in of AnimateWindow: short enough not to hold the performer up.
 constexpr int kSlideMilliseconds = 120;
 constexpr int kSlideFrameMilliseconds = 15;
-// How often a rehearsal display of a real sensor is brought up to date.
-constexpr Uint32 kSensorRefreshMilliseconds = 100;
+// How often a rehearsal display of a sensor's readings is brought up to
+// date: a controller streams hundreds a second, each a whole upload.
+constexpr Uint32 kSensorRefreshMilliseconds = 50;
 // The longest the loop sleeps on the display connection alone before SDL
 // gets its turn anyway (signals, its own housekeeping).
 constexpr Uint32 kPumpIntervalMilliseconds = 250;
@@ -414,7 +415,8 @@ host::IdleAction DesktopHost::idle(DWORD timeout) {
     // Most wakes are the timer's: sleep on the display connection and go
     // back to the loop without SDL when nothing came.
     bool block = !redraw;
-    if (block && wait != 0 && !s.mustPump && s.displayWait && s.displayWait->available()) {
+    if (block && wait != 0 && !s.mustPump && s.displayWait && s.displayWait->available() &&
+        !s.accelerometer.needs_event_pump()) {
         const Uint32 sincePump = SDL_GetTicks() - s.lastPump;
         if (sincePump < kPumpIntervalMilliseconds) {
             const int budget = static_cast<int>(kPumpIntervalMilliseconds - sincePump);
@@ -443,7 +445,7 @@ host::IdleAction DesktopHost::idle(DWORD timeout) {
     s.mustPump = false;
     s.lastPump = SDL_GetTicks();
     for (bool more = got; more; more = SDL_PollEvent(&event) != 0) {
-        if (s.accelerometer.handle(event) && s.options.rehearse)
+        if (s.accelerometer.handle(event) && s.options.rehearse && !s.accelerometer.changes_unannounced())
             redraw = true;
         if (event.type == SDL_WINDOWEVENT) {
             switch (event.window.event) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The desktop app as a whole, in a virtual X server: it opens its window, a
-# click arms the trick and a tilt and a press force a card, losing focus
+# The desktop app as a whole, in a virtual X server: it opens its window (with
+# the rehearsal guides), a click arms the trick and a tilt and a press force a card, losing focus
 # shows the taskbar, and closing the window ends the process with status 0,
 # the taskbar shown again.
 #
@@ -45,7 +45,7 @@ fi
 
 shots=$(mktemp -d)
 log="$shots/zentrick.log"
-"$zentrick" --scale 1 --accel keys --trace shell 2>"$log" &
+"$zentrick" --scale 1 --accel keys --rehearse --trace shell 2>"$log" &
 pid=$!
 trap 'kill $pid 2>/dev/null' EXIT
 
@@ -91,6 +91,17 @@ wait_for is_felt start 2 700 6 6
 is_felt "$(colour start 2 2 6 6)" || fail "start: no felt at the top left: $(colour start 2 2 6 6)"
 is_felt "$(colour start 472 712 6 6)" || fail "start: no felt at the bottom right"
 is_white "$(colour start 40 60 60 40)" && fail "start: a card face before any tap"
+
+# --rehearse: faint lines between the regions, here where they cross the
+# felt above the card, and the readings on a dark plate at the bottom.
+sum() { read -r r g b <<<"$1"; echo $((r + g + b)); }
+for x in 160 320; do
+  [ $(($(sum "$(colour start $x 1 1 10)") * 100)) -lt $(($(sum "$(colour start $((x - 6)) 1 1 10)") * 85)) ] ||
+    fail "rehearse: no line at x $x"
+done
+[ "$(sum "$(colour start 2 180 8 1)")" -lt "$(sum "$(colour start 2 176 8 1)")" ] || fail "rehearse: no line at y 180"
+[ "$(share start 140 683 200 20 'r<0.5 && g<0.5 && b<0.5')" -gt 500 ] || fail "rehearse: no plate for the readings"
+[ "$(share start 140 683 200 20 'r>0.9 && g>0.9 && b>0.9')" -gt 30 ] || fail "rehearse: no readings on the plate"
 
 xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
 
