@@ -135,11 +135,14 @@ bool DesktopHost::open_display(const Options& options, std::string& error) {
         return value != nullptr && *value != '\0';
     };
     const bool driverNamed = set("SDL_VIDEODRIVER");
-    // With neither an X nor a Wayland display only the console's own (DRM)
-    // can work; asking just for it keeps the others from printing their
-    // complaints before ours.
-    if (!driverNamed && !set("DISPLAY") && !set("WAYLAND_DISPLAY"))
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "kmsdrm");
+    // Only the kind of display the session names is tried (with neither, the
+    // console's own, DRM): the others would print complaints before ours.
+    if (!driverNamed) {
+        const bool x = set("DISPLAY");
+        const bool wayland = set("WAYLAND_DISPLAY");
+        if (!x || !wayland)
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, x ? "x11" : wayland ? "wayland" : "kmsdrm");
+    }
     bool up = SDL_Init(SDL_INIT_VIDEO) == 0;
     if (up && !driverNamed) {
         // SDL falls back to drivers that show nothing; only a user who names
