@@ -45,15 +45,23 @@ fi
 
 shots=$(mktemp -d)
 log="$shots/zentrick.log"
-"$zentrick" --scale 1 --accel keys --rehearse --trace shell 2>"$log" &
-pid=$!
-trap 'kill $pid 2>/dev/null' EXIT
 
-wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zentrick$' | head -1)
-[ -n "$wid" ] || fail "no window named Zentrick within 10 s"
-eval "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print "wx=" $4} /Absolute upper-left Y/ {print "wy=" $4}
-  /Width:/ {print "ww=" $2} /Height:/ {print "wh=" $2}')"
-[ "$ww" -eq 480 ] && [ "$wh" -eq 720 ] || fail "window is ${ww}x${wh}, wanted 480x720 at --scale 1"
+# Starts zentrick with the given options and finds its window, which must be
+# WIDTH x HEIGHT: sets pid, wid and the window's place wx, wy.
+start() {
+  local width=$1 height=$2
+  shift 2
+  "$zentrick" "$@" 2>"$log" &
+  pid=$!
+  trap 'kill $pid 2>/dev/null' EXIT
+  wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zentrick$' | head -1)
+  [ -n "$wid" ] || fail "$*: no window named Zentrick within 10 s"
+  eval "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print "wx=" $4} /Absolute upper-left Y/ {print "wy=" $4}
+    /Width:/ {print "ww=" $2} /Height:/ {print "wh=" $2}')"
+  [ "$ww" -eq "$width" ] && [ "$wh" -eq "$height" ] || fail "$*: window is ${ww}x${wh}, wanted ${width}x${height}"
+}
+
+start 480 720 --scale 1 --accel keys --rehearse --trace shell
 
 # The colour of the window pixel (x, y), or the mean of a w x h area there,
 # as "r g b" (0..255). At --scale 1 window pixels are phone pixels.
@@ -166,17 +174,11 @@ trap - EXIT
 taskbar=$(grep 'ShowWindow([^)]*"CTaskBar"' "$log")
 [[ $(head -1 <<<"$taskbar") == *SW_HIDE* ]] || fail "the first taskbar call is not a hide: $taskbar"
 [[ $(tail -1 <<<"$taskbar") == *SW_SHOW* ]] || fail "the taskbar is not shown at exit: $taskbar"
+
 # Half size: 240x360, linear scaling; a click at window (50, 200) is phone
 # (100, 400), a tap on the left that shows a card. SIGTERM ends it as a
 # close does.
-"$zentrick" --scale 0.5 --accel none 2>"$log" &
-pid=$!
-trap 'kill $pid 2>/dev/null' EXIT
-wid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zentrick$' | head -1)
-[ -n "$wid" ] || fail "half size: no window"
-eval "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {print "wx=" $4} /Absolute upper-left Y/ {print "wy=" $4}
-  /Width:/ {print "ww=" $2} /Height:/ {print "wh=" $2}')"
-[ "$ww" -eq 240 ] && [ "$wh" -eq 360 ] || fail "half size: window is ${ww}x${wh}, wanted 240x360"
+start 240 360 --scale 0.5 --accel none
 wait_for is_felt half 1 350 4 4
 is_white "$(colour half 20 30 30 20)" && fail "half size: a card face before any tap"
 click 50 200
