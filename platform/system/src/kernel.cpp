@@ -22,11 +22,16 @@ thread_local bool t_platformThread = false;
 // new generation; a waiter records the generation it last looked at its
 // condition in. Time may jump only when every waiter has looked since the
 // last wake-up: one that was handed work but has not run yet is not idle.
+// Plain and never destroyed, like the kernel itself: platform threads may
+// still wait while the process runs its exit handlers.
 std::uint64_t g_generation = 0;
 struct WaitRecord {
     std::uint64_t seen = UINT64_MAX;
 };
-std::vector<WaitRecord*> g_waitRecords;
+std::vector<WaitRecord*>& wait_records() {
+    static auto* const records = new std::vector<WaitRecord*>();
+    return *records;
+}
 
 Tick real_now() {
     using namespace std::chrono;
@@ -118,7 +123,7 @@ void Kernel::maybe_advance_locked() {
         return;
     if (m_waiting < static_cast<int>(m_threads.size()) || m_deadlines.empty())
         return;
-    for (const WaitRecord* record : g_waitRecords)
+    for (const WaitRecord* record : wait_records())
         if (record->seen != g_generation)
             return; // it will look and call again
     const Tick earliest = *m_deadlines.begin();
@@ -151,7 +156,7 @@ bool Kernel::wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const
     ++m_waiting;
     auto slot = deadline == kForever ? m_deadlines.end() : m_deadlines.insert(deadline);
     WaitRecord record;
-    g_waitRecords.push_back(&record);
+    wait_records().push_back(&record);
     bool result = false;
     for (;;) {
         if ((result = ready()))
@@ -166,7 +171,7 @@ bool Kernel::wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const
         }
         m_changed.wait(lock);
     }
-    std::erase(g_waitRecords, &record);
+    std::erase(wait_records(), &record);
     if (slot != m_deadlines.end())
         m_deadlines.erase(slot);
     --m_waiting;
@@ -217,9 +222,32 @@ void Kernel::unregister_thread(ThreadRecord* record) {
     notify_all();
 }
 
+namespace {
+
+thread_local ThreadRecord* t_record = nullptr;
+
+// Ends a thread's record as the thread ends.
+struct RecordOwner {
+    ~RecordOwner() {
+        delete t_record;
+        t_record = nullptr;
+    }
+};
+
+} // namespace
+
 ThreadRecord& Kernel::this_thread() {
-    thread_local ThreadRecord record;
-    return record;
+    if (t_record != nullptr)
+        return *t_record;
+    t_record = new ThreadRecord();
+    // The boot thread keeps its record to the end: it runs the exit handlers
+    // (the application object's destructor among them), which still use the
+    // platform after the thread's own thread_local objects are gone.
+    if (std::this_thread::get_id() != m_bootThread) {
+        thread_local RecordOwner owner;
+        (void)owner;
+    }
+    return *t_record;
 }
 
 ThreadRecord* Kernel::find_thread(DWORD id) {
