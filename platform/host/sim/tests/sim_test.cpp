@@ -180,7 +180,12 @@ TEST_F(SimTest, TheTaskbarIsHiddenBeforeAnyWindowAndShownAfterWinMainReturns) {
     EXPECT_NE(r.err.find("SW_HIDE", firstHide), std::string::npos);
     const auto lastShow = r.err.rfind("ShowWindow(");
     EXPECT_NE(r.err.find("\"CTaskBar\", SW_SHOW)", lastShow), std::string::npos) << r.err.substr(lastShow);
-    EXPECT_GT(lastShow, r.err.rfind("DispatchMessageW("));
+    // After the app's last message: WinMain has returned.
+    const std::string created = "CreateWindowExW(\"CZentrickMainWnd\", 0, 0, 480, 720) = ";
+    const auto at = r.err.find(created);
+    ASSERT_NE(at, std::string::npos);
+    const std::string hwnd = r.err.substr(at + created.size(), r.err.find('\n', at) - at - created.size());
+    EXPECT_GT(lastShow, r.err.rfind("DispatchMessageW(" + hwnd + ","));
 }
 
 TEST_F(SimTest, BadScriptsAndOptionsStopBeforeAnythingRuns) {
