@@ -4,6 +4,7 @@
 //   neither may touch the heap;
 // - a forced reveal, from WM_LBUTTONUP to the finished frame (DrawCard, its
 //   two paints and the final paint), against one plain 480x720 frame copy.
+#include "frame_copy.h"
 #include "median_reporter.h"
 #include "ui/main_wnd.h"
 #include "zt/drivers/simulated_accelerometer.h"
@@ -76,14 +77,6 @@ void BM_ForcedReveal(benchmark::State& state) {
 }
 BENCHMARK(BM_ForcedReveal)->Unit(benchmark::kMicrosecond)->Repetitions(9);
 
-void BM_CopyOneFrame(benchmark::State& state) {
-    std::vector<std::uint32_t> from(480 * 720, 0xFF336699u), to(480 * 720);
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), to.size() * sizeof(std::uint32_t));
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-}
 BENCHMARK(BM_CopyOneFrame)->Unit(benchmark::kMicrosecond)->Repetitions(9);
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "demo_window.h"
 #include "zt/gfx/surface.h"
 
+#include "frame_copy.h"
 #include "median_reporter.h"
 
 #include <benchmark/benchmark.h>
@@ -53,16 +54,6 @@ void BM_PaintWindowWithoutFace(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintWindowWithoutFace)->Unit(benchmark::kMicrosecond)->Repetitions(9)->MinTime(0.1);
 
-void BM_CopyOneFrame(benchmark::State& state) {
-    zt::gfx::Surface from(480, 720, 0xFF336699u);
-    zt::gfx::Surface to(480, 720);
-    const std::size_t bytes = static_cast<std::size_t>(from.width()) * static_cast<std::size_t>(from.height()) * 4;
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-}
 BENCHMARK(BM_CopyOneFrame)->Unit(benchmark::kMicrosecond)->Repetitions(9)->MinTime(0.1);
 } // namespace
 

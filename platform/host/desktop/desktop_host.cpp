@@ -1,5 +1,7 @@
 #include "desktop_host.h"
 
+#include "zt/host/app_window.h"
+
 #include "accel.h"
 #include "display_wait.h"
 #include "geometry.h"
@@ -228,18 +230,11 @@ void DesktopHost::shutdown() {
 namespace {
 
 // The application's window: the last one it presented while that still
-// exists, else the first top-level window of the loop's thread (the shell's
-// windows live on a thread of their own).
+// exists, else the first top-level window of the loop's thread.
 HWND application_window(HWND lastPresented) {
     if (lastPresented != nullptr && IsWindow(lastPresented))
         return lastPresented;
-    sys::Kernel& k = sys::Kernel::get();
-    const DWORD self = k.this_thread().id;
-    std::lock_guard guard(k.lock());
-    for (auto& w : sys::windows_locked())
-        if (w->threadId == self && w->parent == nullptr)
-            return w->hwnd;
-    return nullptr;
+    return host::application_window();
 }
 
 int minute_of_day() {

@@ -2,6 +2,7 @@
 
 #include "snapshot.h"
 #include "zt/drivers/simulated_accelerometer.h"
+#include "zt/host/app_window.h"
 #include "zt/host/simulated_shell.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
@@ -49,17 +50,6 @@ void SimHost::boot() {
 
 namespace {
 
-// The application's window: the first top-level window of the loop's thread.
-HWND application_window() {
-    sys::Kernel& k = sys::Kernel::get();
-    const DWORD self = k.this_thread().id;
-    std::lock_guard guard(k.lock());
-    for (auto& w : sys::windows_locked())
-        if (w->threadId == self && w->parent == nullptr)
-            return w->hwnd;
-    return nullptr;
-}
-
 // Touch panels report 16-bit positions; farther values are held at the edge
 // of that range, which keeps them in the same row and column.
 int clamp16(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -32768, 32767)); }
@@ -80,7 +70,7 @@ host::IdleAction SimHost::idle(DWORD) {
         PostQuitMessage(0);
         return {true, 0};
     }
-    HWND app = application_window();
+    HWND app = host::application_window();
     while (s.next < s.script.commands.size()) {
         const Command& cmd = s.script.commands[s.next++];
         switch (cmd.kind) {
