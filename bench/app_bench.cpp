@@ -60,10 +60,14 @@ void tick(benchmark::State& state, std::int8_t z, std::uint64_t callsPerTick) {
         state.SkipWithError("unexpected number of device calls per tick");
 }
 
-void BM_TickFaceUp(benchmark::State& state) { tick(state, 50, 5); }
+void BM_TickFaceUp(benchmark::State& state) {
+    tick(state, 50, 5);
+}
 BENCHMARK(BM_TickFaceUp)->Unit(benchmark::kMicrosecond)->Repetitions(9);
 
-void BM_TickFaceDown(benchmark::State& state) { tick(state, -50, 1); }
+void BM_TickFaceDown(benchmark::State& state) {
+    tick(state, -50, 1);
+}
 BENCHMARK(BM_TickFaceDown)->Unit(benchmark::kMicrosecond)->Repetitions(9);
 
 void BM_ForcedReveal(benchmark::State& state) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 class MedianReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.aggregate_name == "median" && !run.error_occurred)

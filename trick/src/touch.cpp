@@ -3,7 +3,9 @@
 #include "trick/trick.h"
 #include "ui/main_wnd.h"
 
-void CZentrickMainWnd::OnLButtonDown(UINT, int xPos, int yPos) { m_nState = TrickStateAfterPress(m_nState, xPos, yPos); }
+void CZentrickMainWnd::OnLButtonDown(UINT, int xPos, int yPos) {
+    m_nState = TrickStateAfterPress(m_nState, xPos, yPos);
+}
 
 void CZentrickMainWnd::OnLButtonUp(UINT, int xPos, int) {
     const TrickRelease release = TrickOnRelease(m_nState, m_nTiltSuit, xPos);

@@ -50,17 +50,17 @@ TEST(Release, EveryRowOfTheTransitionTable) {
         TrickRelease::Action action;
         int suit, rank, stateAfter, latchAfter;
     } rows[] = {
-        {STATE_IDLE, 2, 100, TrickRelease::kRandomCard, 0, 0, STATE_IDLE, 2},   // random, latch kept
-        {STATE_IDLE, 2, 321, TrickRelease::kRearm, 0, 0, STATE_ARMED, 2},       // re-arm, latch kept
-        {STATE_IDLE, 0, 320, TrickRelease::kRandomCard, 0, 0, STATE_IDLE, 0},   // 320 is not "right"
-        {STATE_ARMED, 3, 400, TrickRelease::kNothing, 0, 0, STATE_ARMED, 3},    // release without a press
-        {2, 2, 10, TrickRelease::kForcedCard, 2, 2, STATE_IDLE, 0},             // Two of hearts
-        {8, 4, 470, TrickRelease::kForcedCard, 4, 8, STATE_IDLE, 0},            // left column ignores x
-        {1, 1, 479, TrickRelease::kForcedCard, 1, 1, STATE_IDLE, 0},            // Ace, no promotion
-        {12, 1, 400, TrickRelease::kForcedCard, 1, 13, STATE_IDLE, 0},          // King of spades
-        {12, 1, 320, TrickRelease::kForcedCard, 1, 12, STATE_IDLE, 0},          // Queen of spades
-        {9, 3, 321, TrickRelease::kForcedCard, 3, 13, STATE_IDLE, 0},           // any middle code promotes
-        {11, 0, 50, TrickRelease::kForcedCard, 0, 11, STATE_IDLE, 0},           // no latch: DrawCard picks
+        {STATE_IDLE, 2, 100, TrickRelease::kRandomCard, 0, 0, STATE_IDLE, 2}, // random, latch kept
+        {STATE_IDLE, 2, 321, TrickRelease::kRearm, 0, 0, STATE_ARMED, 2},     // re-arm, latch kept
+        {STATE_IDLE, 0, 320, TrickRelease::kRandomCard, 0, 0, STATE_IDLE, 0}, // 320 is not "right"
+        {STATE_ARMED, 3, 400, TrickRelease::kNothing, 0, 0, STATE_ARMED, 3},  // release without a press
+        {2, 2, 10, TrickRelease::kForcedCard, 2, 2, STATE_IDLE, 0},           // Two of hearts
+        {8, 4, 470, TrickRelease::kForcedCard, 4, 8, STATE_IDLE, 0},          // left column ignores x
+        {1, 1, 479, TrickRelease::kForcedCard, 1, 1, STATE_IDLE, 0},          // Ace, no promotion
+        {12, 1, 400, TrickRelease::kForcedCard, 1, 13, STATE_IDLE, 0},        // King of spades
+        {12, 1, 320, TrickRelease::kForcedCard, 1, 12, STATE_IDLE, 0},        // Queen of spades
+        {9, 3, 321, TrickRelease::kForcedCard, 3, 13, STATE_IDLE, 0},         // any middle code promotes
+        {11, 0, 50, TrickRelease::kForcedCard, 0, 11, STATE_IDLE, 0},         // no latch: DrawCard picks
         {STATE_REVEALED, 2, 10, TrickRelease::kNothing, 0, 0, STATE_IDLE, 0},
     };
     for (const Row& r : rows) {
@@ -91,7 +91,7 @@ TEST(Tilt, EachAxisPastItsThresholdLatchesItsSuit) {
     EXPECT_EQ(TrickTiltSuit(-31, 0, 0), SUIT_DIAMOND);
     EXPECT_EQ(TrickTiltSuit(0, 31, 0), SUIT_SPADE);
     EXPECT_EQ(TrickTiltSuit(0, -31, 0), SUIT_HEART);
-    EXPECT_EQ(TrickTiltSuit(30, -30, 3), 3);        // strict thresholds keep the latch
+    EXPECT_EQ(TrickTiltSuit(30, -30, 3), 3);          // strict thresholds keep the latch
     EXPECT_EQ(TrickTiltSuit(40, -40, 0), SUIT_HEART); // Y wins
     EXPECT_EQ(TrickTiltSuit(-128, 127, 0), SUIT_SPADE);
     EXPECT_EQ(TrickTiltSuit(0, 0, SUIT_DIAMOND), SUIT_DIAMOND);

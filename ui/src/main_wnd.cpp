@@ -7,11 +7,17 @@
 
 // Built during static initialisation, before any window exists: the taskbar
 // goes away for as long as the app lives.
-CZentrickMainWnd::CZentrickMainWnd() { HideTaskBar(); }
+CZentrickMainWnd::CZentrickMainWnd() {
+    HideTaskBar();
+}
 
-CZentrickMainWnd::~CZentrickMainWnd() { ShowTaskBar(); }
+CZentrickMainWnd::~CZentrickMainWnd() {
+    ShowTaskBar();
+}
 
-LPCWSTR CZentrickMainWnd::GetWindowClassName() { return TEXT("CZentrickMainWnd"); }
+LPCWSTR CZentrickMainWnd::GetWindowClassName() {
+    return TEXT("CZentrickMainWnd");
+}
 
 BOOL CZentrickMainWnd::OnInitDialog() {
     if (!CMzWndEx::OnInitDialog())

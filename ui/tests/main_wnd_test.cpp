@@ -22,7 +22,7 @@ namespace {
 
 // A window built for one test, with a taskbar and an accelerometer around it.
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_accelerometer = std::make_shared<zt::drivers::SimulatedAccelerometer>();
         m_accelerometer->set_reading(0, 0, 64);
@@ -72,9 +72,15 @@ protected:
     std::unique_ptr<CZentrickMainWnd> m_window;
 };
 
-int red(std::uint32_t p) { return (p >> 16) & 0xFF; }
-int green(std::uint32_t p) { return (p >> 8) & 0xFF; }
-int blue(std::uint32_t p) { return p & 0xFF; }
+int red(std::uint32_t p) {
+    return (p >> 16) & 0xFF;
+}
+int green(std::uint32_t p) {
+    return (p >> 8) & 0xFF;
+}
+int blue(std::uint32_t p) {
+    return p & 0xFF;
+}
 
 // Counts ink of the text colour in a rectangle of the face.
 int ink(const zt::gfx::Surface& s, RECT r, bool wantRed) {
@@ -126,7 +132,7 @@ TEST_F(MainWindowTest, TheTenMillisecondTimerPollsFiveTimesFaceUpAndOnceFaceDown
     m_accelerometer->reset_counters();
     pump(100);
     EXPECT_EQ(m_accelerometer->calls(), 10u * 5u); // ten face-up ticks
-    m_accelerometer->set_reading(10, 10, -64); // turned over
+    m_accelerometer->set_reading(10, 10, -64);     // turned over
     m_accelerometer->reset_counters();
     pump(100);
     EXPECT_EQ(m_accelerometer->calls(), 10u);
@@ -178,7 +184,7 @@ TEST_F(MainWindowTest, TiltReadingsFromTheListedCases) {
     struct Case {
         std::int8_t x, y, z;
         int before, after;
-    } cases[] = {{31, 0, 10, 0, 3},  {-31, 0, 10, 0, 4}, {0, 31, 10, 0, 1},  {0, -31, 10, 0, 2},
+    } cases[] = {{31, 0, 10, 0, 3},   {-31, 0, 10, 0, 4}, {0, 31, 10, 0, 1}, {0, -31, 10, 0, 2},
                  {30, -30, 10, 3, 3}, {40, -40, 5, 0, 2}, {40, 0, 0, 1, 1}};
     for (const Case& c : cases) {
         w.m_nTiltSuit = c.before;
@@ -261,11 +267,11 @@ namespace {
 // Hands out readings in order, one per device read: what a phone turned
 // over in the middle of a tick would report.
 class SequenceAccelerometer final : public zt::drivers::AccelerometerDriver {
-public:
+  public:
     std::vector<zt::drivers::RawReading> readings;
     std::size_t next = 0;
 
-protected:
+  protected:
     bool read(zt::drivers::RawReading& reading) override {
         reading = readings[std::min(next, readings.size() - 1)];
         ++next;

@@ -6,7 +6,7 @@
 #include "zt/framework.h"
 
 class CZentrickApp : public CMzApp {
-public:
+  public:
     ~CZentrickApp() override = default;
     BOOL Init() override;
 

@@ -50,7 +50,9 @@ void read_command_line(int argc, char** argv, char**) {
 
 } // namespace
 
-__attribute__((section(".init_array.00101"), used)) static void (*const g_readCommandLine)(int, char**, char**) =
-    read_command_line;
+__attribute__((section(".init_array.00101"), used)) static void (*const g_readCommandLine)(int, char**,
+                                                                                           char**) = read_command_line;
 
-int main() { return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW); }
+int main() {
+    return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+}

@@ -23,9 +23,9 @@ struct Command {
         kQuit,
     };
     Kind kind = kQuit;
-    int line = 0;              // 1-based line in the script
+    int line = 0;                     // 1-based line in the script
     std::int64_t a = 0, b = 0, c = 0; // x y | x y z | ms | wParam
-    std::string path;          // snapshot file
+    std::string path;                 // snapshot file
 };
 
 struct Script {

@@ -33,7 +33,9 @@ void SimHost::configure(Options options, Script script) {
     trace::enable(m_state->options.traceChannels);
 }
 
-DWORD SimHost::start_tick() const { return m_state->options.startTick; }
+DWORD SimHost::start_tick() const {
+    return m_state->options.startTick;
+}
 
 void SimHost::boot() {
     host::SimulatedShell::Options shellOptions;
@@ -52,7 +54,9 @@ namespace {
 
 // Touch panels report 16-bit positions; farther values are held at the edge
 // of that range, which keeps them in the same row and column.
-int clamp16(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, -32768, 32767)); }
+int clamp16(std::int64_t v) {
+    return static_cast<int>(std::clamp<std::int64_t>(v, -32768, 32767));
+}
 
 } // namespace
 
@@ -136,4 +140,6 @@ SimHost& sim_host() {
 
 } // namespace zt::sim
 
-zt::host::Host& zt::host::current() { return zt::sim::sim_host(); }
+zt::host::Host& zt::host::current() {
+    return zt::sim::sim_host();
+}

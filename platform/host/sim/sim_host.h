@@ -25,7 +25,7 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error, 
 std::string usage();
 
 class SimHost final : public host::Host {
-public:
+  public:
     SimHost();
     ~SimHost() override;
     void configure(Options options, Script script);
@@ -35,7 +35,7 @@ public:
     void boot() override;
     host::IdleAction idle(DWORD timeout) override;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> m_state;
 };

@@ -16,7 +16,7 @@ std::function<int(int)> g_escape;
 std::vector<PresentedFrame> g_frames;
 
 class TestHost final : public host::Host {
-public:
+  public:
     host::ClockKind clock_kind() const override { return host::ClockKind::Virtual; }
     void debug_output(std::string_view utf8) override {
         {

@@ -44,10 +44,10 @@ using LPARAM = std::int32_t;
 using LRESULT = std::int32_t;
 
 using HANDLE = void*;
-#define ZT_DECLARE_HANDLE(name) \
-    struct name##__ {           \
-        int unused;             \
-    };                          \
+#define ZT_DECLARE_HANDLE(name)                                                                                        \
+    struct name##__ {                                                                                                  \
+        int unused;                                                                                                    \
+    };                                                                                                                 \
     using name = name##__*
 ZT_DECLARE_HANDLE(HWND);
 ZT_DECLARE_HANDLE(HDC);
@@ -232,9 +232,8 @@ constexpr int GWLP_USERDATA = -21;
 // Packs and unpacks mouse positions: signed 16-bit x in the low word, y in
 // the high word, as Win32 does.
 constexpr LPARAM MAKELPARAM(int low, int high) {
-    return static_cast<LPARAM>(
-        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(low))) |
-        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16));
+    return static_cast<LPARAM>((static_cast<std::uint32_t>(static_cast<std::uint16_t>(low))) |
+                               (static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16));
 }
 constexpr int GET_X_LPARAM(LPARAM lp) {
     return static_cast<std::int16_t>(static_cast<std::uint32_t>(lp) & 0xFFFF);
@@ -242,8 +241,12 @@ constexpr int GET_X_LPARAM(LPARAM lp) {
 constexpr int GET_Y_LPARAM(LPARAM lp) {
     return static_cast<std::int16_t>((static_cast<std::uint32_t>(lp) >> 16) & 0xFFFF);
 }
-constexpr WORD LOWORD(DWORD v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(DWORD v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(DWORD v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(DWORD v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
@@ -288,8 +291,8 @@ using LPMSG = MSG*;
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass);
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, void* menu, HINSTANCE instance, LPVOID param);
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, void* menu, HINSTANCE instance, LPVOID param);
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -308,8 +311,8 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 // The reply is delivered into a 32-bit cell, as on the phone.
-LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
-                            UINT timeout, DWORD* result);
+LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                            DWORD* result);
 UINT RegisterWindowMessageW(LPCWSTR name);
 BOOL GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
 BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage);
@@ -341,9 +344,15 @@ using LPPAINTSTRUCT = PAINTSTRUCT*;
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
     return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
-constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
-constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+constexpr BYTE GetRValue(COLORREF c) {
+    return static_cast<BYTE>(c & 0xFF);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 8) & 0xFF);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 16) & 0xFF);
+}
 
 constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr int TRANSPARENT = 1;
@@ -393,8 +402,8 @@ BOOL DeleteObject(HGDIOBJ object);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
-BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
-                int sourceWidth, int sourceHeight, DWORD rop);
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, int sourceWidth,
+                int sourceHeight, DWORD rop);
 int SetStretchBltMode(HDC dc, int mode);
 int SetBkMode(HDC dc, int mode);
 COLORREF SetTextColor(HDC dc, COLORREF color);
@@ -454,13 +463,11 @@ constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                         LPDWORD dataSize);
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LSTATUS RegCloseKey(HKEY key);
-LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-                        REGSAM access, LPSECURITY_ATTRIBUTES attributes, PHKEY result, LPDWORD disposition);
-LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                       DWORD dataSize);
+LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
+                        LPSECURITY_ATTRIBUTES attributes, PHKEY result, LPDWORD disposition);
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName);
 
 // ---------------------------------------------------------------------------
@@ -479,6 +486,5 @@ constexpr DWORD MSGQUEUE_ALLOW_BROKEN = 0x00000002;
 constexpr DWORD MSGQUEUE_MSGALERT = 0x00000001;
 HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options);
 BOOL WriteMsgQueue(HANDLE queue, LPVOID data, DWORD dataSize, DWORD timeout, DWORD flags);
-BOOL ReadMsgQueue(HANDLE queue, LPVOID buffer, DWORD bufferSize, LPDWORD bytesRead, DWORD timeout,
-                  DWORD* flags);
+BOOL ReadMsgQueue(HANDLE queue, LPVOID buffer, DWORD bufferSize, LPDWORD bytesRead, DWORD timeout, DWORD* flags);
 BOOL CloseMsgQueue(HANDLE queue);

@@ -12,7 +12,7 @@ using zt::sys::Kernel;
 namespace {
 
 class Event final : public zt::sys::KernelObject {
-public:
+  public:
     Event(bool manual, bool signaled) : m_manual(manual), m_signaled(signaled) {}
     const char* type_name() const override { return "event"; }
     // All three run with the kernel lock held.
@@ -26,7 +26,7 @@ public:
         return true;
     }
 
-private:
+  private:
     bool m_manual;
     bool m_signaled;
 };
@@ -36,13 +36,21 @@ std::uint32_t g_randState = 1;
 
 } // namespace
 
-DWORD GetLastError() { return Kernel::get().this_thread().lastError; }
+DWORD GetLastError() {
+    return Kernel::get().this_thread().lastError;
+}
 
-void SetLastError(DWORD error) { Kernel::get().this_thread().lastError = error; }
+void SetLastError(DWORD error) {
+    Kernel::get().this_thread().lastError = error;
+}
 
-DWORD GetTickCount() { return Kernel::get().tick_count(); }
+DWORD GetTickCount() {
+    return Kernel::get().tick_count();
+}
 
-DWORD GetCurrentThreadId() { return Kernel::get().this_thread().id; }
+DWORD GetCurrentThreadId() {
+    return Kernel::get().this_thread().id;
+}
 
 void Sleep(DWORD milliseconds) {
     Kernel& k = Kernel::get();
@@ -83,9 +91,13 @@ static BOOL change_event(HANDLE handle, bool signal) {
     return TRUE;
 }
 
-BOOL SetEvent(HANDLE event) { return change_event(event, true); }
+BOOL SetEvent(HANDLE event) {
+    return change_event(event, true);
+}
 
-BOOL ResetEvent(HANDLE event) { return change_event(event, false); }
+BOOL ResetEvent(HANDLE event) {
+    return change_event(event, false);
+}
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     Kernel& k = Kernel::get();

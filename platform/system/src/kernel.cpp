@@ -116,7 +116,9 @@ Tick Kernel::now_locked() const {
     return m_clockKind == host::ClockKind::Real ? real_now() : m_virtualNow;
 }
 
-DWORD Kernel::tick_count() const { return static_cast<DWORD>(m_startTick + now()); }
+DWORD Kernel::tick_count() const {
+    return static_cast<DWORD>(m_startTick + now());
+}
 
 void Kernel::maybe_advance_locked() {
     if (m_clockKind != host::ClockKind::Virtual || m_starting > 0)
@@ -202,7 +204,9 @@ Kernel::ExternalWait::~ExternalWait() {
 
 // ----- threads --------------------------------------------------------------
 
-ThreadRecord::ThreadRecord() : id(g_nextThreadId.fetch_add(1)) { Kernel::get().register_thread(this); }
+ThreadRecord::ThreadRecord() : id(g_nextThreadId.fetch_add(1)) {
+    Kernel::get().register_thread(this);
+}
 
 ThreadRecord::~ThreadRecord() {
     on_thread_exit(*this);

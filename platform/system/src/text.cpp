@@ -232,7 +232,8 @@ std::u16string format_wide(LPCWSTR format, std::va_list args) {
             break;
         }
         case u'p': {
-            std::snprintf(buf, sizeof buf, "%08lX", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(va_arg(args, void*))));
+            std::snprintf(buf, sizeof buf, "%08lX",
+                          static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(va_arg(args, void*))));
             append_padded(out, to_utf16(buf), left, width, -1);
             break;
         }
@@ -240,7 +241,8 @@ std::u16string format_wide(LPCWSTR format, std::va_list args) {
         case u'C': {
             const int v = va_arg(args, int);
             const bool narrow = size == Size::Short || (conv == u'C' && size != Size::Long && size != Size::Wide);
-            const char16_t ch = narrow ? static_cast<char16_t>(static_cast<unsigned char>(v)) : static_cast<char16_t>(v);
+            const char16_t ch =
+                narrow ? static_cast<char16_t>(static_cast<unsigned char>(v)) : static_cast<char16_t>(v);
             append_padded(out, std::u16string_view(&ch, 1), left, width, -1);
             break;
         }
@@ -300,7 +302,9 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     zt::host::current().debug_output(zt::sys::to_utf8(text));
 }
 
-int lstrlenW(LPCWSTR text) { return static_cast<int>(zt::sys::wide_length(text)); }
+int lstrlenW(LPCWSTR text) {
+    return static_cast<int>(zt::sys::wide_length(text));
+}
 
 HRESULT StringCchCopyNW(LPWSTR dest, std::size_t destUnits, LPCWSTR source, std::size_t toCopy) {
     if (dest == nullptr || destUnits == 0)

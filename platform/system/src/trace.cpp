@@ -22,7 +22,9 @@ constexpr struct {
                  {kShell, "shell"}, {kQueue, "queue"}, {kReg, "reg"}};
 } // namespace
 
-void enable(unsigned channels) { g_enabled.store(channels & kAll, std::memory_order_relaxed); }
+void enable(unsigned channels) {
+    g_enabled.store(channels & kAll, std::memory_order_relaxed);
+}
 
 const char* channel_name(Channel channel) {
     for (const auto& c : kChannels)

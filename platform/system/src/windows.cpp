@@ -46,9 +46,13 @@ WindowManager& manager() {
     return *instance;
 }
 
-std::u16string_view view(LPCWSTR text) { return text ? std::u16string_view(text, wide_length(text)) : std::u16string_view(); }
+std::u16string_view view(LPCWSTR text) {
+    return text ? std::u16string_view(text, wide_length(text)) : std::u16string_view();
+}
 
-bool is_atom(LPCWSTR name) { return reinterpret_cast<std::uintptr_t>(name) < 0x10000; }
+bool is_atom(LPCWSTR name) {
+    return reinterpret_cast<std::uintptr_t>(name) < 0x10000;
+}
 
 WindowClass* find_class_locked(std::u16string_view name) {
     for (auto& c : manager().classes)
@@ -291,8 +295,9 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
     Kernel& k = Kernel::get();
     std::lock_guard guard(k.lock());
     auto& classes = manager().classes;
-    auto it = std::find_if(classes.begin(), classes.end(),
-                           [&](const WindowClass& c) { return className && !is_atom(className) && equal_ignore_case(c.name, view(className)); });
+    auto it = std::find_if(classes.begin(), classes.end(), [&](const WindowClass& c) {
+        return className && !is_atom(className) && equal_ignore_case(c.name, view(className));
+    });
     if (it == classes.end()) {
         k.this_thread().lastError = ERROR_CLASS_DOES_NOT_EXIST;
         return FALSE;
@@ -339,8 +344,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     // The creation record is a pointer, which a 32-bit lParam cannot carry;
     // WM_NCCREATE and WM_CREATE arrive with lParam 0 and a window procedure
     // that needs its object keeps it aside before calling CreateWindowExW.
-    ZT_TRACE(kMsg, "CreateWindowExW(%s, %d, %d, %d, %d) = %s", zt::trace::quote(className).c_str(), x, y, width,
-             height, zt::trace::handle(hwnd).c_str());
+    ZT_TRACE(kMsg, "CreateWindowExW(%s, %d, %d, %d, %d) = %s", zt::trace::quote(className).c_str(), x, y, width, height,
+             zt::trace::handle(hwnd).c_str());
     const bool ok = window->proc(hwnd, WM_NCCREATE, 0, 0) != 0 && window->proc(hwnd, WM_CREATE, 0, 0) != -1;
     if (!ok) {
         DestroyWindow(hwnd);
@@ -355,7 +360,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             std::lock_guard guard(k.lock());
             window->visible = true;
             window->dirty = true;
-            window->dirtyRect = RECT{0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
+            window->dirtyRect =
+                RECT{0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
             k.notify_all();
         }
         window->proc(hwnd, WM_SHOWWINDOW, 1, 0);
@@ -382,7 +388,9 @@ BOOL DestroyWindow(HWND hwnd) {
     return TRUE;
 }
 
-BOOL IsWindow(HWND hwnd) { return find_window(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd) {
+    return find_window(hwnd) ? TRUE : FALSE;
+}
 
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM, LPARAM) {
     switch (message) {
@@ -685,8 +693,8 @@ BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     }
     if (w->threadId != self.id)
-        ZT_TRACE(kShell, "PostMessageW(%s, %#x, %#x, %#x) = 1", zt::trace::quote(w->className.c_str()).c_str(),
-                 message, wParam, static_cast<unsigned>(lParam));
+        ZT_TRACE(kShell, "PostMessageW(%s, %#x, %#x, %#x) = 1", zt::trace::quote(w->className.c_str()).c_str(), message,
+                 wParam, static_cast<unsigned>(lParam));
     return post_to_thread(w->threadId, hwnd, message, wParam, lParam);
 }
 
@@ -736,8 +744,10 @@ static BOOL get_message(LPMSG msg, bool wait, UINT removeMessage) {
         Tick deadline = nextTimer;
         if (k.is_boot_thread()) {
             const Tick now = k.now_locked();
-            const DWORD timeout = nextTimer == kForever ? INFINITE
-                                                        : static_cast<DWORD>(std::min<Tick>(nextTimer - std::min(nextTimer, now), INFINITE - 1));
+            const DWORD timeout =
+                nextTimer == kForever
+                    ? INFINITE
+                    : static_cast<DWORD>(std::min<Tick>(nextTimer - std::min(nextTimer, now), INFINITE - 1));
             lock.unlock();
             const zt::host::IdleAction action = zt::host::current().idle(timeout);
             lock.lock();
@@ -749,11 +759,17 @@ static BOOL get_message(LPMSG msg, bool wait, UINT removeMessage) {
     }
 }
 
-BOOL GetMessageW(LPMSG msg, HWND, UINT, UINT) { return get_message(msg, true, PM_REMOVE); }
+BOOL GetMessageW(LPMSG msg, HWND, UINT, UINT) {
+    return get_message(msg, true, PM_REMOVE);
+}
 
-BOOL PeekMessageW(LPMSG msg, HWND, UINT, UINT, UINT removeMessage) { return get_message(msg, false, removeMessage); }
+BOOL PeekMessageW(LPMSG msg, HWND, UINT, UINT, UINT removeMessage) {
+    return get_message(msg, false, removeMessage);
+}
 
-BOOL TranslateMessage(const MSG* msg) { return msg != nullptr && msg->message == WM_KEYDOWN ? TRUE : FALSE; }
+BOOL TranslateMessage(const MSG* msg) {
+    return msg != nullptr && msg->message == WM_KEYDOWN ? TRUE : FALSE;
+}
 
 LRESULT DispatchMessageW(const MSG* msg) {
     if (msg == nullptr || msg->hwnd == nullptr)

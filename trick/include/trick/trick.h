@@ -41,10 +41,10 @@ struct TrickRelease {
         kRearm,      // show the card back again and arm
     };
     Action action;
-    int suit;         // for kForcedCard: the latched suit (0 asks for a random card)
-    int rank;         // for kForcedCard: the region code, or 13 when promoted
-    int state;        // the state afterwards
-    int tiltSuit;     // the latch afterwards
+    int suit;     // for kForcedCard: the latched suit (0 asks for a random card)
+    int rank;     // for kForcedCard: the region code, or 13 when promoted
+    int state;    // the state afterwards
+    int tiltSuit; // the latch afterwards
 };
 
 constexpr TrickRelease TrickOnRelease(int state, int tiltSuit, int x) {
@@ -66,8 +66,12 @@ constexpr TrickRelease TrickOnRelease(int state, int tiltSuit, int x) {
 
 // The random card of an idle release: rank from the first draw, suit from
 // the second.
-constexpr int TrickRandomRank(int firstDraw) { return firstDraw % 13 + 1; }
-constexpr int TrickRandomSuit(int secondDraw) { return secondDraw % 4 + 1; }
+constexpr int TrickRandomRank(int firstDraw) {
+    return firstDraw % 13 + 1;
+}
+constexpr int TrickRandomSuit(int secondDraw) {
+    return secondDraw % 4 + 1;
+}
 
 // The suit a face-up reading latches, or `current` when neither axis is past
 // its threshold. Later tests override earlier ones, so Y decides when both

@@ -6,7 +6,7 @@
 #include "zt/platform.h"
 
 class CZentrickMainWnd : public CMzWndEx {
-public:
+  public:
     CZentrickMainWnd();
     ~CZentrickMainWnd() override;
 

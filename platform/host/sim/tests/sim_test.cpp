@@ -24,11 +24,10 @@ struct Outcome {
 // Runs zentrick-sim with `args` in a fresh directory, feeding `script` on
 // standard input.
 class SimTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("zt-sim-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir = fs::temp_directory_path() / ("zt-sim-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
     }
@@ -66,16 +65,27 @@ protected:
     fs::path m_dir;
 };
 
-int red(std::uint32_t p) { return (p >> 16) & 0xFF; }
-int green(std::uint32_t p) { return (p >> 8) & 0xFF; }
-int blue(std::uint32_t p) { return p & 0xFF; }
-bool is_white(std::uint32_t p) { return red(p) > 245 && green(p) > 245 && blue(p) > 245; }
-bool is_red_ink(std::uint32_t p) { return red(p) > 150 && green(p) < 90 && blue(p) < 90; }
-bool is_black_ink(std::uint32_t p) { return red(p) < 70 && green(p) < 70 && blue(p) < 70; }
+int red(std::uint32_t p) {
+    return (p >> 16) & 0xFF;
+}
+int green(std::uint32_t p) {
+    return (p >> 8) & 0xFF;
+}
+int blue(std::uint32_t p) {
+    return p & 0xFF;
+}
+bool is_white(std::uint32_t p) {
+    return red(p) > 245 && green(p) > 245 && blue(p) > 245;
+}
+bool is_red_ink(std::uint32_t p) {
+    return red(p) > 150 && green(p) < 90 && blue(p) < 90;
+}
+bool is_black_ink(std::uint32_t p) {
+    return red(p) < 70 && green(p) < 70 && blue(p) < 70;
+}
 
 // Counts pixels of a kind in a rectangle of the screen.
-template <typename Pred>
-int count(const zt::gfx::Surface& s, int left, int top, int right, int bottom, Pred pred) {
+template <typename Pred> int count(const zt::gfx::Surface& s, int left, int top, int right, int bottom, Pred pred) {
     int n = 0;
     for (int y = top; y < bottom; ++y)
         for (int x = left; x < right; ++x)
@@ -119,7 +129,7 @@ TEST_F(SimTest, TheIdleScreenShowsFeltCardBackAndTheTaskbarOnlyWhileItIsVisible)
 
 TEST_F(SimTest, ForcingTheTwoOfHeartsPaintsARedTwoTwiceAndAHeart) {
     const Outcome r = run("--trace gdi -", "tap 400 300\ntilt 0 -40 50\nwait 30\npress 400 200\nrelease 10 10\n"
-                                       "snapshot two.png\n");
+                                           "snapshot two.png\n");
     ASSERT_EQ(r.status, 0) << r.err;
     const auto lines = draw_text_lines(r.err);
     ASSERT_EQ(lines.size(), 2u) << r.err;
@@ -213,7 +223,7 @@ TEST_F(SimTest, ASnapshotThatCannotBeWrittenIsAnErrorWithThePath) {
 
 TEST_F(SimTest, WithoutTheAccelerometerNoSuitIsLatchedAndTheOpenFailureIsPrinted) {
     const Outcome r = run("--no-accelerometer --trace gdi -", "tap 400 300\ntilt 0 40 50\nwait 30\npress 400 200\n"
-                                                         "release 400 200\n");
+                                                              "release 400 200\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("[Acc Api] Open ACC0 failed err 2..........\n"), std::string::npos) << r.err;
     // No latch: DrawCard picks suit and rank itself; a card is still drawn.

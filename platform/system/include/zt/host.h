@@ -31,7 +31,7 @@ struct IdleAction {
 };
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     virtual ClockKind clock_kind() const = 0;
@@ -60,9 +60,7 @@ public:
 
     // The window is shown with the framework's animation `type`; the host
     // may animate it (returning when done) or show it at once.
-    virtual void animate_window(HWND window, int type, bool show) {
-        (void)window, (void)type, (void)show;
-    }
+    virtual void animate_window(HWND window, int type, bool show) { (void)window, (void)type, (void)show; }
 
     // The display driver's private escapes; 0 means not supported.
     virtual int display_escape(int code, int inputSize, const char* input, int outputSize, char* output) {

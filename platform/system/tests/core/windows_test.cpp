@@ -24,7 +24,7 @@ LRESULT recording_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // A window of the test's own thread, destroyed at the end of the test.
 class OwnWindow {
-public:
+  public:
     explicit OwnWindow(const char16_t* className = u"TestOwnWindow") {
         WNDCLASSW wc{};
         wc.lpfnWndProc = recording_proc;
@@ -39,7 +39,7 @@ public:
     }
     HWND get() const { return m_hwnd; }
 
-private:
+  private:
     HWND m_hwnd = nullptr;
 };
 

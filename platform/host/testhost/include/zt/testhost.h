@@ -16,7 +16,7 @@ namespace zt::testhost {
 // Debug output (NKDbgPrintfW) written while a capture lives goes to it
 // instead of standard error.
 class DebugCapture {
-public:
+  public:
     DebugCapture();
     ~DebugCapture();
     DebugCapture(const DebugCapture&) = delete;
@@ -39,7 +39,7 @@ std::vector<PresentedFrame> presented_frames();
 // A thread with its own message loop that owns windows, like the phone's
 // shell. Each window calls its handler for every message it receives.
 class WindowThread {
-public:
+  public:
     using Handler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
     WindowThread();
     ~WindowThread();
@@ -66,7 +66,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> m_state;
     DWORD m_threadId = 0;
 };

@@ -7,16 +7,16 @@
 #include "zt/platform.h"
 
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
-#include <cstdarg>
-#include <string>
-#include <string_view>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 
@@ -24,7 +24,7 @@ namespace zt::sys {
 
 // Anything a HANDLE can stand for.
 class KernelObject {
-public:
+  public:
     virtual ~KernelObject() = default;
     // Name for traces ("event", "device", ...).
     virtual const char* type_name() const = 0;
@@ -37,17 +37,16 @@ public:
 
 // Small, never-reused handle numbers that fit in 32 bits. Thread-safe.
 class HandleTable {
-public:
+  public:
     HANDLE insert(std::shared_ptr<KernelObject> object);
     std::shared_ptr<KernelObject> find(HANDLE handle) const;
-    template <typename T>
-    std::shared_ptr<T> find_as(HANDLE handle) const {
+    template <typename T> std::shared_ptr<T> find_as(HANDLE handle) const {
         return std::dynamic_pointer_cast<T>(find(handle));
     }
     // Removes the entry; the object dies with its last user.
     std::shared_ptr<KernelObject> remove(HANDLE handle);
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::unordered_map<std::uint32_t, std::shared_ptr<KernelObject>> m_objects;
     std::uint32_t m_next = 0x40;
@@ -66,7 +65,7 @@ constexpr Tick deadline_after(Tick now, DWORD timeout) {
 // The one lock that guards the clock, the windows, the message queues and
 // the waits. Window procedures and drivers are always called without it.
 class Kernel {
-public:
+  public:
     static Kernel& get();
 
     std::mutex& lock() { return m_lock; }
@@ -103,14 +102,14 @@ public:
     // Marks the calling thread as waiting outside the platform (a join, a
     // read from another process) so that the virtual clock may move.
     class ExternalWait {
-    public:
+      public:
         ExternalWait();
         ~ExternalWait();
         ExternalWait(const ExternalWait&) = delete;
         ExternalWait& operator=(const ExternalWait&) = delete;
     };
 
-private:
+  private:
     friend struct ThreadRecord;
     friend class Thread;
     Kernel();
@@ -147,7 +146,7 @@ struct ThreadRecord {
 // A thread that the platform knows about from its first instruction, so the
 // virtual clock waits for it; join() lets the clock move while waiting.
 class Thread {
-public:
+  public:
     Thread() = default;
     explicit Thread(std::function<void()> body);
     Thread(Thread&&) = default;
@@ -156,7 +155,7 @@ public:
     void join();
     bool joinable() const { return m_thread.joinable(); }
 
-private:
+  private:
     std::thread m_thread;
 };
 

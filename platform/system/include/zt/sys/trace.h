@@ -24,7 +24,9 @@ enum Channel : unsigned {
 
 extern std::atomic<unsigned> g_enabled;
 
-inline bool on(Channel channel) { return (g_enabled.load(std::memory_order_relaxed) & channel) != 0; }
+inline bool on(Channel channel) {
+    return (g_enabled.load(std::memory_order_relaxed) & channel) != 0;
+}
 void enable(unsigned channels);
 // Parses "msg,gdi" or "all" into a mask; false for an unknown name.
 bool parse_channels(std::string_view list, unsigned& channels);
@@ -43,8 +45,8 @@ std::string rect(const RECT* r);
 
 } // namespace zt::trace
 
-#define ZT_TRACE(channel, ...)                           \
-    do {                                                 \
-        if (::zt::trace::on(channel))                    \
-            ::zt::trace::line(channel, __VA_ARGS__);     \
+#define ZT_TRACE(channel, ...)                                                                                         \
+    do {                                                                                                               \
+        if (::zt::trace::on(channel))                                                                                  \
+            ::zt::trace::line(channel, __VA_ARGS__);                                                                   \
     } while (0)
