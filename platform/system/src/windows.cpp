@@ -621,9 +621,11 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     if (w->threadId == self.id) {
-        ZT_TRACE(kMsg, "SendMessageW(%s, %#x, %#x, %#x)", zt::trace::handle(hwnd).c_str(), message, wParam,
-                 static_cast<unsigned>(lParam));
-        return w->proc(hwnd, message, wParam, lParam);
+        // Traced when it returns, with its result; nested calls come first.
+        const LRESULT result = w->proc(hwnd, message, wParam, lParam);
+        ZT_TRACE(kMsg, "SendMessageW(%s, %#x, %#x, %#x) = %d", zt::trace::handle(hwnd).c_str(), message, wParam,
+                 static_cast<unsigned>(lParam), result);
+        return result;
     }
     bool ok = false;
     const LRESULT r = send_across(hwnd, w->threadId, message, wParam, lParam, kForever, nullptr, ok);
@@ -792,9 +794,10 @@ LRESULT DispatchMessageW(const MSG* msg) {
             return 0;
         }
     }
-    ZT_TRACE(kMsg, "DispatchMessageW(%s, %#x, %#x, %#x)", zt::trace::handle(msg->hwnd).c_str(), msg->message,
-             msg->wParam, static_cast<unsigned>(msg->lParam));
-    return w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    const LRESULT result = w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    ZT_TRACE(kMsg, "DispatchMessageW(%s, %#x, %#x, %#x) = %d", zt::trace::handle(msg->hwnd).c_str(), msg->message,
+             msg->wParam, static_cast<unsigned>(msg->lParam), result);
+    return result;
 }
 
 void PostQuitMessage(int exitCode) {
