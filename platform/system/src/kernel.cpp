@@ -244,6 +244,8 @@ ThreadRecord& Kernel::this_thread() {
     if (t_record != nullptr)
         return *t_record;
     t_record = new ThreadRecord();
+    if (std::this_thread::get_id() == m_bootThread)
+        m_bootThreadId.store(t_record->id, std::memory_order_relaxed);
     // The boot thread keeps its record to the end: it runs the exit handlers
     // (the application object's destructor among them), which still use the
     // platform after the thread's own thread_local objects are gone.

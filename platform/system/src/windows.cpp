@@ -80,13 +80,12 @@ std::string describe(HWND hwnd) {
     return out;
 }
 
-// Wakes the boot thread's host when another thread gave it work.
+// Wakes the boot thread's host, which may be waiting for input in idle(),
+// when another thread gave the boot thread work.
 void wake_host_if_needed(DWORD targetThread) {
     Kernel& k = Kernel::get();
-    if (k.is_boot_thread())
-        return;
-    (void)targetThread;
-    host::current().wake();
+    if (targetThread == k.boot_thread_id() && !k.is_boot_thread())
+        host::current().wake();
 }
 
 bool thread_has_work_locked(DWORD threadId, MessageQueue& queue, Tick now) {

@@ -6,6 +6,7 @@
 #include "zt/host.h"
 #include "zt/platform.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
@@ -98,6 +99,8 @@ class Kernel {
     // The record of a thread by id, or null. Call with m_lock held.
     ThreadRecord* find_thread(DWORD id);
     bool is_boot_thread() const { return std::this_thread::get_id() == m_bootThread; }
+    // The boot thread's id as GetCurrentThreadId gives it (0 until it is known).
+    DWORD boot_thread_id() const { return m_bootThreadId.load(std::memory_order_relaxed); }
 
     // Marks the calling thread as waiting outside the platform (a join, a
     // read from another process) so that the virtual clock may move.
@@ -125,6 +128,7 @@ class Kernel {
     HandleTable m_handles;
     std::map<DWORD, ThreadRecord*> m_threads;
     std::thread::id m_bootThread;
+    std::atomic<DWORD> m_bootThreadId{0};
     int m_waiting = 0;
     int m_starting = 0;
     std::multiset<Tick> m_deadlines;
