@@ -224,23 +224,16 @@ TEST_F(MainWindowTest, DrawCardColoursTheRankBySuitAndReplacesThePreviousFace) {
 
 TEST_F(MainWindowTest, DrawCardWritesEachRanksTextTwice) {
     CZentrickMainWnd& w = create();
-    std::string lines;
-    zt::trace::set_sink([&](std::string_view l) {
-        if (l.find("DrawTextW(") != std::string_view::npos)
-            lines += l;
-    });
-    zt::trace::enable(zt::trace::kGdi);
     const char* expected[] = {"A", "2", "3", "4", "5", "6", "7", "8", "9", "10", "J", "Q", "K"};
     for (int rank = 1; rank <= 13; ++rank) {
-        lines.clear();
+        zt::testhost::TraceCapture trace(zt::trace::kGdi);
         w.DrawCard(3, rank);
+        const auto lines = trace.starting("trace:gdi: DrawTextW(");
+        ASSERT_EQ(lines.size(), 2u);
         const std::string quoted = std::string("\"") + expected[rank - 1] + "\"";
-        const auto at = lines.find(quoted);
-        ASSERT_NE(at, std::string::npos) << lines;
-        EXPECT_NE(lines.find(quoted, at + 1), std::string::npos) << "twice: " << lines;
+        EXPECT_NE(lines[0].find(quoted), std::string::npos) << lines[0];
+        EXPECT_NE(lines[1].find(quoted), std::string::npos) << lines[1];
     }
-    zt::trace::enable(0);
-    zt::trace::set_sink(nullptr);
 }
 
 TEST_F(MainWindowTest, AnInitWhoseWindowCannotBeMadeFailsAndWinMainSkipsTheLoop) {
@@ -315,16 +308,17 @@ TEST_F(MainWindowTest, AFailingDeviceReadsAsFaceDownAndLatchesNothing) {
 TEST_F(MainWindowTest, AnIdleReleaseOnTheLeftShowsARandomCardFromTwoDraws) {
     CZentrickMainWnd& w = create();
     std::string lines;
-    zt::trace::set_sink([&](std::string_view l) { lines += l; });
-    zt::trace::enable(zt::trace::kGdi);
     srand(99);
     const int first = rand(), second = rand();
     srand(99);
     w.OnLButtonDown(0, 400, 400); // idle: a press changes nothing
     EXPECT_EQ(w.m_nState, -2);
-    w.OnLButtonUp(0, 10, 10);
-    zt::trace::enable(0);
-    zt::trace::set_sink(nullptr);
+    {
+        zt::testhost::TraceCapture trace(zt::trace::kGdi);
+        w.OnLButtonUp(0, 10, 10);
+        for (const auto& line : trace.lines())
+            lines += line;
+    }
     EXPECT_EQ(w.m_nState, -2);
     const char* ranks[] = {"A", "2", "3", "4", "5", "6", "7", "8", "9", "10", "J", "Q", "K"};
     const std::string rank = std::string("\"") + ranks[first % 13] + "\"";

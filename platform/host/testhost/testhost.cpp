@@ -2,6 +2,7 @@
 
 #include "zt/host.h"
 #include "zt/sys/kernel.h"
+#include "zt/sys/trace.h"
 
 #include <condition_variable>
 #include <deque>
@@ -83,6 +84,32 @@ void DebugCapture::clear() {
     std::lock_guard guard(g_lock);
     if (g_capture)
         g_capture->clear();
+}
+
+TraceCapture::TraceCapture(unsigned channels) {
+    trace::set_sink([this](std::string_view line) {
+        std::lock_guard guard(m_lock);
+        m_lines.emplace_back(line);
+    });
+    trace::enable(channels);
+}
+
+TraceCapture::~TraceCapture() {
+    trace::enable(0);
+    trace::set_sink(nullptr);
+}
+
+std::vector<std::string> TraceCapture::lines() const {
+    std::lock_guard guard(m_lock);
+    return m_lines;
+}
+
+std::vector<std::string> TraceCapture::starting(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const auto& line : lines())
+        if (line.rfind(prefix, 0) == 0)
+            out.push_back(line);
+    return out;
 }
 
 void set_display_escape(std::function<int(int)> handler) {

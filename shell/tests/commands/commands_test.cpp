@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+using zt::testhost::TraceCapture;
 using zt::testhost::WindowThread;
 
 namespace {
@@ -29,38 +30,6 @@ struct Delivery {
     WPARAM wParam;
     LPARAM lParam;
     bool operator==(const Delivery&) const = default;
-};
-
-// Collects trace lines of the given channels while it lives.
-class TraceCapture {
-  public:
-    explicit TraceCapture(unsigned channels) {
-        zt::trace::set_sink([this](std::string_view line) {
-            std::lock_guard guard(m_lock);
-            m_lines.emplace_back(line);
-        });
-        zt::trace::enable(channels);
-    }
-    ~TraceCapture() {
-        zt::trace::enable(0);
-        zt::trace::set_sink(nullptr);
-    }
-    std::vector<std::string> lines() const {
-        std::lock_guard guard(m_lock);
-        return m_lines;
-    }
-    // Lines that begin with `prefix`.
-    std::vector<std::string> starting(const std::string& prefix) const {
-        std::vector<std::string> out;
-        for (const auto& line : lines())
-            if (line.rfind(prefix, 0) == 0)
-                out.push_back(line);
-        return out;
-    }
-
-  private:
-    mutable std::mutex m_lock;
-    std::vector<std::string> m_lines;
 };
 
 // The shell's windows on their own thread. Each answers its own reply (or runs

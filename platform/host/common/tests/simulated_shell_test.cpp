@@ -7,6 +7,7 @@
 #include "zt/sys/kernel.h"
 #include "zt/sys/registry.h"
 #include "zt/sys/trace.h"
+#include "zt/testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -18,33 +19,14 @@ using zt::host::SimulatedShell;
 
 namespace {
 
-class TraceCapture {
-  public:
-    explicit TraceCapture(unsigned channels) {
-        zt::trace::set_sink([this](std::string_view line) {
-            std::lock_guard guard(m_lock);
-            m_lines.emplace_back(line);
-        });
-        zt::trace::enable(channels);
-    }
-    ~TraceCapture() {
-        zt::trace::enable(0);
-        zt::trace::set_sink(nullptr);
-    }
-    // The lines that report a message a shell window received, paints left out.
-    std::vector<std::string> received() const {
-        std::lock_guard guard(m_lock);
-        std::vector<std::string> out;
-        for (const auto& line : m_lines)
-            if (line.find(" received ") != std::string::npos && line.find(" received 0xf(") == std::string::npos)
-                out.push_back(line);
-        return out;
-    }
-
-  private:
-    mutable std::mutex m_lock;
-    std::vector<std::string> m_lines;
-};
+// The lines that report a message a shell window received, paints left out.
+std::vector<std::string> received(const zt::testhost::TraceCapture& trace) {
+    std::vector<std::string> out;
+    for (const auto& line : trace.lines())
+        if (line.find(" received ") != std::string::npos && line.find(" received 0xf(") == std::string::npos)
+            out.push_back(line);
+    return out;
+}
 
 DWORD read_lock_state(DWORD* type) {
     HKEY key = nullptr;
@@ -104,13 +86,13 @@ TEST(SimulatedShell, LeavesOutTheWindowsItIsToldToWhateverTheCase) {
 TEST(SimulatedShell, EveryWindowAnswersOneAndLogsWhatItReceived) {
     SimulatedShell shell;
     shell.start();
-    TraceCapture trace(zt::trace::kShell);
+    zt::testhost::TraceCapture trace(zt::trace::kShell);
     std::vector<std::string> expected;
     for (const char16_t* name : SimulatedShell::kClassNames) {
         EXPECT_EQ(SendMessageW(FindWindowW(name, nullptr), 0x1234, 5, -1), 1);
         expected.push_back("trace:shell: " + zt::sys::to_utf8(name) + " received 0x1234(0x5, 0xffffffff)\n");
     }
-    EXPECT_EQ(trace.received(), expected);
+    EXPECT_EQ(received(trace), expected);
 }
 
 TEST(SimulatedShell, SeedsAnUnlockedStateAtStart) {
@@ -165,7 +147,7 @@ TEST(SimulatedShell, TaskbarVisibilityFollowsHideAndShow) {
 TEST(SimulatedShell, AnswersEveryShellCommandAtOnceAndLogsItInOrder) {
     SimulatedShell shell;
     shell.start();
-    TraceCapture trace(zt::trace::kShell);
+    zt::testhost::TraceCapture trace(zt::trace::kShell);
     const DWORD start = GetTickCount();
     EXPECT_EQ(TaskBarMsg0D(), 1);
     EXPECT_EQ(TaskBarMsg12(), 1);
@@ -176,7 +158,7 @@ TEST(SimulatedShell, AnswersEveryShellCommandAtOnceAndLogsItInOrder) {
     EXPECT_EQ(GetTickCount() - start, 0u); // answered within no time at all
     EXPECT_EQ(DesktopExploreMsg01(), 1);
     EXPECT_EQ(GetTickCount() - start, 10u);
-    EXPECT_EQ(trace.received(), (std::vector<std::string>{
+    EXPECT_EQ(received(trace), (std::vector<std::string>{
                                     "trace:shell: CTaskBar received 0xfff0000d(0x0, 0x0)\n",
                                     "trace:shell: CTaskBar received 0xfff00012(0x0, 0x0)\n",
                                     "trace:shell: DesktopExplorerWindow received 0xfff00002(0x0, 0x0)\n",

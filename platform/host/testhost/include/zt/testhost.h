@@ -25,6 +25,23 @@ class DebugCapture {
     void clear();
 };
 
+// Trace lines of the given channels written while a capture lives (and
+// nothing on standard error meanwhile).
+class TraceCapture {
+  public:
+    explicit TraceCapture(unsigned channels);
+    ~TraceCapture();
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+    std::vector<std::string> lines() const;
+    // Lines that begin with `prefix` ("trace:shell: FindWindowW(" ...).
+    std::vector<std::string> starting(const std::string& prefix) const;
+
+  private:
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_lines;
+};
+
 // The display driver's answer to ExtEscape; default 0 (not supported).
 void set_display_escape(std::function<int(int code)> handler);
 
