@@ -17,10 +17,10 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# The app: the desktop window when the desktop host is built, else the
-# simulator on an example script.
+# The app: the desktop window where there is a display (options in ARGS,
+# e.g. `make run ARGS=--rehearse`), else the simulator on the example scripts.
 run: build
-	@bash scripts/run-app $(BUILD)
+	@bash scripts/run-app $(BUILD) $(ARGS)
 
 sim: build
 	@bash scripts/run-sim $(BUILD)
