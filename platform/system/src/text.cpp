@@ -140,41 +140,41 @@ std::u16string format_wide(LPCWSTR format, std::va_list args) {
             continue;
         }
         LPCWSTR start = p++;
-        std::string spec = "%";
+        std::string conversion = "%";
         bool left = false;
         while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0') {
             left = left || *p == u'-';
-            spec += static_cast<char>(*p++);
+            conversion += static_cast<char>(*p++);
         }
         int width = -1;
         if (*p == u'*') {
             width = va_arg(args, int);
             if (width < 0) {
                 left = true;
-                spec += '-';
+                conversion += '-';
                 width = -width;
             }
-            spec += std::to_string(width);
+            conversion += std::to_string(width);
             ++p;
         } else {
             while (*p >= u'0' && *p <= u'9') {
                 width = (width < 0 ? 0 : width * 10) + (*p - u'0');
-                spec += static_cast<char>(*p++);
+                conversion += static_cast<char>(*p++);
             }
         }
         int precision = -1;
         if (*p == u'.') {
-            spec += '.';
+            conversion += '.';
             ++p;
             precision = 0;
             if (*p == u'*') {
                 precision = va_arg(args, int);
-                spec += std::to_string(precision < 0 ? 0 : precision);
+                conversion += std::to_string(precision < 0 ? 0 : precision);
                 ++p;
             } else {
                 while (*p >= u'0' && *p <= u'9') {
                     precision = precision * 10 + (*p - u'0');
-                    spec += static_cast<char>(*p++);
+                    conversion += static_cast<char>(*p++);
                 }
             }
         }
@@ -213,7 +213,7 @@ std::u16string format_wide(LPCWSTR format, std::va_list args) {
                 v = static_cast<short>(v);
             if (size == Size::Char)
                 v = static_cast<signed char>(v);
-            std::snprintf(buf, sizeof buf, (spec + "lld").c_str(), v);
+            std::snprintf(buf, sizeof buf, (conversion + "lld").c_str(), v);
             append_ascii(out, buf);
             break;
         }
@@ -227,7 +227,7 @@ std::u16string format_wide(LPCWSTR format, std::va_list args) {
                 v = static_cast<unsigned short>(v);
             if (size == Size::Char)
                 v = static_cast<unsigned char>(v);
-            std::snprintf(buf, sizeof buf, (spec + "ll" + static_cast<char>(conv)).c_str(), v);
+            std::snprintf(buf, sizeof buf, (conversion + "ll" + static_cast<char>(conv)).c_str(), v);
             append_ascii(out, buf);
             break;
         }
