@@ -10,6 +10,9 @@
 
 class MedianReporter : public benchmark::ConsoleReporter {
   public:
+    // Plain text: the figures are read in logs as often as on a terminal.
+    MedianReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.aggregate_name == "median" && !run.error_occurred)
