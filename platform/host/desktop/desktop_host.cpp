@@ -6,7 +6,7 @@
 #include "display_wait.h"
 #include "geometry.h"
 #include "input.h"
-#include "overlay.h"
+#include "zt/host/overlay.h"
 #include "zt/gfx/surface.h"
 #include "zt/host/simulated_shell.h"
 #include "zt/sys/kernel.h"
@@ -257,12 +257,12 @@ static void upload(DesktopHost::State& s) {
         if (taskbar) {
             const int minute = minute_of_day();
             s.clockDrawn = minute;
-            draw_taskbar(s.composed, minute / 60, minute % 60, host::SimulatedShell::kTaskbarRect.bottom);
+            host::draw_taskbar(s.composed, minute / 60, minute % 60, host::SimulatedShell::kTaskbarRect.bottom);
         }
         if (rehearse) {
             s.readingDrawn = s.accelerometer.reading();
             const drivers::RawReading r = s.readingDrawn.value_or(drivers::RawReading{0, 0, 0});
-            draw_rehearsal(s.composed, r.x, r.y, r.z);
+            host::draw_rehearsal(s.composed, r.x, r.y, r.z);
         }
         source = &s.composed;
     }

@@ -11,12 +11,9 @@ namespace zt::sim {
 
 constexpr int kScreenWidth = 480;
 constexpr int kScreenHeight = 720;
-constexpr int kTaskbarHeight = 36;
 
 // Composes the screen; `window` may be null (a black screen).
 gfx::Surface compose_screen(HWND window, bool taskbarVisible);
-// Draws the taskbar strip over the top of `screen`.
-void draw_taskbar(gfx::Surface& screen);
 // Writes the composed screen as a PNG; on failure `error` holds the path and
 // the reason.
 bool write_snapshot(HWND window, bool taskbarVisible, const std::string& path, std::string& error);

@@ -1,10 +1,10 @@
-#include "overlay.h"
+#include "zt/host/overlay.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
-namespace zt::desktop {
+namespace zt::host {
 
 namespace {
 
@@ -160,4 +160,4 @@ void draw_rehearsal(gfx::Surface& frame, std::int8_t x, std::int8_t y, std::int8
     draw_text(frame, left, top, view, kWhite, 2);
 }
 
-} // namespace zt::desktop
+} // namespace zt::host

@@ -1,6 +1,6 @@
-// What the desktop host draws over the application's frame before it goes
-// to the window: the shell's taskbar as a status strip, and the rehearsal
-// guides. Plain pixel work on a copy of the frame.
+// What hosts draw over the application's frame: the shell's taskbar as a
+// status strip (the desktop's window and the simulator's snapshots), and the
+// desktop's rehearsal guides. Plain pixel work on a copy of the frame.
 #pragma once
 
 #include "zt/gfx/surface.h"
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace zt::desktop {
+namespace zt::host {
 
 // The taskbar as the phone shows it while it is visible: a dark strip over
 // the top `height` rows with signal bars on the left, the time of day
@@ -30,4 +30,4 @@ int draw_text(gfx::Surface& frame, int left, int top, std::string_view text, std
 // `over` with alpha 0..255 laid over the opaque `under`.
 std::uint32_t blend(std::uint32_t under, std::uint32_t over, unsigned alpha);
 
-} // namespace zt::desktop
+} // namespace zt::host

@@ -1,9 +1,9 @@
 // What the host draws over the frame: pixels inside, at and past the edges.
-#include "overlay.h"
+#include "zt/host/overlay.h"
 
 #include <gtest/gtest.h>
 
-using namespace zt::desktop;
+using namespace zt::host;
 using zt::gfx::Surface;
 
 namespace {
