@@ -180,14 +180,6 @@ bool Kernel::wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const
     return result;
 }
 
-void Kernel::advance(Tick milliseconds) {
-    if (m_clockKind != host::ClockKind::Virtual)
-        return;
-    std::lock_guard guard(m_lock);
-    m_virtualNow += milliseconds;
-    notify_all();
-}
-
 Kernel::ExternalWait::ExternalWait() {
     Kernel& k = Kernel::get();
     (void)k.this_thread();

@@ -12,12 +12,9 @@ namespace zt::gfx {
 
 constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
 
-// 0x00BBGGRR (COLORREF) to an opaque 0xAARRGGBB pixel and back.
+// 0x00BBGGRR (COLORREF) to an opaque 0xAARRGGBB pixel.
 constexpr std::uint32_t pixel_from_colorref(std::uint32_t c) {
     return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
-}
-constexpr std::uint32_t colorref_from_pixel(std::uint32_t p) {
-    return ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16);
 }
 
 class Surface {

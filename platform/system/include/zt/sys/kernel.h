@@ -88,10 +88,6 @@ class Kernel {
     // Wakes every waiter to look again. Call with m_lock held.
     void notify_all();
 
-    // Moves the virtual clock forward (tests and hosts). No effect on the
-    // real clock.
-    void advance(Tick milliseconds);
-
     HandleTable& handles() { return m_handles; }
 
     // The record of the calling thread, made on first use.
