@@ -112,8 +112,9 @@ struct Resolved {
     REGSAM access = 0;
 };
 
-// Called with the store's lock held.
-Resolved resolve_locked(HKEY handle) {
+// The key behind a handle, refused with ERROR_ACCESS_DENIED when it was not
+// opened with every right in `needs`. Called with the store's lock held.
+Resolved resolve_locked(HKEY handle, REGSAM needs = 0) {
     Resolved out;
     const int root = root_index(handle);
     if (root >= 0) {
@@ -132,6 +133,8 @@ Resolved resolve_locked(HKEY handle) {
     }
     out.key = object->key();
     out.access = object->access();
+    if ((out.access & needs) != needs)
+        out.status = ERROR_ACCESS_DENIED;
     return out;
 }
 
@@ -355,12 +358,10 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD 
     } else {
         auto& s = store();
         std::lock_guard guard(s.lock);
-        Resolved resolved = resolve_locked(key);
+        Resolved resolved = resolve_locked(key, KEY_QUERY_VALUE);
         Value* value = nullptr;
         if (resolved.status != ERROR_SUCCESS) {
             status = resolved.status;
-        } else if (!(resolved.access & KEY_QUERY_VALUE)) {
-            status = ERROR_ACCESS_DENIED;
         } else if ((value = find_value(*resolved.key, view(valueName))) == nullptr) {
             status = ERROR_FILE_NOT_FOUND;
         } else {
@@ -391,11 +392,9 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, 
     } else {
         auto& s = store();
         std::lock_guard guard(s.lock);
-        Resolved resolved = resolve_locked(key);
+        Resolved resolved = resolve_locked(key, KEY_SET_VALUE);
         if (resolved.status != ERROR_SUCCESS) {
             status = resolved.status;
-        } else if (!(resolved.access & KEY_SET_VALUE)) {
-            status = ERROR_ACCESS_DENIED;
         } else {
             Value* value = find_value(*resolved.key, name);
             if (value == nullptr) {
@@ -416,11 +415,9 @@ LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     {
         auto& s = store();
         std::lock_guard guard(s.lock);
-        Resolved resolved = resolve_locked(key);
+        Resolved resolved = resolve_locked(key, KEY_SET_VALUE);
         if (resolved.status != ERROR_SUCCESS) {
             status = resolved.status;
-        } else if (!(resolved.access & KEY_SET_VALUE)) {
-            status = ERROR_ACCESS_DENIED;
         } else if (!erase_value(*resolved.key, view(valueName))) {
             status = ERROR_FILE_NOT_FOUND;
         }
