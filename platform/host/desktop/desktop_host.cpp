@@ -6,8 +6,8 @@
 #include "display_wait.h"
 #include "geometry.h"
 #include "input.h"
-#include "zt/host/overlay.h"
 #include "zt/gfx/surface.h"
+#include "zt/host/overlay.h"
 #include "zt/host/simulated_shell.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
@@ -313,16 +313,7 @@ void DesktopHost::present(HWND window, const gfx::Surface& frame) {
         parent = w->parent;
     if (parent == nullptr)
         s.lastPresented = window;
-    for (int y = 0; y < frame.height(); ++y) {
-        const int sy = where.top + y;
-        if (sy < 0 || sy >= kScreenHeight)
-            continue;
-        const int x0 = std::max(0, static_cast<int>(where.left));
-        const int x1 = std::min(kScreenWidth, static_cast<int>(where.left) + frame.width());
-        if (x1 > x0)
-            std::memcpy(s.screen.row(sy) + x0, frame.row(y) + (x0 - where.left),
-                        static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t));
-    }
+    host::place_frame(s.screen, frame, where.left, where.top);
     if (!s.haveFrame)
         milestone(s, "first frame painted");
     s.haveFrame = true;

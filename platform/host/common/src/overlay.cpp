@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 namespace zt::host {
 
@@ -93,6 +94,16 @@ constexpr std::uint32_t kInk = kTaskbarInk;
 constexpr std::uint32_t kCharge = 0xFF7CD67Cu;
 
 } // namespace
+
+void place_frame(gfx::Surface& screen, const gfx::Surface& frame, int left, int top) {
+    const int x0 = std::max(0, left);
+    const int x1 = std::min(screen.width(), left + frame.width());
+    if (x1 <= x0)
+        return;
+    for (int y = std::max(0, -top); y < frame.height() && top + y < screen.height(); ++y)
+        std::memcpy(screen.row(top + y) + x0, frame.row(y) + (x0 - left),
+                    static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t));
+}
 
 std::uint32_t blend(std::uint32_t under, std::uint32_t over, unsigned alpha) {
     alpha = std::min(alpha, 255u);

@@ -109,3 +109,24 @@ TEST(DesktopOverlay, UnknownCharactersAreBlankButTakeTheirPlace) {
     EXPECT_EQ(draw_text(frame, 0, 0, "?*", 0xFFFFFFFFu, 1), 12);
     EXPECT_EQ(count_pixels(frame, 0, 0, 40, 10, 0xFFFFFFFFu), 0);
 }
+
+TEST(PlaceFrame, CopiesTheFrameAtItsPlaceAndClipsAtEveryEdge) {
+    struct Case {
+        int left, top;
+    } cases[] = {{0, 0}, {3, 2}, {-2, -3}, {8, 7}, {-10, 0}, {0, 20}};
+    for (const Case& c : cases) {
+        Surface screen(10, 10, 0xFF000000u);
+        Surface frame(4, 5);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 4; ++x)
+                frame.set(x, y, 0xFF000000u | static_cast<std::uint32_t>(y * 16 + x + 1));
+        place_frame(screen, frame, c.left, c.top);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x) {
+                const int fx = x - c.left, fy = y - c.top;
+                const bool inside = fx >= 0 && fx < 4 && fy >= 0 && fy < 5;
+                ASSERT_EQ(screen.at(x, y), inside ? frame.at(fx, fy) : 0xFF000000u)
+                    << "at " << x << "," << y << " for " << c.left << "," << c.top;
+            }
+    }
+}

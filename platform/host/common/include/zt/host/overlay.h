@@ -10,6 +10,10 @@
 
 namespace zt::host {
 
+// Copies a window's frame into `screen` with its top left at (left, top),
+// clipped to the screen.
+void place_frame(gfx::Surface& screen, const gfx::Surface& frame, int left, int top);
+
 // The taskbar as the phone shows it while it is visible: a dark strip over
 // the top `height` rows with signal bars on the left, the time of day
 // ("HH:MM") in the middle and the battery on the right.
