@@ -1,7 +1,6 @@
 // The main window inside one process: initialisation, activation, touches,
 // ticks and card faces, against the simulated accelerometer and a taskbar on
 // a shell thread.
-#include "app/app.h"
 #include "device/accelerometer.h"
 #include "ui/main_wnd.h"
 #include "zt/drivers/simulated_accelerometer.h"
@@ -234,25 +233,6 @@ TEST_F(MainWindowTest, DrawCardWritesEachRanksTextTwice) {
         EXPECT_NE(lines[0].find(quoted), std::string::npos) << lines[0];
         EXPECT_NE(lines[1].find(quoted), std::string::npos) << lines[1];
     }
-}
-
-TEST_F(MainWindowTest, AnInitWhoseWindowCannotBeMadeFailsAndWinMainSkipsTheLoop) {
-    {
-        CZentrickApp app;
-        EXPECT_FALSE(IsWindowVisible(m_taskbar)); // hidden from construction on
-        ASSERT_EQ(app.Init(), TRUE);
-        EXPECT_TRUE(IsWindowVisible(app.m_MainWnd.m_hWnd));
-        // A second window cannot be made for the same object: Init says so,
-        // and WinMain returns at once with a nonzero code instead of looping.
-        SetLastError(0);
-        EXPECT_EQ(app.Init(), FALSE);
-        PostQuitMessage(0); // would end a loop that must not run
-        EXPECT_NE(WinMain(MzGetInstanceHandle(), nullptr, const_cast<LPWSTR>(u""), SW_SHOW), 0);
-        MSG msg;
-        EXPECT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)); // the quit is still there
-        EXPECT_EQ(msg.message, WM_QUIT);
-    }
-    EXPECT_TRUE(IsWindowVisible(m_taskbar)); // the app object's end gives it back
 }
 
 namespace {

@@ -15,6 +15,7 @@
 // A reading the source cannot take fails the call with ERROR_READ_FAULT.
 #pragma once
 
+#include "zt/acc_protocol.h"
 #include "zt/platform.h"
 #include "zt/sys/devices.h"
 
@@ -30,13 +31,15 @@ constexpr double kStandardGravity = 9.80665; // m/s^2
 constexpr double kCountsPerG = 64.0;
 constexpr DWORD kErrorReadFault = 30; // ERROR_READ_FAULT
 
-constexpr DWORD kAccGetX = CTL_CODE(FILE_DEVICE_CONTROLLER, 0, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr DWORD kAccGetY = CTL_CODE(FILE_DEVICE_CONTROLLER, 1, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr DWORD kAccGetZ = CTL_CODE(FILE_DEVICE_CONTROLLER, 2, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr DWORD kAccGetXyz = CTL_CODE(FILE_DEVICE_CONTROLLER, 3, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr DWORD kAccControl6 = CTL_CODE(FILE_DEVICE_CONTROLLER, 6, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr DWORD kAccControl7 = CTL_CODE(FILE_DEVICE_CONTROLLER, 7, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr DWORD kAccSetMessage = CTL_CODE(FILE_DEVICE_CONTROLLER, 8, METHOD_BUFFERED, FILE_ANY_ACCESS);
+// The protocol's codes under the drivers' names; defined once in
+// zt/acc_protocol.h, which the client includes too.
+constexpr DWORD kAccGetX = IOCTL_ACC_GET_X;
+constexpr DWORD kAccGetY = IOCTL_ACC_GET_Y;
+constexpr DWORD kAccGetZ = IOCTL_ACC_GET_Z;
+constexpr DWORD kAccGetXyz = IOCTL_ACC_GET_XYZ;
+constexpr DWORD kAccControl6 = IOCTL_ACC_CONTROL_6;
+constexpr DWORD kAccControl7 = IOCTL_ACC_CONTROL_7;
+constexpr DWORD kAccSetMessage = IOCTL_ACC_SET_MESSAGE;
 
 // One sample in raw counts.
 struct RawReading {

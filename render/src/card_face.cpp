@@ -1,17 +1,17 @@
-// The card face: white card, one large suit symbol, the rank twice.
+#include "render/card_face.h"
+
 #include "res/resource.h"
-#include "ui/main_wnd.h"
 
 #include <new>
 
 namespace {
 
-constexpr int kFaceWidth = 456;
-constexpr int kFaceHeight = 694;
 constexpr COLORREF kBlack = 0x000000;
 constexpr COLORREF kRed = 0x0000FF;
 
-void FormatRank(CMzStringW& text, int rank) {
+} // namespace
+
+void CardFaceRankText(CMzStringW& text, int rank) {
     if (rank <= 1)
         wsprintfW(text.C_Str(), TEXT("A"));
     else if (rank <= 10)
@@ -24,20 +24,9 @@ void FormatRank(CMzStringW& text, int rank) {
         wsprintfW(text.C_Str(), TEXT("K"));
 }
 
-} // namespace
-
-void CZentrickMainWnd::DrawCard(int suit, int rank) {
-    m_canvasFace.SetPos(12, 13, kFaceWidth, kFaceHeight, 0);
-    RECT client = MzGetClientRect();
-
-    HDC dc = m_canvasFace.m_dcCanvas.GetDC();
-    if (dc == nullptr) {
-        m_canvasFace.m_dcCanvas.Create(kFaceWidth, kFaceHeight, nullptr);
-        dc = m_canvasFace.m_dcCanvas.GetDC();
-    }
-
+void DrawCardFace(HDC dc, const RECT& area, int suit, int rank, CardFaceSymbolShown shown, void* context) {
     HBRUSH white = CreateSolidBrush(0x00FFFFFF);
-    FillRect(dc, &client, white);
+    FillRect(dc, &area, white);
     DeleteObject(white);
 
     HFONT font = FontHelper::GetFont(50, 800, 0, 0, 0, 0);
@@ -53,8 +42,10 @@ void CZentrickMainWnd::DrawCard(int suit, int rank) {
         if (id != 0)
             imaging->LoadImageFromRes(MzGetInstanceHandle(), RES_TYPE_IMAGE, id, true, true, true);
         BitBlt(dc, 165, 285, 150, 150, imaging->GetDC(), 0, 0, SRCCOPY);
-        Invalidate(nullptr, 0);
-        UpdateWindow();
+        // The caller shows this stage before the helper is freed, so the
+        // drawing calls come in the order traces and snapshots record.
+        if (shown != nullptr)
+            shown(context);
         delete imaging;
     }
 
@@ -62,12 +53,11 @@ void CZentrickMainWnd::DrawCard(int suit, int rank) {
     SetTextColor(dc, suit == 1 || suit == 3 ? kBlack : kRed);
 
     CMzStringW text(128);
-    FormatRank(text, rank);
+    CardFaceRankText(text, rank);
     RECT first{20, 200, 300, 300};
     DrawTextW(dc, text.C_Str(), text.Length(), &first, DT_CENTER | DT_BOTTOM);
     RECT second{200, 200, 450, 450};
     DrawTextW(dc, text.C_Str(), text.Length(), &second, DT_CENTER | DT_BOTTOM);
 
     SelectObject(dc, previousFont);
-    Invalidate(nullptr, 0);
 }
