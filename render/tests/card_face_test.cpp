@@ -1,7 +1,6 @@
 // The card face painted on a memory DC: the white ground, the suit's symbol,
 // the rank's text and colour, the random card and the stage shown between.
 #include "render/card_face.h"
-#include "res/resource.h"
 #include "zt/gfx/gdi.h"
 
 #include <gtest/gtest.h>
