@@ -1,10 +1,13 @@
 # Thin wrapper over CMake for newcomers: `make run` and `make test`.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+CLANG_BUILD ?= build-clang
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Warnings stop the build only where asked (CI: WERROR=ON).
+WERROR ?= OFF
 
-.PHONY: all setup configure build run sim test test-asan bench clean format
+.PHONY: all setup configure build run sim test test-asan test-clang bench clean format format-check
 
 all: build
 
@@ -12,7 +15,7 @@ setup:
 	@bash scripts/setup
 
 configure: setup
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -30,9 +33,17 @@ test: build
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: setup
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZT_SANITIZE=ON -DZT_BENCH=OFF >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZT_SANITIZE=ON -DZT_BENCH=OFF \
+		-DZT_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again, built for release by Clang.
+test-clang: setup
+	@cmake -S . -B $(CLANG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
+		-DCMAKE_CXX_COMPILER=clang++ -DZT_BENCH=OFF -DZT_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(CLANG_BUILD) -j $(JOBS)
+	@cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	@bash scripts/run-bench $(BUILD)
@@ -40,5 +51,8 @@ bench: build
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+format-check:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD)
