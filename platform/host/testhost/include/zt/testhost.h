@@ -1,5 +1,7 @@
 // The host that unit tests link: a virtual clock from tick 0, an empty shell
-// unless a test brings windows up, and captured debug output.
+// unless a test brings windows up, and captured debug output. Tests that link
+// zt_testhost_main get it installed before their first test; a test binary
+// with a main of its own calls install() before any platform call.
 #pragma once
 
 #include "zt/platform.h"
@@ -12,6 +14,9 @@
 #include <vector>
 
 namespace zt::testhost {
+
+// Installs the test host (zt::host::install); harmless when it already is.
+void install();
 
 // Debug output (NKDbgPrintfW) written while a capture lives goes to it
 // instead of standard error.
@@ -41,6 +46,10 @@ class TraceCapture {
     mutable std::mutex m_lock;
     std::vector<std::string> m_lines;
 };
+
+// Sees the name of every RegisterWindowMessageW before the platform does;
+// false makes the call fail with 0. Null removes it.
+void set_register_message_hook(std::function<bool(LPCWSTR name)> hook);
 
 // The display driver's answer to ExtEscape; default 0 (not supported).
 void set_display_escape(std::function<int(int code)> handler);
