@@ -261,4 +261,28 @@ std::vector<WindowThread::Received> WindowThread::received() const {
     return m_state->received;
 }
 
+// ----- OwnWindow --------------------------------------------------------------
+
+namespace {
+
+LRESULT default_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+OwnWindow::OwnWindow(const Spec& spec) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = spec.proc != nullptr ? spec.proc : default_proc;
+    wc.lpszClassName = spec.className;
+    RegisterClassW(&wc); // fails harmlessly when it exists
+    m_hwnd = CreateWindowExW(0, spec.className, u"own", spec.style, 0, 0, spec.width, spec.height, nullptr, nullptr,
+                             nullptr, nullptr);
+}
+
+OwnWindow::~OwnWindow() {
+    if (IsWindow(m_hwnd))
+        DestroyWindow(m_hwnd);
+}
+
 } // namespace zt::testhost
