@@ -489,8 +489,8 @@ void DesktopHost::post_input() {
     State& s = *m_state;
     if (s.pending.empty())
         return;
-    HWND target = s.lastPresented != nullptr && IsWindow(s.lastPresented) ? s.lastPresented
-                                                                           : host::application_window();
+    HWND target =
+        s.lastPresented != nullptr && IsWindow(s.lastPresented) ? s.lastPresented : host::application_window();
     bool closing = false;
     for (std::size_t i = 0; i < s.pending.size(); ++i) {
         const WindowMessage& m = s.pending[i];

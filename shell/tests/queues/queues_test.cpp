@@ -636,7 +636,7 @@ TEST_F(ShellQueues, EachMessageIsRegisteredUnderItsExactNameOnce) {
         EXPECT_EQ(*a.cell, number);
         EXPECT_EQ(a.get(), number);
         EXPECT_EQ(a.get(), number);
-        EXPECT_EQ(g_asked.size(), 1u); // served from the cell afterwards
+        EXPECT_EQ(g_asked.size(), 1u);                     // served from the cell afterwards
         EXPECT_EQ(RegisterWindowMessageW(a.name), number); // the platform's own answer
         numbers.insert(number);
     }

@@ -131,8 +131,7 @@ TEST(PixelFixtures, ChannelsAndCountsOfARectangle) {
         std::uint32_t at(int x, int y) const { return x == y ? 0xFFFFFFFFu : 0xFF000000u; }
     } grid;
     EXPECT_EQ(zt::testhost::count_pixels(grid, RECT{0, 0, 4, 4}, 0xFFFFFFFFu), 4);
-    EXPECT_EQ(zt::testhost::count_pixels(grid, RECT{1, 0, 4, 2}, [](std::uint32_t p) { return p == 0xFF000000u; }),
-              5);
+    EXPECT_EQ(zt::testhost::count_pixels(grid, RECT{1, 0, 4, 2}, [](std::uint32_t p) { return p == 0xFF000000u; }), 5);
 }
 
 TEST(OwnWindowFixture, IsOnTheCallingThreadAndGoesWithTheObject) {
