@@ -13,6 +13,7 @@
 #include "trick/trick.h"
 #include "ui/main_wnd.h"
 #include "zt/drivers/simulated_accelerometer.h"
+#include "zt/testhost.h"
 
 #include <benchmark/benchmark.h>
 
@@ -121,6 +122,7 @@ BENCHMARK(BM_CopyOneFrame)->Unit(benchmark::kMicrosecond)->Repetitions(9);
 } // namespace
 
 int main(int argc, char** argv) {
+    zt::testhost::install();
     benchmark::Initialize(&argc, argv);
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -5,6 +5,7 @@
 #include "zt/gfx/scale.h"
 #include "zt/gfx/surface.h"
 #include "zt/platform.h"
+#include "zt/testhost.h"
 
 #include "median_reporter.h"
 
@@ -86,6 +87,7 @@ BENCHMARK(BM_ScaleFeltBilinear)->Unit(benchmark::kMicrosecond)->Repetitions(9)->
 } // namespace
 
 int main(int argc, char** argv) {
+    zt::testhost::install();
     benchmark::Initialize(&argc, argv);
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -101,12 +101,10 @@ struct Reader {
 
 } // namespace
 
-zt::host::Host& zt::host::current() {
-    static ListenHost* const host = new ListenHost();
-    return *host;
-}
-
 int main(int argc, char** argv) {
+    // Never destroyed: the platform may call its host until the very end.
+    static ListenHost* const host = new ListenHost();
+    zt::host::install(*host);
     Options options;
     bool help = false;
     if (!parse(argc, argv, options, help)) {

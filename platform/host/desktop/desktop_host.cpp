@@ -1,7 +1,5 @@
 #include "desktop_host.h"
 
-#include "zt/host/app_window.h"
-
 #include "accel.h"
 #include "display_wait.h"
 #include "geometry.h"
@@ -9,9 +7,7 @@
 #include "zt/gfx/surface.h"
 #include "zt/host/overlay.h"
 #include "zt/host/simulated_shell.h"
-#include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
-#include "zt/sys/windows.h"
 
 #include <SDL.h>
 
@@ -95,15 +91,11 @@ struct DesktopHost::State {
     std::vector<WindowMessage> pending;
 };
 
-namespace {
-
 // Start-up milestones on stderr, for measuring (ZT_TRACE_FIRST_FRAME=1).
-void milestone(const DesktopHost::State& s, const char* what) {
-    if (s.traceFirstFrame)
-        std::fprintf(stderr, "zentrick: %s %.1f ms after start\n", what, seconds_since(s.started) * 1000);
+void DesktopHost::milestone(const char* what) const {
+    if (m_state->traceFirstFrame)
+        std::fprintf(stderr, "zentrick: %s %.1f ms after start\n", what, seconds_since(m_state->started) * 1000);
 }
-
-} // namespace
 
 DesktopHost::DesktopHost() : m_state(std::make_unique<State>()) {}
 DesktopHost::~DesktopHost() = default;
@@ -163,14 +155,14 @@ bool DesktopHost::open_display(const Options& options, std::string& error) {
     }
     s.videoUp = true;
     s.wakeEvent = SDL_RegisterEvents(1);
-    milestone(s, "display open");
+    milestone("display open");
     return true;
 }
 
 void DesktopHost::boot() {
     State& s = *m_state;
     trace::enable(s.options.traceChannels);
-    milestone(s, "platform booting");
+    milestone("platform booting");
     if (!s.videoUp) {
         // Booted without open_display (a program that forgot it): nothing
         // can be shown, so say so rather than run blind.
@@ -198,7 +190,7 @@ void DesktopHost::boot() {
         std::exit(1);
     }
 
-    milestone(s, "window made");
+    milestone("window made");
     s.displayWait = std::make_unique<DisplayWait>(s.window.get());
     s.shell = std::make_unique<host::SimulatedShell>();
     s.shell->start();
@@ -207,7 +199,7 @@ void DesktopHost::boot() {
     if (!note.empty())
         std::fprintf(stderr, "zentrick: %s\n", note.c_str());
 
-    milestone(s, "platform booted");
+    milestone("platform booted");
     // Registered last, so it runs after the application object is destroyed
     // (its exit routine comes later) and before the platform's own statics go.
     std::atexit(exit_hook);
@@ -229,14 +221,6 @@ void DesktopHost::shutdown() {
 
 namespace {
 
-// The application's window: the last one it presented while that still
-// exists, else the first top-level window of the loop's thread.
-HWND application_window(HWND lastPresented) {
-    if (lastPresented != nullptr && IsWindow(lastPresented))
-        return lastPresented;
-    return host::application_window();
-}
-
 int minute_of_day() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -246,8 +230,8 @@ int minute_of_day() {
 
 } // namespace
 
-// Uploads the screen with the host's overlays to the texture.
-static void upload(DesktopHost::State& s) {
+void DesktopHost::upload() {
+    State& s = *m_state;
     const bool taskbar = s.shell && s.shell->taskbar_visible();
     const bool rehearse = s.options.rehearse;
     s.taskbarDrawn = taskbar;
@@ -269,8 +253,8 @@ static void upload(DesktopHost::State& s) {
     SDL_UpdateTexture(s.texture.get(), nullptr, source->data(), source->width() * 4);
 }
 
-// Draws the texture into the window, `lowered` phone pixels below its place.
-static void draw(DesktopHost::State& s, int lowered) {
+void DesktopHost::draw(int lowered) {
+    State& s = *m_state;
     SDL_Renderer* renderer = s.renderer.get();
     int width = 0;
     int height = 0;
@@ -303,30 +287,27 @@ void DesktopHost::present(HWND window, const gfx::Surface& frame) {
     State& s = *m_state;
     // Only the application's loop thread draws to SDL; the shell's windows
     // are shown as the taskbar strip instead.
-    if (!s.texture || !sys::Kernel::get().is_boot_thread())
+    if (!s.texture || !host::is_boot_thread())
         return;
     RECT where{};
     if (!GetWindowRect(window, &where))
         return;
-    HWND parent = nullptr;
-    if (auto w = sys::find_window(window))
-        parent = w->parent;
-    if (parent == nullptr)
+    if (host::window_parent(window) == nullptr)
         s.lastPresented = window;
     host::place_frame(s.screen, frame, where.left, where.top);
     if (!s.haveFrame)
-        milestone(s, "first frame painted");
+        milestone("first frame painted");
     s.haveFrame = true;
     if (s.animating)
         return;
-    upload(s);
-    draw(s, 0);
+    upload();
+    draw(0);
 }
 
 void DesktopHost::animate_window(HWND window, int type, bool show) {
     (void)type;
     State& s = *m_state;
-    if (!show || !s.texture || !sys::Kernel::get().is_boot_thread())
+    if (!show || !s.texture || !host::is_boot_thread())
         return;
     // As AnimateWindow does: the window becomes visible and paints itself,
     // and that picture moves into place.
@@ -336,17 +317,17 @@ void DesktopHost::animate_window(HWND window, int type, bool show) {
     s.animating = false;
     if (!s.haveFrame)
         return;
-    upload(s);
+    upload();
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
         const double t = seconds_since(start) * 1000 / kSlideMilliseconds;
         if (t >= 1)
             break;
         const double eased = 1 - (1 - t) * (1 - t) * (1 - t);
-        draw(s, static_cast<int>((1 - eased) * kScreenHeight));
+        draw(static_cast<int>((1 - eased) * kScreenHeight));
         SDL_Delay(kSlideFrameMilliseconds);
     }
-    draw(s, 0);
+    draw(0);
     if (s.traceFirstFrame)
         std::fprintf(stderr, "zentrick: window in place %.1f ms after start\n", seconds_since(s.started) * 1000);
 }
@@ -381,49 +362,89 @@ host::IdleAction DesktopHost::idle(DWORD timeout) {
         s.controllersProbed = true;
         s.accelerometer.probe_controllers();
     }
-
-    // Overlays whose content changed without an SDL event.
-    bool redraw = false;
-    if (s.haveFrame && s.shell) {
-        const bool taskbar = s.shell->taskbar_visible();
-        if (taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn))
-            redraw = true;
-    }
+    bool redraw = overlays_outdated();
     int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
-    if (s.options.rehearse && s.accelerometer.changes_unannounced()) {
-        const Uint32 now = SDL_GetTicks();
-        if (now - s.lastSensorCheck >= kSensorRefreshMilliseconds) {
-            s.lastSensorCheck = now;
-            if (s.accelerometer.reading() != s.readingDrawn)
-                redraw = true;
-        }
-        wait = wait < 0 ? static_cast<int>(kSensorRefreshMilliseconds)
-                        : std::min(wait, static_cast<int>(kSensorRefreshMilliseconds));
-    }
+    wait = sensor_wait(wait, redraw);
 
-    // Most wakes are the timer's: sleep on the display connection and go
-    // back to the loop without SDL when nothing came.
     bool block = !redraw;
-    if (block && wait != 0 && !s.mustPump && s.displayWait && s.displayWait->available() &&
-        !s.accelerometer.needs_event_pump()) {
-        const Uint32 sincePump = SDL_GetTicks() - s.lastPump;
-        if (sincePump < kPumpIntervalMilliseconds) {
-            const int budget = static_cast<int>(kPumpIntervalMilliseconds - sincePump);
-            const int slice = wait < 0 ? budget : std::min(wait, budget);
-            switch (s.displayWait->wait(slice)) {
-            case DisplayWait::Result::Woken:
-                return {true, 0};
-            case DisplayWait::Result::Timeout:
-                if (slice == wait)
-                    return {true, 0};
-                break;
-            case DisplayWait::Result::Input:
-                break;
-            }
-        }
+    if (block && can_wait_on_display(wait)) {
+        if (auto action = wait_on_display(wait))
+            return *action;
         block = false;
     }
+    if (pump_events(block, wait))
+        redraw = true;
+    post_input();
+    if (redraw && s.haveFrame && !s.animating) {
+        upload();
+        draw(0);
+    }
+    // Whatever happened, the loop looks again: a timer may be due now.
+    return {true, 0};
+}
 
+// The taskbar came or went, or its clock shows another minute.
+bool DesktopHost::overlays_outdated() {
+    const State& s = *m_state;
+    if (!s.haveFrame || !s.shell)
+        return false;
+    const bool taskbar = s.shell->taskbar_visible();
+    return taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn);
+}
+
+// A rehearsal display of a sensor that reports no changes is refreshed by
+// looking at it every kSensorRefreshMilliseconds: the loop sleeps no longer,
+// and `redraw` is set when the reading moved. Returns the wait (-1: none).
+int DesktopHost::sensor_wait(int wait, bool& redraw) {
+    State& s = *m_state;
+    if (!s.options.rehearse || !s.accelerometer.changes_unannounced())
+        return wait;
+    const Uint32 now = SDL_GetTicks();
+    if (now - s.lastSensorCheck >= kSensorRefreshMilliseconds) {
+        s.lastSensorCheck = now;
+        if (s.accelerometer.reading() != s.readingDrawn)
+            redraw = true;
+    }
+    return wait < 0 ? static_cast<int>(kSensorRefreshMilliseconds)
+                    : std::min(wait, static_cast<int>(kSensorRefreshMilliseconds));
+}
+
+// Most wakes are the timer's: they can sleep on the display connection and
+// go back to the loop without SDL, unless SDL must look first (something was
+// drawn) or is the only one that sees the input (controllers).
+bool DesktopHost::can_wait_on_display(int wait) const {
+    const State& s = *m_state;
+    return wait != 0 && !s.mustPump && s.displayWait && s.displayWait->available() &&
+           !s.accelerometer.needs_event_pump();
+}
+
+// Sleeps on the display for the rest of the pump interval at most. An action
+// when the loop should look again without SDL; none when SDL has to pump.
+std::optional<host::IdleAction> DesktopHost::wait_on_display(int wait) {
+    State& s = *m_state;
+    const Uint32 sincePump = SDL_GetTicks() - s.lastPump;
+    if (sincePump >= kPumpIntervalMilliseconds)
+        return std::nullopt;
+    const int budget = static_cast<int>(kPumpIntervalMilliseconds - sincePump);
+    const int slice = wait < 0 ? budget : std::min(wait, budget);
+    switch (s.displayWait->wait(slice)) {
+    case DisplayWait::Result::Woken:
+        return host::IdleAction{true, 0};
+    case DisplayWait::Result::Timeout:
+        if (slice == wait)
+            return host::IdleAction{true, 0};
+        break;
+    case DisplayWait::Result::Input:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Runs SDL's event pump, blocking up to `wait` ms (-1: no limit) for the
+// first event when `block`, and turns the events into window messages in
+// `pending`. True when one of them needs the window redrawn.
+bool DesktopHost::pump_events(bool block, int wait) {
+    State& s = *m_state;
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(s.window.get(), &width, &height);
@@ -433,53 +454,56 @@ host::IdleAction DesktopHost::idle(DWORD timeout) {
                             : (wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0);
     s.mustPump = false;
     s.lastPump = SDL_GetTicks();
+    bool redraw = false;
     for (bool more = got; more; more = SDL_PollEvent(&event) != 0) {
         if (s.accelerometer.handle(event) && s.options.rehearse && !s.accelerometer.changes_unannounced())
             redraw = true;
-        if (event.type == SDL_WINDOWEVENT) {
-            switch (event.window.event) {
-            case SDL_WINDOWEVENT_EXPOSED:
-            case SDL_WINDOWEVENT_SIZE_CHANGED:
-            case SDL_WINDOWEVENT_RESTORED:
-                redraw = true;
-                break;
-            case SDL_WINDOWEVENT_FOCUS_LOST:
-                if (s.accelerometer.focus_lost() && s.options.rehearse)
-                    redraw = true;
-                break;
-            default:
-                break;
-            }
-        }
+        if (event.type == SDL_WINDOWEVENT && window_event_redraws(event.window.event))
+            redraw = true;
         if (is_close_shortcut(event))
             s.pending.push_back(WindowMessage{WM_CLOSE, 0, 0});
         else
             s.input.translate(event, width, height, s.pending);
     }
+    return redraw;
+}
 
-    if (!s.pending.empty()) {
-        HWND target = application_window(s.lastPresented);
-        bool closing = false;
-        for (std::size_t i = 0; i < s.pending.size(); ++i) {
-            const WindowMessage& m = s.pending[i];
-            // Of a run of moves only the last matters; one close is enough.
-            if (m.message == WM_MOUSEMOVE && i + 1 < s.pending.size() && s.pending[i + 1].message == WM_MOUSEMOVE)
+bool DesktopHost::window_event_redraws(int windowEvent) {
+    State& s = *m_state;
+    switch (windowEvent) {
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_RESTORED:
+        return true;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        return s.accelerometer.focus_lost() && s.options.rehearse;
+    default:
+        return false;
+    }
+}
+
+// Posts the pending messages to the application's window: the last one it
+// presented while that still exists, else the first top-level window of the
+// loop's thread. Of a run of moves only the last matters; one close is enough.
+void DesktopHost::post_input() {
+    State& s = *m_state;
+    if (s.pending.empty())
+        return;
+    HWND target =
+        s.lastPresented != nullptr && IsWindow(s.lastPresented) ? s.lastPresented : host::application_window();
+    bool closing = false;
+    for (std::size_t i = 0; i < s.pending.size(); ++i) {
+        const WindowMessage& m = s.pending[i];
+        if (m.message == WM_MOUSEMOVE && i + 1 < s.pending.size() && s.pending[i + 1].message == WM_MOUSEMOVE)
+            continue;
+        if (m.message == WM_CLOSE) {
+            if (closing)
                 continue;
-            if (m.message == WM_CLOSE) {
-                if (closing)
-                    continue;
-                closing = true;
-            }
-            if (target != nullptr)
-                PostMessageW(target, m.message, m.wParam, m.lParam);
+            closing = true;
         }
+        if (target != nullptr)
+            PostMessageW(target, m.message, m.wParam, m.lParam);
     }
-    if (redraw && s.haveFrame && !s.animating) {
-        upload(s);
-        draw(s, 0);
-    }
-    // Whatever happened, the loop looks again: a timer may be due now.
-    return {true, 0};
 }
 
 } // namespace zt::desktop

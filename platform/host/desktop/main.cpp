@@ -2,8 +2,9 @@
 //
 // The application's global object is built by static initialisation, and its
 // first platform call boots the phone (this host's boot()). So the command
-// line is read and the display opened before any other static object is
-// built: in an early constructor that glibc calls with argc and argv.
+// line is read, the display opened and the host installed before any other
+// static object is built: in an early constructor that glibc calls with argc
+// and argv.
 #include "desktop_host.h"
 #include "zt/framework.h"
 
@@ -29,6 +30,7 @@ void read_command_line(int argc, char** argv, char**) {
         std::fprintf(stderr, "zentrick: %s\n", error.c_str());
         std::exit(1);
     }
+    zt::host::install(zt::desktop::desktop_host());
 }
 
 } // namespace
@@ -43,10 +45,6 @@ extern "C" const char* __lsan_default_suppressions() {
     return "leak:libdbus-1.so\n";
 }
 #endif
-
-zt::host::Host& zt::host::current() {
-    return zt::desktop::desktop_host();
-}
 
 int main() {
     return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);

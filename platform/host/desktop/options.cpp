@@ -154,7 +154,7 @@ std::string usage() {
            "A press in the middle column released on the right third gives a King.\n"
            "A tap released on the left two thirds while not armed shows a random card.\n"
            "\n"
-           "Closing the window (or Ctrl+Q) ends the app. Without a display, use zentrick-sim.\n";
+           "Closing the window (or Ctrl+Q or Ctrl+W) ends the app. Without a display, use zentrick-sim.\n";
 }
 
 } // namespace zt::desktop

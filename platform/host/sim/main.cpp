@@ -2,8 +2,9 @@
 //
 // The application's global object is built by static initialisation, and its
 // first platform call boots the phone (this host's boot()). So the command
-// line is read, and the script checked, before any other static object is
-// built: in an early constructor that glibc calls with argc and argv.
+// line is read, the script checked and the host installed before any other
+// static object is built: in an early constructor that glibc calls with argc
+// and argv.
 #include "sim_host.h"
 
 #include <cstdlib>
@@ -46,6 +47,7 @@ void read_command_line(int argc, char** argv, char**) {
         std::exit(2);
     }
     zt::sim::sim_host().configure(std::move(options), std::move(script));
+    zt::host::install(zt::sim::sim_host());
 }
 
 } // namespace

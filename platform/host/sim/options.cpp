@@ -1,6 +1,6 @@
 #include "sim_host.h"
 
-#include "zt/sys/kernel.h"
+#include "zt/host.h"
 #include "zt/sys/trace.h"
 
 #include <charconv>
@@ -69,7 +69,7 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error, 
             const char* v = value("--without");
             if (!v)
                 return false;
-            options.withoutWindows.insert(sys::to_utf16(v));
+            options.withoutWindows.insert(host::to_utf16(v));
         } else if (arg == "--start-tick") {
             const char* v = value("--start-tick");
             if (!v)

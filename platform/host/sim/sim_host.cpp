@@ -2,12 +2,11 @@
 
 #include "snapshot.h"
 #include "zt/drivers/simulated_accelerometer.h"
-#include "zt/host/app_window.h"
 #include "zt/host/simulated_shell.h"
-#include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
-#include "zt/sys/windows.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 
@@ -18,7 +17,7 @@ struct SimHost::State {
     Script script;
     std::size_t next = 0;
     bool waiting = false;
-    sys::Tick waitUntil = 0;
+    std::uint64_t waitUntil = 0;
     bool finished = false;
     std::unique_ptr<host::SimulatedShell> shell;
     std::shared_ptr<drivers::SimulatedAccelerometer> accelerometer;
@@ -62,11 +61,10 @@ int clamp16(std::int64_t v) {
 
 host::IdleAction SimHost::idle(DWORD) {
     State& s = *m_state;
-    sys::Kernel& k = sys::Kernel::get();
     if (s.waiting) {
-        const sys::Tick now = k.now();
+        const std::uint64_t now = host::now();
         if (now < s.waitUntil)
-            return {false, static_cast<DWORD>(std::min<sys::Tick>(s.waitUntil - now, INFINITE - 1))};
+            return {false, static_cast<DWORD>(std::min<std::uint64_t>(s.waitUntil - now, INFINITE - 1))};
         s.waiting = false;
     }
     if (s.finished) {
@@ -102,7 +100,7 @@ host::IdleAction SimHost::idle(DWORD) {
             if (cmd.a == 0)
                 break;
             s.waiting = true;
-            s.waitUntil = k.now() + static_cast<sys::Tick>(cmd.a);
+            s.waitUntil = host::now() + static_cast<std::uint64_t>(cmd.a);
             return {false, static_cast<DWORD>(cmd.a)};
         case Command::kActivate:
             PostMessageW(app, WM_ACTIVATE, static_cast<WPARAM>(cmd.a), 0);
@@ -139,7 +137,3 @@ SimHost& sim_host() {
 }
 
 } // namespace zt::sim
-
-zt::host::Host& zt::host::current() {
-    return zt::sim::sim_host();
-}

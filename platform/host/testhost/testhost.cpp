@@ -1,7 +1,6 @@
 #include "zt/testhost.h"
 
 #include "zt/host.h"
-#include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
 
 #include <condition_variable>
@@ -57,12 +56,14 @@ void zt::testhost::TestHost::present(HWND window, const gfx::Surface&) {
 }
 #endif
 
-zt::host::Host& zt::host::current() {
-    static testhost::TestHost* const host = new testhost::TestHost();
-    return *host;
-}
-
 namespace zt::testhost {
+
+void install() {
+    // Never destroyed: the platform may call its host until the very end.
+    static TestHost* const host = new TestHost();
+    static const bool installed = (host::install(*host), true);
+    (void)installed;
+}
 
 DebugCapture::DebugCapture() {
     std::lock_guard guard(g_lock);
@@ -112,6 +113,10 @@ std::vector<std::string> TraceCapture::starting(const std::string& prefix) const
     return out;
 }
 
+void set_register_message_hook(std::function<bool(LPCWSTR name)> hook) {
+    host::set_register_message_hook(std::move(hook));
+}
+
 void set_display_escape(std::function<int(int)> handler) {
     std::lock_guard guard(g_lock);
     g_escape = std::move(handler);
@@ -130,7 +135,7 @@ struct WindowThread::State {
     std::deque<std::function<void()>> tasks;
     std::map<HWND, Handler> handlers;
     std::vector<Received> received;
-    sys::Thread thread;
+    host::Thread thread;
     bool started = false;
     DWORD threadId = 0;
 };
@@ -175,7 +180,7 @@ LRESULT window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 WindowThread::WindowThread() : m_state(std::make_shared<State>()) {
     auto state = m_state;
-    state->thread = sys::Thread([state] {
+    state->thread = host::Thread([state] {
         t_state = state;
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes the queue
@@ -206,7 +211,7 @@ WindowThread::WindowThread() : m_state(std::make_shared<State>()) {
     });
     std::unique_lock lock(m_state->lock);
     {
-        sys::Kernel::ExternalWait wait;
+        host::ExternalWait wait;
         m_state->done.wait(lock, [&] { return m_state->started; });
     }
     m_threadId = m_state->threadId;
@@ -230,7 +235,7 @@ void WindowThread::run(const std::function<void()>& task) {
     }
     PostThreadMessageW(m_threadId, kRunTasks, 0, 0);
     std::unique_lock lock(m_state->lock);
-    sys::Kernel::ExternalWait wait;
+    host::ExternalWait wait;
     m_state->done.wait(lock, [&] { return finished; });
 }
 
@@ -254,6 +259,30 @@ HWND WindowThread::create(const std::u16string& className, bool visible, Handler
 std::vector<WindowThread::Received> WindowThread::received() const {
     std::lock_guard guard(m_state->lock);
     return m_state->received;
+}
+
+// ----- OwnWindow --------------------------------------------------------------
+
+namespace {
+
+LRESULT default_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+OwnWindow::OwnWindow(const Spec& spec) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = spec.proc != nullptr ? spec.proc : default_proc;
+    wc.lpszClassName = spec.className;
+    RegisterClassW(&wc); // fails harmlessly when it exists
+    m_hwnd = CreateWindowExW(0, spec.className, u"own", spec.style, 0, 0, spec.width, spec.height, nullptr, nullptr,
+                             nullptr, nullptr);
+}
+
+OwnWindow::~OwnWindow() {
+    if (IsWindow(m_hwnd))
+        DestroyWindow(m_hwnd);
 }
 
 } // namespace zt::testhost

@@ -6,6 +6,8 @@
 
 #include "zt/sys/trace.h"
 
+#include "host_api.h"
+
 #include <algorithm>
 #include <map>
 #include <utility>
@@ -704,6 +706,8 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 UINT RegisterWindowMessageW(LPCWSTR name) {
+    if (!zt::host::registration_allowed(name))
+        return 0;
     Kernel& k = Kernel::get();
     if (name == nullptr || is_atom(name) || name[0] == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);

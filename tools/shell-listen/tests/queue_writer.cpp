@@ -19,12 +19,10 @@ class WriterHost final : public zt::host::Host {
 };
 } // namespace
 
-zt::host::Host& zt::host::current() {
-    static WriterHost* const host = new WriterHost();
-    return *host;
-}
-
 int main(int argc, char** argv) {
+    // Never destroyed: the platform may call its host until the very end.
+    static WriterHost* const host = new WriterHost();
+    zt::host::install(*host);
     if (argc == 2 && std::strcmp(argv[1], "--remove") == 0) {
         for (LPCWSTR name : {SHELL_NOTIFY_QUEUE_NAME, APPS_ASK_QUEUE_NAME, USER_NOTIFICATION_QUEUE_NAME})
             zt::sys::remove_msgqueue(name);

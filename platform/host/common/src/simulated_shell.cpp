@@ -1,7 +1,7 @@
 // The simulated shell: its windows live on a thread of their own.
 #include "zt/host/simulated_shell.h"
 
-#include "zt/sys/kernel.h"
+#include "zt/host.h"
 #include "zt/sys/registry.h"
 #include "zt/sys/trace.h"
 
@@ -16,7 +16,7 @@ struct SimulatedShell::State {
     bool ready = false;
     DWORD threadId = 0;
     std::array<HWND, kClassNames.size()> windows{};
-    sys::Thread thread;
+    Thread thread;
 };
 
 namespace {
@@ -29,7 +29,7 @@ LRESULT shell_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (trace::on(trace::kShell)) {
         WCHAR name[64] = {};
         GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
-        trace::line(trace::kShell, "%s received 0x%x(0x%x, 0x%x)", sys::to_utf8(name).c_str(), message, wParam,
+        trace::line(trace::kShell, "%s received 0x%x(0x%x, 0x%x)", to_utf8(name).c_str(), message, wParam,
                     static_cast<unsigned>(lParam));
     }
     if (message == WM_PAINT)
@@ -39,7 +39,7 @@ LRESULT shell_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 bool wanted(const SimulatedShell::Options& options, const char16_t* className) {
     for (const auto& name : options.without)
-        if (sys::equal_ignore_case(name, className))
+        if (equal_ignore_case(name, className))
             return false;
     return true;
 }
@@ -93,9 +93,9 @@ void SimulatedShell::start() {
     auto state = std::make_unique<State>();
     State* raw = state.get();
     const Options options = m_options;
-    raw->thread = sys::Thread([raw, options] { run_shell(*raw, options); });
+    raw->thread = Thread([raw, options] { run_shell(*raw, options); });
     {
-        sys::Kernel::ExternalWait outside;
+        ExternalWait outside;
         std::unique_lock lock(raw->lock);
         raw->changed.wait(lock, [raw] { return raw->ready; });
     }
@@ -124,7 +124,7 @@ HWND SimulatedShell::window(std::u16string_view className) const {
         return nullptr;
     std::lock_guard guard(m_state->lock);
     for (std::size_t i = 0; i < kClassNames.size(); ++i)
-        if (sys::equal_ignore_case(kClassNames[i], className))
+        if (equal_ignore_case(kClassNames[i], className))
             return m_state->windows[i];
     return nullptr;
 }

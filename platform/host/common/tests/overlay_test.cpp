@@ -1,5 +1,6 @@
 // What the host draws over the frame: pixels inside, at and past the edges.
 #include "zt/host/overlay.h"
+#include "zt/testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -11,16 +12,10 @@ namespace {
 constexpr std::uint32_t kFelt = 0xFF1E6B34;
 constexpr std::uint32_t kCard = 0xFFFFFFFF;
 
-unsigned brightness(std::uint32_t p) {
-    return ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
-}
+using zt::testhost::brightness;
 
 int count_pixels(const Surface& s, int x0, int y0, int x1, int y1, std::uint32_t pixel) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x)
-            n += s.at(x, y) == pixel;
-    return n;
+    return zt::testhost::count_pixels(s, RECT{x0, y0, x1, y1}, pixel);
 }
 
 } // namespace
@@ -36,9 +31,9 @@ TEST(DesktopOverlay, TheTaskbarDarkensTheTopStripOnlyAndShowsTheTime) {
     Surface frame(480, 720, kCard);
     draw_taskbar(frame, 9, 41, 40);
     // Dark across the strip, away from the marks and the clock.
-    EXPECT_LT(brightness(frame.at(100, 0)), 150u);
-    EXPECT_LT(brightness(frame.at(300, 38)), 150u);
-    EXPECT_LT(brightness(frame.at(479, 39)), 300u);
+    EXPECT_LT(brightness(frame.at(100, 0)), 150);
+    EXPECT_LT(brightness(frame.at(300, 38)), 150);
+    EXPECT_LT(brightness(frame.at(479, 39)), 300);
     // The row below is untouched.
     EXPECT_EQ(count_pixels(frame, 0, 40, 480, 41, kCard), 480);
     // The clock is light text in the middle; nothing light between it and
@@ -67,7 +62,7 @@ TEST(DesktopOverlay, RehearsalLinesFallBetweenTheTwelveRegions) {
         EXPECT_LT(brightness(frame.at(50, y)), brightness(kCard)) << y;
     // Faint: the card still shows through, and the pixels beside the lines
     // are untouched.
-    EXPECT_GT(brightness(frame.at(160, 100)), 3u * 128u);
+    EXPECT_GT(brightness(frame.at(160, 100)), 3 * 128);
     EXPECT_EQ(frame.at(159, 100), kCard);
     EXPECT_EQ(frame.at(161, 100), kCard);
     EXPECT_EQ(frame.at(50, 179), kCard);

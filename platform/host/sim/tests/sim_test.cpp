@@ -1,6 +1,7 @@
 // The simulator as a performer uses it: whole processes, checked by their
 // exit status, their trace and the pixels of their snapshots.
 #include "zt/gfx/png.h"
+#include "zt/testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -65,15 +66,10 @@ class SimTest : public ::testing::Test {
     fs::path m_dir;
 };
 
-int red(std::uint32_t p) {
-    return (p >> 16) & 0xFF;
-}
-int green(std::uint32_t p) {
-    return (p >> 8) & 0xFF;
-}
-int blue(std::uint32_t p) {
-    return p & 0xFF;
-}
+using zt::testhost::blue;
+using zt::testhost::green;
+using zt::testhost::red;
+
 bool is_white(std::uint32_t p) {
     return red(p) > 245 && green(p) > 245 && blue(p) > 245;
 }
@@ -86,11 +82,7 @@ bool is_black_ink(std::uint32_t p) {
 
 // Counts pixels of a kind in a rectangle of the screen.
 template <typename Pred> int count(const zt::gfx::Surface& s, int left, int top, int right, int bottom, Pred pred) {
-    int n = 0;
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x)
-            n += pred(s.at(x, y)) ? 1 : 0;
-    return n;
+    return zt::testhost::count_pixels(s, RECT{left, top, right, bottom}, pred);
 }
 
 // The face canvas sits at (12, 13): the rank's first box is (32, 213)-(312, 313)

@@ -1,13 +1,23 @@
 // How a host (a front end that boots the phone) plugs into the platform.
 //
-// Each program links exactly one host, which defines zt::host::current().
-// The platform calls the host; the host never reaches into the platform's
-// state except through the Win32 surface and the few hooks below.
+// A program installs exactly one host with install() before its first
+// platform call; the platform then calls the host through the Host class.
+// What a host may use of the platform is published here and nowhere else:
+// the Win32 surface (zt/platform.h), the functions below, and the headers
+// through which a host sets up the phone's devices and data: zt/sys/trace.h
+// (trace channels), zt/sys/devices.h (stream drivers), zt/sys/registry.h
+// (seeding values), zt/sys/resources.h, zt/sys/msgqueue.h (queue names and
+// poll descriptors) and zt/gfx/ (the frames it is handed). Everything else
+// under platform/system (zt/sys/kernel.h, zt/sys/windows.h and the sources)
+// is the platform's own; a host never includes it nor takes its lock.
 #pragma once
 
 #include "zt/platform.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 #include <string_view>
 
 namespace zt::gfx {
@@ -72,7 +82,88 @@ class Host {
     virtual void debug_output(std::string_view utf8);
 };
 
-// Defined by the host linked into the program.
+// ----- installing the host ----------------------------------------------------
+
+// Makes `host` the program's host. Call it once, before the first platform
+// call (the desktop and the simulator do it from an early constructor, tests
+// from their main). The host is never uninstalled and must outlive every
+// platform call. Installing after the platform has booted, or a second host,
+// stops the process with a message on standard error: the platform would
+// otherwise run half on one host and half on another.
+void install(Host& host);
+
+// The installed host. The platform boots on its first call, so a platform
+// call made before install() ends here: it stops the process with a message
+// on standard error naming the fault, rather than run without a clock.
 Host& current();
+
+// ----- what a host may ask the platform -----------------------------------------
+
+// Milliseconds since boot on the platform clock (the virtual one moves only
+// when every platform thread waits). GetTickCount is this plus start_tick().
+std::uint64_t now();
+
+// True on the thread that booted the platform, the one that runs the
+// application's loop and calls idle().
+bool is_boot_thread();
+
+// The application's window: the first top-level window of the boot thread
+// (the shell's windows live on threads of their own). Null when there is
+// none yet, or after it is destroyed.
+HWND application_window();
+
+// A window's parent, or null for a top-level window or a handle that is no
+// window.
+HWND window_parent(HWND window);
+// The top-level window that holds `window` (itself when it has no parent);
+// null for a handle that is no window.
+HWND top_level_window(HWND window);
+
+// A thread that the platform knows about from its first instruction, so the
+// virtual clock waits for it while it starts; join() (or the destructor) lets
+// the clock move while it waits.
+class Thread {
+  public:
+    Thread();
+    explicit Thread(std::function<void()> body);
+    Thread(Thread&&) noexcept;
+    Thread& operator=(Thread&&) noexcept;
+    ~Thread();
+    void join();
+    bool joinable() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// While one lives, the calling thread counts as waiting outside the platform
+// (on a condition of its own, a join, a read from another process), so that
+// the virtual clock may move.
+class ExternalWait {
+  public:
+    ExternalWait();
+    ~ExternalWait();
+    ExternalWait(const ExternalWait&) = delete;
+    ExternalWait& operator=(const ExternalWait&) = delete;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// UTF-16 <-> UTF-8, for class names and command lines.
+std::string to_utf8(std::u16string_view text);
+std::u16string to_utf16(std::string_view text);
+// Class and key names compare as Win32 compares them: without regard to case.
+bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
+
+// ----- for tests ----------------------------------------------------------------
+
+// Called with the name of every RegisterWindowMessageW (null included) before
+// the platform looks at it, on the caller's thread; false makes the call fail
+// with 0. An empty function removes the hook.
+using RegisterMessageHook = std::function<bool(LPCWSTR name)>;
+void set_register_message_hook(RegisterMessageHook hook);
 
 } // namespace zt::host

@@ -22,25 +22,10 @@ LRESULT recording_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// A window of the test's own thread, destroyed at the end of the test.
-class OwnWindow {
+// A window of the test's own thread that records into g_seen, from empty.
+class OwnWindow : public zt::testhost::OwnWindow {
   public:
-    explicit OwnWindow(const char16_t* className = u"TestOwnWindow") {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = recording_proc;
-        wc.lpszClassName = className;
-        RegisterClassW(&wc);
-        m_hwnd = CreateWindowExW(0, className, u"own", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
-        g_seen.clear();
-    }
-    ~OwnWindow() {
-        if (IsWindow(m_hwnd))
-            DestroyWindow(m_hwnd);
-    }
-    HWND get() const { return m_hwnd; }
-
-  private:
-    HWND m_hwnd = nullptr;
+    OwnWindow() : zt::testhost::OwnWindow({.proc = recording_proc}) { g_seen.clear(); }
 };
 
 // Pumps the calling thread's queue until the virtual clock has moved `ms`.

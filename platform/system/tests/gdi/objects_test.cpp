@@ -8,33 +8,9 @@
 
 using gditest::Canvas;
 using gditest::kSentinelError;
+using zt::testhost::OwnWindow;
 
 namespace {
-
-LRESULT plain_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-// A window of the test's own thread, destroyed at the end of the test.
-class OwnWindow {
-  public:
-    OwnWindow(int width, int height) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = plain_proc;
-        wc.lpszClassName = u"GdiTestWindow";
-        RegisterClassW(&wc);
-        m_hwnd = CreateWindowExW(0, u"GdiTestWindow", u"gdi", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr,
-                                 nullptr, nullptr);
-    }
-    ~OwnWindow() {
-        if (IsWindow(m_hwnd))
-            DestroyWindow(m_hwnd);
-    }
-    HWND get() const { return m_hwnd; }
-
-  private:
-    HWND m_hwnd = nullptr;
-};
 
 // Calls `call`, which must fail; returns the last error it left.
 template <typename F> DWORD error_of(F call) {
@@ -217,7 +193,7 @@ TEST(GdiObjects, BadHandlesAndArgumentsFailWithTheLastErrorSet) {
 }
 
 TEST(WindowDc, DrawsOnTheWindowsOpaqueSurfaceAtItsClientSize) {
-    OwnWindow window(120, 90);
+    OwnWindow window({.className = u"GdiTestWindow", .style = WS_VISIBLE, .width = 120, .height = 90});
     ASSERT_NE(window.get(), nullptr);
     HDC dc = GetDC(window.get());
     ASSERT_NE(dc, nullptr);
@@ -257,7 +233,7 @@ TEST(WindowDc, DrawsOnTheWindowsOpaqueSurfaceAtItsClientSize) {
 }
 
 TEST(WindowDc, BeginPaintClipsToTheUpdateRectangleAndEndPaintPresentsTheFrame) {
-    OwnWindow window(100, 100);
+    OwnWindow window({.className = u"GdiTestWindow", .style = WS_VISIBLE});
     {
         HDC dc = GetDC(window.get());
         gditest::fill(dc, {0, 0, 100, 100}, 0x000000);

@@ -20,16 +20,18 @@ class BootHost final : public zt::host::Host {
     void boot() override { shell().start(); }
 };
 
+// Installed before the first platform call, which comes next in this file.
+const bool g_installed = [] {
+    static BootHost* const host = new BootHost();
+    zt::host::install(*host);
+    return true;
+}();
+
 // The first platform call of the process: the shell must be up before it returns.
 const HWND g_taskbarAtStart = FindWindowW(u"CTaskBar", nullptr);
 const DWORD g_bootThread = GetCurrentThreadId();
 
 } // namespace
-
-zt::host::Host& zt::host::current() {
-    static BootHost* const host = new BootHost();
-    return *host;
-}
 
 TEST(SimulatedShellBoot, TheShellIsUpDuringTheFirstPlatformCall) {
     ASSERT_NE(g_taskbarAtStart, nullptr);

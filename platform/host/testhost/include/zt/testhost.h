@@ -1,17 +1,24 @@
 // The host that unit tests link: a virtual clock from tick 0, an empty shell
-// unless a test brings windows up, and captured debug output.
+// unless a test brings windows up, and captured debug output. Tests that link
+// zt_testhost_main get it installed before their first test; a test binary
+// with a main of its own calls install() before any platform call.
 #pragma once
 
 #include "zt/platform.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace zt::testhost {
+
+// Installs the test host (zt::host::install); harmless when it already is.
+void install();
 
 // Debug output (NKDbgPrintfW) written while a capture lives goes to it
 // instead of standard error.
@@ -41,6 +48,10 @@ class TraceCapture {
     mutable std::mutex m_lock;
     std::vector<std::string> m_lines;
 };
+
+// Sees the name of every RegisterWindowMessageW before the platform does;
+// false makes the call fail with 0. Null removes it.
+void set_register_message_hook(std::function<bool(LPCWSTR name)> hook);
 
 // The display driver's answer to ExtEscape; default 0 (not supported).
 void set_display_escape(std::function<int(int code)> handler);
@@ -87,5 +98,62 @@ class WindowThread {
     std::shared_ptr<State> m_state;
     DWORD m_threadId = 0;
 };
+
+// ----- fixtures shared by the tests -----------------------------------------------
+
+// A top-level window of the calling thread, destroyed with the object when it
+// still exists. Its class is registered on first use with `proc` (null:
+// DefWindowProcW); a class of that name registered earlier keeps its own.
+class OwnWindow {
+  public:
+    struct Spec {
+        const char16_t* className = u"TestOwnWindow";
+        WNDPROC proc = nullptr;
+        DWORD style = 0;
+        int width = 100;
+        int height = 100;
+    };
+    OwnWindow() : OwnWindow(Spec{}) {}
+    explicit OwnWindow(const Spec& spec);
+    ~OwnWindow();
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+    HWND get() const { return m_hwnd; }
+
+  private:
+    HWND m_hwnd = nullptr;
+};
+
+// The channels of a surface's pixel (0xAARRGGBB).
+constexpr int red(std::uint32_t pixel) {
+    return static_cast<int>((pixel >> 16) & 0xFF);
+}
+constexpr int green(std::uint32_t pixel) {
+    return static_cast<int>((pixel >> 8) & 0xFF);
+}
+constexpr int blue(std::uint32_t pixel) {
+    return static_cast<int>(pixel & 0xFF);
+}
+constexpr int alpha(std::uint32_t pixel) {
+    return static_cast<int>(pixel >> 24);
+}
+// Red, green and blue added up: 0 for black, 765 for white.
+constexpr int brightness(std::uint32_t pixel) {
+    return red(pixel) + green(pixel) + blue(pixel);
+}
+
+// The pixels of `area` (which lies inside the surface) that equal `match`, or for which `match(pixel)` holds.
+template <typename Surface, typename Match> int count_pixels(const Surface& surface, RECT area, Match match) {
+    int n = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) {
+            const std::uint32_t pixel = surface.at(x, y);
+            if constexpr (std::is_invocable_r_v<bool, Match, std::uint32_t>)
+                n += match(pixel) ? 1 : 0;
+            else
+                n += pixel == match ? 1 : 0;
+        }
+    return n;
+}
 
 } // namespace zt::testhost

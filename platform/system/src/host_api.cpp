@@ -1,0 +1,155 @@
+// What a host may ask of the platform (zt/host.h), on the platform's own
+// state, and the one place that knows which host is installed.
+#include "host_api.h"
+
+#include "zt/host.h"
+#include "zt/sys/kernel.h"
+#include "zt/sys/windows.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+namespace zt::host {
+
+namespace {
+
+std::atomic<Host*> g_host{nullptr};
+// Set by the first current(): from then on the platform runs on that host.
+std::atomic<bool> g_hostTaken{false};
+
+[[noreturn]] void fail(const char* message) {
+    std::fprintf(stderr, "zentrick platform: %s\n", message);
+    std::fflush(stderr);
+    std::abort();
+}
+
+std::mutex g_hookLock;
+RegisterMessageHook g_registerHook;
+std::atomic<bool> g_registerHookSet{false};
+
+} // namespace
+
+void install(Host& host) {
+    if (g_hostTaken.load(std::memory_order_acquire))
+        fail("zt::host::install() called after the platform booted; install the host before the first platform "
+             "call");
+    Host* expected = nullptr;
+    if (!g_host.compare_exchange_strong(expected, &host) && expected != &host)
+        fail("zt::host::install() called for a second host; a program has exactly one");
+}
+
+Host& current() {
+    Host* host = g_host.load(std::memory_order_acquire);
+    if (host == nullptr)
+        fail("the platform was called before a host was installed (zt::host::install); a program installs its "
+             "host before the first platform call, tests link zt_testhost_main");
+    if (!g_hostTaken.load(std::memory_order_relaxed))
+        g_hostTaken.store(true, std::memory_order_release);
+    return *host;
+}
+
+std::uint64_t now() {
+    return sys::Kernel::get().now();
+}
+
+bool is_boot_thread() {
+    return sys::Kernel::get().is_boot_thread();
+}
+
+HWND application_window() {
+    sys::Kernel& k = sys::Kernel::get();
+    const DWORD bootThread = k.is_boot_thread() ? k.this_thread().id : k.boot_thread_id();
+    if (bootThread == 0)
+        return nullptr;
+    std::lock_guard guard(k.lock());
+    for (auto& w : sys::windows_locked())
+        if (w->threadId == bootThread && w->parent == nullptr)
+            return w->hwnd;
+    return nullptr;
+}
+
+HWND window_parent(HWND window) {
+    auto w = sys::find_window(window);
+    return w ? w->parent : nullptr;
+}
+
+HWND top_level_window(HWND window) {
+    sys::Kernel& k = sys::Kernel::get();
+    std::lock_guard guard(k.lock());
+    auto w = sys::find_window_locked(window);
+    // The bound only guards against a parent chain that loops.
+    for (int depth = 0; w && w->parent != nullptr && depth < 1000; ++depth) {
+        auto parent = sys::find_window_locked(w->parent);
+        if (!parent)
+            break;
+        w = std::move(parent);
+    }
+    return w ? w->hwnd : nullptr;
+}
+
+struct Thread::Impl {
+    sys::Thread thread;
+};
+
+Thread::Thread() = default;
+Thread::Thread(std::function<void()> body) : m_impl(std::make_unique<Impl>(Impl{sys::Thread(std::move(body))})) {}
+Thread::Thread(Thread&&) noexcept = default;
+Thread& Thread::operator=(Thread&& other) noexcept {
+    if (this != &other) {
+        join();
+        m_impl = std::move(other.m_impl);
+    }
+    return *this;
+}
+Thread::~Thread() {
+    join();
+}
+
+void Thread::join() {
+    if (m_impl && m_impl->thread.joinable())
+        m_impl->thread.join();
+}
+
+bool Thread::joinable() const {
+    return m_impl && m_impl->thread.joinable();
+}
+
+struct ExternalWait::Impl {
+    sys::Kernel::ExternalWait wait;
+};
+
+ExternalWait::ExternalWait() : m_impl(std::make_unique<Impl>()) {}
+ExternalWait::~ExternalWait() = default;
+
+std::string to_utf8(std::u16string_view text) {
+    return sys::to_utf8(text);
+}
+
+std::u16string to_utf16(std::string_view text) {
+    return sys::to_utf16(text);
+}
+
+bool equal_ignore_case(std::u16string_view a, std::u16string_view b) {
+    return sys::equal_ignore_case(a, b);
+}
+
+void set_register_message_hook(RegisterMessageHook hook) {
+    std::lock_guard guard(g_hookLock);
+    g_registerHookSet.store(static_cast<bool>(hook), std::memory_order_release);
+    g_registerHook = std::move(hook);
+}
+
+bool registration_allowed(LPCWSTR name) {
+    if (!g_registerHookSet.load(std::memory_order_acquire))
+        return true;
+    RegisterMessageHook hook;
+    {
+        std::lock_guard guard(g_hookLock);
+        hook = g_registerHook;
+    }
+    return !hook || hook(name);
+}
+
+} // namespace zt::host
