@@ -1,5 +1,6 @@
 // Font files and glyph caches for text drawing.
 #include "zt/gfx/font.h"
+#include "zt/sys/unicode.h"
 
 #include <fontconfig/fontconfig.h>
 #include <stb_truetype.h>
@@ -89,14 +90,6 @@ std::shared_ptr<const FontFile> file_for(FontWeight weight) {
     return file;
 }
 
-// Decodes one code point from UTF-16; a lone surrogate stands for itself.
-char32_t next_codepoint(std::u16string_view text, std::size_t& i) {
-    const char32_t unit = text[i++];
-    if (unit >= 0xD800 && unit < 0xDC00 && i < text.size() && text[i] >= 0xDC00 && text[i] < 0xE000)
-        return 0x10000 + ((unit - 0xD800) << 10) + (text[i++] - 0xDC00);
-    return unit;
-}
-
 } // namespace
 
 std::string font_file(FontWeight weight) {
@@ -155,7 +148,7 @@ void FaceSize::layout(std::u16string_view text, TextRun& run) {
     float pen = 0;
     const Glyph* previous = nullptr;
     for (std::size_t i = 0; i < text.size();) {
-        const char32_t codepoint = next_codepoint(text, i);
+        const char32_t codepoint = sys::decode_utf16(text, i);
         if (codepoint < 0x20 || codepoint == 0x7F) {
             previous = nullptr;
             continue;

@@ -56,11 +56,6 @@ std::shared_ptr<Surface> screen_surface() {
     return screen;
 }
 
-RECT intersect(const RECT& a, const RECT& b) {
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
 Target target_of(const DeviceContext& dc) {
     Target target;
     switch (dc.kind) {
@@ -107,8 +102,9 @@ std::shared_ptr<Surface> window_surface(HWND hwnd) {
     auto window = sys::find_window_locked(hwnd);
     if (!window)
         return nullptr;
-    const int width = std::max(window->rect.right - window->rect.left, 0);
-    const int height = std::max(window->rect.bottom - window->rect.top, 0);
+    const RECT client = client_rect(window->rect);
+    const int width = client.right;
+    const int height = client.bottom;
     auto& surface = window->surface;
     if (!surface || surface->width() != width || surface->height() != height) {
         // A new surface rather than a resized one: whoever still holds the

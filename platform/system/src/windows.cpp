@@ -4,6 +4,7 @@
 // procedures and the host are called without it.
 #include "zt/sys/windows.h"
 
+#include "zt/gfx/rect.h"
 #include "zt/sys/trace.h"
 
 #include <algorithm>
@@ -44,10 +45,6 @@ struct WindowManager {
 WindowManager& manager() {
     static WindowManager* const instance = new WindowManager();
     return *instance;
-}
-
-std::u16string_view view(LPCWSTR text) {
-    return text ? std::u16string_view(text, wide_length(text)) : std::u16string_view();
 }
 
 bool is_atom(LPCWSTR name) {
@@ -359,8 +356,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             std::lock_guard guard(k.lock());
             window->visible = true;
             window->dirty = true;
-            window->dirtyRect =
-                RECT{0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
+            window->dirtyRect = zt::gfx::client_rect(window->rect);
             k.notify_all();
         }
         window->proc(hwnd, WM_SHOWWINDOW, 1, 0);
@@ -449,7 +445,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
         w->visible = command != SW_HIDE;
         if (w->visible && !wasVisible) {
             w->dirty = true;
-            w->dirtyRect = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+            w->dirtyRect = zt::gfx::client_rect(w->rect);
         }
         sameThread = w->threadId == self.id;
         k.notify_all();
@@ -506,7 +502,7 @@ BOOL GetClientRect(HWND hwnd, LPRECT rect) {
         SetLastError(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    *rect = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    *rect = zt::gfx::client_rect(w->rect);
     return TRUE;
 }
 
@@ -532,7 +528,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
         w->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
         if (repaint) {
             w->dirty = true;
-            w->dirtyRect = RECT{0, 0, std::max(width, 0), std::max(height, 0)};
+            w->dirtyRect = zt::gfx::client_rect(w->rect);
         }
         k.notify_all();
     }
@@ -865,20 +861,13 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL) {
             k.this_thread().lastError = ERROR_INVALID_WINDOW_HANDLE;
             return FALSE;
         }
-        const RECT all{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
-        RECT r = rect ? *rect : all;
-        r.left = std::max(r.left, all.left);
-        r.top = std::max(r.top, all.top);
-        r.right = std::min(r.right, all.right);
-        r.bottom = std::min(r.bottom, all.bottom);
-        if (r.left >= r.right || r.top >= r.bottom)
+        const RECT all = zt::gfx::client_rect(w->rect);
+        const RECT r = zt::gfx::intersect(rect ? *rect : all, all);
+        if (zt::gfx::is_empty(r))
             return TRUE;
         if (w->dirty) {
             // Invalidations merge into one update rectangle.
-            w->dirtyRect.left = std::min(w->dirtyRect.left, r.left);
-            w->dirtyRect.top = std::min(w->dirtyRect.top, r.top);
-            w->dirtyRect.right = std::max(w->dirtyRect.right, r.right);
-            w->dirtyRect.bottom = std::max(w->dirtyRect.bottom, r.bottom);
+            w->dirtyRect = zt::gfx::unite(w->dirtyRect, r);
         } else {
             w->dirty = true;
             w->dirtyRect = r;

@@ -5,6 +5,7 @@
 
 #include "zt/host.h"
 #include "zt/platform.h"
+#include "zt/sys/unicode.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -162,14 +163,6 @@ class Thread {
 // Called by a thread's record as the thread ends: its windows go, and
 // senders waiting on it are answered with a failure.
 void on_thread_exit(ThreadRecord& record);
-
-// UTF-16 <-> UTF-8 at the host boundary.
-std::string to_utf8(std::u16string_view text);
-std::u16string to_utf16(std::string_view text);
-// Length of a NUL-terminated wide string.
-std::size_t wide_length(LPCWSTR text);
-// Win32 compares class and key names without regard to case (ASCII and Latin).
-bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
 
 // Formats like wsprintfW into a growable string; the va_list is consumed.
 std::u16string format_wide(LPCWSTR format, std::va_list args);
