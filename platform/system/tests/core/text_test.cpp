@@ -59,6 +59,21 @@ TEST(Strings, Utf16AndUtf8RoundTripIncludingSurrogates) {
     EXPECT_EQ(zt::sys::to_utf8(u"\xD800x"), "\xef\xbf\xbdx");
 }
 
+TEST(DebugPrint, FormatsStarWidthsSizesPointersAndOddConversions) {
+    WCHAR buffer[256];
+    auto format = [&](auto... args) {
+        wsprintfW(buffer, args...);
+        return std::u16string(buffer);
+    };
+    EXPECT_EQ(format(u"[%*d|%*d|%.*s]", 4, 7, -4, 7, 2, u"abc"), u"[   7|7   |ab]");
+    EXPECT_EQ(format(u"%hd %hhu %I64d %lld", 70000, 300, -5LL, 1LL << 40), u"4464 44 -5 1099511627776");
+    EXPECT_EQ(format(u"%p", reinterpret_cast<void*>(0x1234)), u"00001234");
+    EXPECT_EQ(format(u"%C%lc%hc", 'n', u'\u00e9', 'x'), u"n\u00e9x");
+    EXPECT_EQ(format(u"%hs|%ws|%-4S|", "na", u"wi", "r"), u"na|wi|r   |");
+    EXPECT_EQ(format(u"%q and %"), u"%q and %");
+    EXPECT_EQ(format(u"%S", static_cast<const char*>(nullptr)), u"(null)");
+}
+
 TEST(Strings, Utf16DecodingPairsSurrogatesAndLeavesLoneOnesAlone) {
     const std::u16string text = u"a\U0001F0A1\xDC00\xD800";
     std::vector<char32_t> points;
