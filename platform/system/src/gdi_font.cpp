@@ -118,9 +118,9 @@ FaceSize::FaceSize(std::shared_ptr<const FontFile> file, float scale) : m_file(s
 
 FaceSize::~FaceSize() = default;
 
-const Glyph& FaceSize::glyph_locked(char32_t codepoint) {
-    auto it = m_glyphs.find(codepoint);
-    if (it != m_glyphs.end())
+const Glyph& FaceSize::glyph(Glyphs& cache, char32_t codepoint) {
+    auto it = cache.find(codepoint);
+    if (it != cache.end())
         return it->second;
     const stbtt_fontinfo& info = m_file->info();
     Glyph glyph;
@@ -139,12 +139,12 @@ const Glyph& FaceSize::glyph_locked(char32_t codepoint) {
         stbtt_MakeGlyphBitmap(&info, glyph.coverage.data(), glyph.width, glyph.height, glyph.width, m_scale, m_scale,
                               glyph.index);
     }
-    return m_glyphs.emplace(codepoint, std::move(glyph)).first->second;
+    return cache.emplace(codepoint, std::move(glyph)).first->second;
 }
 
 void FaceSize::layout(std::u16string_view text, TextRun& run) {
     run.glyphs.clear();
-    std::lock_guard guard(m_mutex);
+    auto cache = m_glyphs.lock();
     float pen = 0;
     const Glyph* previous = nullptr;
     for (std::size_t i = 0; i < text.size();) {
@@ -153,13 +153,13 @@ void FaceSize::layout(std::u16string_view text, TextRun& run) {
             previous = nullptr;
             continue;
         }
-        const Glyph& glyph = glyph_locked(codepoint);
+        const Glyph& found = glyph(*cache, codepoint);
         if (previous != nullptr)
             pen +=
-                static_cast<float>(stbtt_GetGlyphKernAdvance(&m_file->info(), previous->index, glyph.index)) * m_scale;
-        run.glyphs.push_back({&glyph, static_cast<int>(std::lround(pen))});
-        pen += glyph.advance;
-        previous = &glyph;
+                static_cast<float>(stbtt_GetGlyphKernAdvance(&m_file->info(), previous->index, found.index)) * m_scale;
+        run.glyphs.push_back({&found, static_cast<int>(std::lround(pen))});
+        pen += found.advance;
+        previous = &found;
     }
     run.width = static_cast<int>(std::lround(pen));
 }

@@ -1,5 +1,6 @@
 // GDI objects and the surfaces they draw on.
 #include "zt/gfx/gdi_objects.h"
+#include "window_manager.h"
 #include "zt/gfx/gdi.h"
 #include "zt/sys/windows.h"
 
@@ -98,14 +99,15 @@ std::shared_ptr<Surface> window_surface(HWND hwnd) {
     if (hwnd == nullptr)
         return nullptr;
     sys::Kernel& k = sys::Kernel::get();
-    std::lock_guard guard(k.lock());
-    auto window = sys::find_window_locked(hwnd);
+    sys::Kernel::Locked locked = k.lock();
+    auto window = sys::WindowManager::get().find(locked, hwnd);
     if (!window)
         return nullptr;
-    const RECT client = client_rect(window->rect);
+    sys::Window::State& state = window->state(locked);
+    const RECT client = client_rect(state.rect);
     const int width = client.right;
     const int height = client.bottom;
-    auto& surface = window->surface;
+    auto& surface = state.surface;
     if (!surface || surface->width() != width || surface->height() != height) {
         // A new surface rather than a resized one: whoever still holds the
         // old one (a frame being shown) keeps a consistent picture.

@@ -148,8 +148,7 @@ void format_signed(std::u16string& out, const Spec& spec, Arguments& args) {
 }
 
 void format_unsigned(std::u16string& out, const Spec& spec, char conversion, Arguments& args) {
-    unsigned long long v =
-        spec.size == Size::LongLong ? args.next<unsigned long long>() : args.next<unsigned int>();
+    unsigned long long v = spec.size == Size::LongLong ? args.next<unsigned long long>() : args.next<unsigned int>();
     if (spec.size == Size::Short)
         v = static_cast<unsigned short>(v);
     if (spec.size == Size::Char)
@@ -175,8 +174,8 @@ bool is_narrow(const Spec& spec, char16_t conversion) {
 
 void format_char(std::u16string& out, const Spec& spec, char16_t conversion, Arguments& args) {
     const int v = args.next<int>();
-    const char16_t ch = is_narrow(spec, conversion) ? static_cast<char16_t>(static_cast<unsigned char>(v))
-                                                    : static_cast<char16_t>(v);
+    const char16_t ch =
+        is_narrow(spec, conversion) ? static_cast<char16_t>(static_cast<unsigned char>(v)) : static_cast<char16_t>(v);
     append_padded(out, std::u16string_view(&ch, 1), spec.left, spec.width, -1);
 }
 

@@ -6,13 +6,7 @@
 namespace zt::host {
 
 HWND application_window() {
-    sys::Kernel& k = sys::Kernel::get();
-    const DWORD self = k.this_thread().id;
-    std::lock_guard guard(k.lock());
-    for (auto& w : sys::windows_locked())
-        if (w->threadId == self && w->parent == nullptr)
-            return w->hwnd;
-    return nullptr;
+    return sys::first_top_level_window(sys::Kernel::get().this_thread().id);
 }
 
 } // namespace zt::host

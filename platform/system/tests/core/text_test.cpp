@@ -87,9 +87,9 @@ TEST(Strings, Utf16DecodingPairsSurrogatesAndLeavesLoneOnesAlone) {
 }
 
 TEST(Strings, MalformedUtf8BecomesOneReplacementPerBadByte) {
-    EXPECT_EQ(zt::sys::to_utf16("a\xff" "b"), u"a\uFFFDb");
+    EXPECT_EQ(zt::sys::to_utf16(std::string("a\xff") + "b"), u"a\uFFFDb");
     EXPECT_EQ(zt::sys::to_utf16("\xe2\x82"), u"\uFFFD\uFFFD"); // cut short
-    EXPECT_EQ(zt::sys::to_utf16("\xc3(x"), u"\uFFFD(x");      // bad continuation
+    EXPECT_EQ(zt::sys::to_utf16("\xc3(x"), u"\uFFFD(x");       // bad continuation
     EXPECT_EQ(zt::sys::view(nullptr).size(), 0u);
     EXPECT_EQ(zt::sys::view(u"abc"), u"abc");
 }
