@@ -42,8 +42,18 @@ namespace {
 constexpr LONG kMaxPixelHeight = 1024;
 constexpr LONG kDefaultCellHeight = 16;
 
-std::mutex g_fontLock;
-std::string g_setFile[2];
+// The chosen font files, the loaded files and the sized faces.
+struct FontTables {
+    std::string setFile[2];
+    // A failed load is kept too: no retry per call.
+    std::map<std::string, std::shared_ptr<const FontFile>> files;
+    std::map<std::pair<const FontFile*, LONG>, std::shared_ptr<FaceSize>> faces;
+};
+
+sys::Guarded<FontTables>& font_tables() {
+    static sys::Guarded<FontTables> tables;
+    return tables;
+}
 
 // fontconfig's sans serif files for both weights. Its configuration is
 // loaded for this one question and dropped again: nothing of it is kept.
@@ -79,14 +89,13 @@ Matched match_with_fontconfig() {
 }
 
 std::shared_ptr<const FontFile> file_for(FontWeight weight) {
-    static std::map<std::string, std::shared_ptr<const FontFile>> files;
     std::string path = font_file(weight);
-    std::lock_guard guard(g_fontLock);
-    auto it = files.find(path);
-    if (it != files.end())
+    auto tables = font_tables().lock();
+    auto it = tables->files.find(path);
+    if (it != tables->files.end())
         return it->second;
     auto file = path.empty() ? nullptr : FontFile::load(path);
-    files.emplace(path, file); // a failure is remembered too: no retry per call
+    tables->files.emplace(path, file);
     return file;
 }
 
@@ -94,8 +103,8 @@ std::shared_ptr<const FontFile> file_for(FontWeight weight) {
 
 std::string font_file(FontWeight weight) {
     {
-        std::lock_guard guard(g_fontLock);
-        const std::string& set = g_setFile[weight == FontWeight::Bold ? 1 : 0];
+        auto tables = font_tables().lock();
+        const std::string& set = tables->setFile[weight == FontWeight::Bold ? 1 : 0];
         if (!set.empty())
             return set;
     }
@@ -105,8 +114,7 @@ std::string font_file(FontWeight weight) {
 }
 
 void set_font_file(FontWeight weight, std::string path) {
-    std::lock_guard guard(g_fontLock);
-    g_setFile[weight == FontWeight::Bold ? 1 : 0] = std::move(path);
+    font_tables().lock()->setFile[weight == FontWeight::Bold ? 1 : 0] = std::move(path);
 }
 
 FaceSize::FaceSize(std::shared_ptr<const FontFile> file, float scale) : m_file(std::move(file)), m_scale(scale) {
@@ -174,9 +182,8 @@ std::shared_ptr<FaceSize> face_for(const LOGFONTW& font) {
 
     LONG height = font.lfHeight == 0 ? kDefaultCellHeight : font.lfHeight;
     height = std::clamp<LONG>(height, -kMaxPixelHeight, kMaxPixelHeight);
-    static std::map<std::pair<const FontFile*, LONG>, std::shared_ptr<FaceSize>> faces;
-    std::lock_guard guard(g_fontLock);
-    auto& face = faces[{file.get(), height}];
+    auto tables = font_tables().lock();
+    auto& face = tables->faces[{file.get(), height}];
     if (!face) {
         // Positive: the whole cell (ascent + descent); negative: the em.
         const float scale = height > 0 ? stbtt_ScaleForPixelHeight(&file->info(), static_cast<float>(height))
