@@ -1,6 +1,8 @@
 // CMzWndEx's element list and the UiWin base.
 #include "framework_internal.h"
 
+#include "zt/gfx/rect.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -12,9 +14,8 @@ void subtract(std::vector<RECT>& parts, const RECT& hole) {
     std::vector<RECT> out;
     out.reserve(parts.size() + 4);
     for (const RECT& r : parts) {
-        const RECT cut{std::max(r.left, hole.left), std::max(r.top, hole.top), std::min(r.right, hole.right),
-                       std::min(r.bottom, hole.bottom)};
-        if (cut.left >= cut.right || cut.top >= cut.bottom) {
+        const RECT cut = zt::gfx::intersect(r, hole);
+        if (zt::gfx::is_empty(cut)) {
             out.push_back(r);
             continue;
         }
@@ -49,13 +50,9 @@ void CMzWndEx::PaintWin(HDC hdcDst, RECT* prcUpdate) {
     if (hdcDst == nullptr)
         return;
     RECT clip = MzGetClientRect();
-    if (prcUpdate != nullptr) {
-        clip.left = std::max(clip.left, prcUpdate->left);
-        clip.top = std::max(clip.top, prcUpdate->top);
-        clip.right = std::min(clip.right, prcUpdate->right);
-        clip.bottom = std::min(clip.bottom, prcUpdate->bottom);
-    }
-    if (clip.left >= clip.right || clip.top >= clip.bottom)
+    if (prcUpdate != nullptr)
+        clip = zt::gfx::intersect(clip, *prcUpdate);
+    if (zt::gfx::is_empty(clip))
         return;
     // An element may detach another while painting; walk a copy.
     const std::vector<UiWin*> wins = m_uiWins;

@@ -15,10 +15,10 @@ class Event final : public zt::sys::KernelObject {
   public:
     Event(bool manual, bool signaled) : m_manual(manual), m_signaled(signaled) {}
     const char* type_name() const override { return "event"; }
-    // All three run with the kernel lock held.
-    void set() { m_signaled = true; }
-    void reset() { m_signaled = false; }
-    bool try_take() {
+    // The kernel lock guards the state: a wait looks at it with the clock.
+    void set(const Kernel::Locked&) { m_signaled = true; }
+    void reset(const Kernel::Locked&) { m_signaled = false; }
+    bool try_take(const Kernel::Locked&) {
         if (!m_signaled)
             return false;
         if (!m_manual)
@@ -31,8 +31,11 @@ class Event final : public zt::sys::KernelObject {
     bool m_signaled;
 };
 
-std::mutex g_randLock;
-std::uint32_t g_randState = 1;
+zt::sys::Guarded<std::uint32_t>& rand_state() {
+    // Never destroyed: rand() may be called from exit handlers.
+    static auto* const state = new zt::sys::Guarded<std::uint32_t>(1u);
+    return *state;
+}
 
 } // namespace
 
@@ -55,14 +58,13 @@ DWORD GetCurrentThreadId() {
 void Sleep(DWORD milliseconds) {
     Kernel& k = Kernel::get();
     (void)k.this_thread();
-    std::unique_lock lock(k.lock());
-    const auto deadline = zt::sys::deadline_after(k.now_locked(), milliseconds);
     if (milliseconds == 0) {
-        lock.unlock();
         std::this_thread::yield();
         return;
     }
-    k.wait_until(lock, deadline, [] { return false; });
+    Kernel::Locked locked = k.lock();
+    const auto deadline = zt::sys::deadline_after(k.now(locked), milliseconds);
+    k.wait_until(locked, deadline, [] { return false; });
 }
 
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name) {
@@ -82,12 +84,12 @@ static BOOL change_event(HANDLE handle, bool signal) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    std::lock_guard guard(k.lock());
+    Kernel::Locked locked = k.lock();
     if (signal)
-        event->set();
+        event->set(locked);
     else
-        event->reset();
-    k.notify_all();
+        event->reset(locked);
+    k.notify_all(locked);
     return TRUE;
 }
 
@@ -107,9 +109,9 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    std::unique_lock lock(k.lock());
-    const auto deadline = zt::sys::deadline_after(k.now_locked(), milliseconds);
-    return k.wait_until(lock, deadline, [&] { return event->try_take(); }) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    Kernel::Locked locked = k.lock();
+    const auto deadline = zt::sys::deadline_after(k.now(locked), milliseconds);
+    return k.wait_until(locked, deadline, [&] { return event->try_take(locked); }) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL CloseHandle(HANDLE handle) {
@@ -154,14 +156,14 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section) {
 
 // The runtime's linear congruential generator, as the phone's C runtime has it.
 extern "C" int rand(void) noexcept {
-    std::lock_guard guard(g_randLock);
-    g_randState = g_randState * 214013u + 2531011u;
-    return static_cast<int>((g_randState >> 16) & 0x7FFF);
+    return rand_state().with([](std::uint32_t& state) {
+        state = state * 214013u + 2531011u;
+        return static_cast<int>((state >> 16) & 0x7FFF);
+    });
 }
 
 extern "C" void srand(unsigned int seed) noexcept {
-    std::lock_guard guard(g_randLock);
-    g_randState = seed;
+    rand_state().with([seed](std::uint32_t& state) { state = seed; });
 }
 
 HRESULT CoInitializeEx(LPVOID, DWORD) {

@@ -1,5 +1,6 @@
 // Font files and glyph caches for text drawing.
 #include "zt/gfx/font.h"
+#include "zt/sys/unicode.h"
 
 #include <fontconfig/fontconfig.h>
 #include <stb_truetype.h>
@@ -41,8 +42,18 @@ namespace {
 constexpr LONG kMaxPixelHeight = 1024;
 constexpr LONG kDefaultCellHeight = 16;
 
-std::mutex g_fontLock;
-std::string g_setFile[2];
+// The chosen font files, the loaded files and the sized faces.
+struct FontTables {
+    std::string setFile[2];
+    // A failed load is kept too: no retry per call.
+    std::map<std::string, std::shared_ptr<const FontFile>> files;
+    std::map<std::pair<const FontFile*, LONG>, std::shared_ptr<FaceSize>> faces;
+};
+
+sys::Guarded<FontTables>& font_tables() {
+    static sys::Guarded<FontTables> tables;
+    return tables;
+}
 
 // fontconfig's sans serif files for both weights. Its configuration is
 // loaded for this one question and dropped again: nothing of it is kept.
@@ -78,31 +89,22 @@ Matched match_with_fontconfig() {
 }
 
 std::shared_ptr<const FontFile> file_for(FontWeight weight) {
-    static std::map<std::string, std::shared_ptr<const FontFile>> files;
     std::string path = font_file(weight);
-    std::lock_guard guard(g_fontLock);
-    auto it = files.find(path);
-    if (it != files.end())
+    auto tables = font_tables().lock();
+    auto it = tables->files.find(path);
+    if (it != tables->files.end())
         return it->second;
     auto file = path.empty() ? nullptr : FontFile::load(path);
-    files.emplace(path, file); // a failure is remembered too: no retry per call
+    tables->files.emplace(path, file);
     return file;
-}
-
-// Decodes one code point from UTF-16; a lone surrogate stands for itself.
-char32_t next_codepoint(std::u16string_view text, std::size_t& i) {
-    const char32_t unit = text[i++];
-    if (unit >= 0xD800 && unit < 0xDC00 && i < text.size() && text[i] >= 0xDC00 && text[i] < 0xE000)
-        return 0x10000 + ((unit - 0xD800) << 10) + (text[i++] - 0xDC00);
-    return unit;
 }
 
 } // namespace
 
 std::string font_file(FontWeight weight) {
     {
-        std::lock_guard guard(g_fontLock);
-        const std::string& set = g_setFile[weight == FontWeight::Bold ? 1 : 0];
+        auto tables = font_tables().lock();
+        const std::string& set = tables->setFile[weight == FontWeight::Bold ? 1 : 0];
         if (!set.empty())
             return set;
     }
@@ -112,8 +114,7 @@ std::string font_file(FontWeight weight) {
 }
 
 void set_font_file(FontWeight weight, std::string path) {
-    std::lock_guard guard(g_fontLock);
-    g_setFile[weight == FontWeight::Bold ? 1 : 0] = std::move(path);
+    font_tables().lock()->setFile[weight == FontWeight::Bold ? 1 : 0] = std::move(path);
 }
 
 FaceSize::FaceSize(std::shared_ptr<const FontFile> file, float scale) : m_file(std::move(file)), m_scale(scale) {
@@ -125,9 +126,9 @@ FaceSize::FaceSize(std::shared_ptr<const FontFile> file, float scale) : m_file(s
 
 FaceSize::~FaceSize() = default;
 
-const Glyph& FaceSize::glyph_locked(char32_t codepoint) {
-    auto it = m_glyphs.find(codepoint);
-    if (it != m_glyphs.end())
+const Glyph& FaceSize::glyph(Glyphs& cache, char32_t codepoint) {
+    auto it = cache.find(codepoint);
+    if (it != cache.end())
         return it->second;
     const stbtt_fontinfo& info = m_file->info();
     Glyph glyph;
@@ -146,27 +147,27 @@ const Glyph& FaceSize::glyph_locked(char32_t codepoint) {
         stbtt_MakeGlyphBitmap(&info, glyph.coverage.data(), glyph.width, glyph.height, glyph.width, m_scale, m_scale,
                               glyph.index);
     }
-    return m_glyphs.emplace(codepoint, std::move(glyph)).first->second;
+    return cache.emplace(codepoint, std::move(glyph)).first->second;
 }
 
 void FaceSize::layout(std::u16string_view text, TextRun& run) {
     run.glyphs.clear();
-    std::lock_guard guard(m_mutex);
+    auto cache = m_glyphs.lock();
     float pen = 0;
     const Glyph* previous = nullptr;
     for (std::size_t i = 0; i < text.size();) {
-        const char32_t codepoint = next_codepoint(text, i);
+        const char32_t codepoint = sys::decode_utf16(text, i);
         if (codepoint < 0x20 || codepoint == 0x7F) {
             previous = nullptr;
             continue;
         }
-        const Glyph& glyph = glyph_locked(codepoint);
+        const Glyph& found = glyph(*cache, codepoint);
         if (previous != nullptr)
             pen +=
-                static_cast<float>(stbtt_GetGlyphKernAdvance(&m_file->info(), previous->index, glyph.index)) * m_scale;
-        run.glyphs.push_back({&glyph, static_cast<int>(std::lround(pen))});
-        pen += glyph.advance;
-        previous = &glyph;
+                static_cast<float>(stbtt_GetGlyphKernAdvance(&m_file->info(), previous->index, found.index)) * m_scale;
+        run.glyphs.push_back({&found, static_cast<int>(std::lround(pen))});
+        pen += found.advance;
+        previous = &found;
     }
     run.width = static_cast<int>(std::lround(pen));
 }
@@ -181,9 +182,8 @@ std::shared_ptr<FaceSize> face_for(const LOGFONTW& font) {
 
     LONG height = font.lfHeight == 0 ? kDefaultCellHeight : font.lfHeight;
     height = std::clamp<LONG>(height, -kMaxPixelHeight, kMaxPixelHeight);
-    static std::map<std::pair<const FontFile*, LONG>, std::shared_ptr<FaceSize>> faces;
-    std::lock_guard guard(g_fontLock);
-    auto& face = faces[{file.get(), height}];
+    auto tables = font_tables().lock();
+    auto& face = tables->faces[{file.get(), height}];
     if (!face) {
         // Positive: the whole cell (ascent + descent); negative: the em.
         const float scale = height > 0 ? stbtt_ScaleForPixelHeight(&file->info(), static_cast<float>(height))

@@ -1,5 +1,6 @@
 // GDI objects and the surfaces they draw on.
 #include "zt/gfx/gdi_objects.h"
+#include "window_manager.h"
 #include "zt/gfx/gdi.h"
 #include "zt/sys/windows.h"
 
@@ -56,11 +57,6 @@ std::shared_ptr<Surface> screen_surface() {
     return screen;
 }
 
-RECT intersect(const RECT& a, const RECT& b) {
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
 Target target_of(const DeviceContext& dc) {
     Target target;
     switch (dc.kind) {
@@ -103,13 +99,15 @@ std::shared_ptr<Surface> window_surface(HWND hwnd) {
     if (hwnd == nullptr)
         return nullptr;
     sys::Kernel& k = sys::Kernel::get();
-    std::lock_guard guard(k.lock());
-    auto window = sys::find_window_locked(hwnd);
+    sys::Kernel::Locked locked = k.lock();
+    auto window = sys::WindowManager::get().find(locked, hwnd);
     if (!window)
         return nullptr;
-    const int width = std::max(window->rect.right - window->rect.left, 0);
-    const int height = std::max(window->rect.bottom - window->rect.top, 0);
-    auto& surface = window->surface;
+    sys::Window::State& state = window->state(locked);
+    const RECT client = client_rect(state.rect);
+    const int width = client.right;
+    const int height = client.bottom;
+    auto& surface = state.surface;
     if (!surface || surface->width() != width || surface->height() != height) {
         // A new surface rather than a resized one: whoever still holds the
         // old one (a frame being shown) keeps a consistent picture.

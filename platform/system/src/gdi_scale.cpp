@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace zt::gfx {
@@ -117,27 +118,27 @@ std::uint32_t pack(float a, float r, float g, float b) {
            channel(b * unpremultiply);
 }
 
-void filter_bilinear(const Surface& source, Surface& dest, const Axis& across, const Axis& down, std::uint32_t alpha) {
-    const int width = across.last - across.first;
-    // Source rows and columns that the weights reach.
-    int rowLo = down.start.front(), rowHi = rowLo;
-    for (std::size_t i = 0; i < down.start.size(); ++i) {
-        rowLo = std::min(rowLo, down.start[i]);
-        rowHi = std::max(rowHi, down.start[i] + down.count[i]);
+// The source rows (or columns) an axis's weights reach: [first, second).
+std::pair<int, int> reach(const Axis& axis) {
+    int lo = axis.start.front(), hi = lo;
+    for (std::size_t i = 0; i < axis.start.size(); ++i) {
+        lo = std::min(lo, axis.start[i]);
+        hi = std::max(hi, axis.start[i] + axis.count[i]);
     }
-    int colLo = across.start.front(), colHi = colLo;
-    for (std::size_t i = 0; i < across.start.size(); ++i) {
-        colLo = std::min(colLo, across.start[i]);
-        colHi = std::max(colHi, across.start[i] + across.count[i]);
-    }
+    return {lo, hi};
+}
 
-    // Across: each needed source row, premultiplied, to `width` columns.
+// Across: each source row in `rows`, premultiplied, filtered to the
+// destination's columns; four floats (a, r, g, b) per column.
+std::vector<float> filter_across(const Surface& source, const Axis& across, std::pair<int, int> rows,
+                                 std::pair<int, int> cols) {
+    const int width = across.last - across.first;
     const auto stride = static_cast<std::size_t>(width) * 4;
-    std::vector<float> rows(static_cast<std::size_t>(rowHi - rowLo) * stride);
-    std::vector<float> line(static_cast<std::size_t>(colHi - colLo) * 4);
-    for (int y = rowLo; y < rowHi; ++y) {
-        const std::uint32_t* in = source.row(y) + colLo;
-        for (int x = 0; x < colHi - colLo; ++x) {
+    std::vector<float> out(static_cast<std::size_t>(rows.second - rows.first) * stride);
+    std::vector<float> line(static_cast<std::size_t>(cols.second - cols.first) * 4);
+    for (int y = rows.first; y < rows.second; ++y) {
+        const std::uint32_t* in = source.row(y) + cols.first;
+        for (int x = 0; x < cols.second - cols.first; ++x) {
             const std::uint32_t p = in[x];
             const float a = static_cast<float>(p >> 24);
             const float scale = a * (1.0f / 255.0f);
@@ -147,10 +148,11 @@ void filter_bilinear(const Surface& source, Surface& dest, const Axis& across, c
             l[2] = static_cast<float>((p >> 8) & 0xFF) * scale;
             l[3] = static_cast<float>(p & 0xFF) * scale;
         }
-        float* out = &rows[static_cast<std::size_t>(y - rowLo) * stride];
+        float* row = &out[static_cast<std::size_t>(y - rows.first) * stride];
         for (int x = 0; x < width; ++x) {
             const float* w = &across.weights[static_cast<std::size_t>(x) * static_cast<std::size_t>(across.taps)];
-            const float* l = &line[static_cast<std::size_t>(across.start[static_cast<std::size_t>(x)] - colLo) * 4];
+            const float* l =
+                &line[static_cast<std::size_t>(across.start[static_cast<std::size_t>(x)] - cols.first) * 4];
             float a = 0, r = 0, g = 0, b = 0;
             for (int k = 0; k < across.count[static_cast<std::size_t>(x)]; ++k, l += 4) {
                 a += w[k] * l[0];
@@ -158,20 +160,27 @@ void filter_bilinear(const Surface& source, Surface& dest, const Axis& across, c
                 g += w[k] * l[2];
                 b += w[k] * l[3];
             }
-            float* o = out + static_cast<std::size_t>(x) * 4;
+            float* o = row + static_cast<std::size_t>(x) * 4;
             o[0] = a;
             o[1] = r;
             o[2] = g;
             o[3] = b;
         }
     }
+    return out;
+}
 
-    // Down: each destination pixel from the same column of the rows above.
+// Down: each destination pixel from the same column of the filtered rows,
+// the first of which is source row `firstRow`.
+void filter_down(const std::vector<float>& rows, int firstRow, const Axis& across, const Axis& down, Surface& dest,
+                 std::uint32_t alpha) {
+    const int width = across.last - across.first;
+    const auto stride = static_cast<std::size_t>(width) * 4;
     for (int y = down.first; y < down.last; ++y) {
         const auto i = static_cast<std::size_t>(y - down.first);
         const float* w = &down.weights[i * static_cast<std::size_t>(down.taps)];
         const int taps = down.count[i];
-        const float* base = &rows[static_cast<std::size_t>(down.start[i] - rowLo) * stride];
+        const float* base = &rows[static_cast<std::size_t>(down.start[i] - firstRow) * stride];
         std::uint32_t* out = dest.row(y) + across.first;
         for (int x = 0; x < width; ++x) {
             const float* p = base + static_cast<std::size_t>(x) * 4;
@@ -185,6 +194,12 @@ void filter_bilinear(const Surface& source, Surface& dest, const Axis& across, c
             out[x] = pack(a, r, g, b) | alpha;
         }
     }
+}
+
+void filter_bilinear(const Surface& source, Surface& dest, const Axis& across, const Axis& down, std::uint32_t alpha) {
+    const auto rows = reach(down);
+    const std::vector<float> filtered = filter_across(source, across, rows, reach(across));
+    filter_down(filtered, rows.first, across, down, dest, alpha);
 }
 
 } // namespace

@@ -52,6 +52,52 @@ void draw_glyph(zt::gfx::Surface& surface, const RECT& clip, const zt::gfx::Glyp
     }
 }
 
+// Lays out and draws one line of text in `rect` as DrawTextW's format asks;
+// returns DrawTextW's answer.
+int draw_line(const DeviceContext& context, const zt::gfx::Target& target, zt::gfx::FaceSize& face,
+              std::u16string_view text, const RECT& rect, UINT format) {
+    // One line; the vertical placements apply to it whether or not
+    // DT_SINGLELINE is given.
+    thread_local zt::gfx::TextRun run;
+    face.layout(text, run);
+    const int cell = face.cell_height();
+    const long long boxWidth = static_cast<long long>(rect.right) - rect.left;
+    const long long boxHeight = static_cast<long long>(rect.bottom) - rect.top;
+    long long left = rect.left;
+    if (format & DT_CENTER)
+        left += (boxWidth - run.width) / 2;
+    else if (format & DT_RIGHT)
+        left += boxWidth - run.width;
+    long long top = rect.top;
+    if (format & DT_BOTTOM)
+        top += boxHeight - cell;
+    else if (format & DT_VCENTER)
+        top += (boxHeight - cell) / 2;
+
+    const RECT clip = (format & DT_NOCLIP) ? target.clip : zt::gfx::intersect(rect, target.clip);
+    if (!zt::gfx::is_empty(clip) && left > INT32_MIN / 2 && left < INT32_MAX / 2 && top > INT32_MIN / 2 &&
+        top < INT32_MAX / 2) {
+        const int x = static_cast<int>(left), y = static_cast<int>(top);
+        if (context.bkMode == OPAQUE) {
+            const RECT box = zt::gfx::intersect(RECT{x, y, x + run.width, y + cell}, clip);
+            const std::uint32_t ground = zt::gfx::pixel_from_colorref(context.bkColor);
+            for (LONG row = box.top; row < box.bottom; ++row)
+                std::fill(target.surface->row(row) + box.left, target.surface->row(row) + std::max(box.left, box.right),
+                          ground);
+        }
+        const std::uint32_t color = zt::gfx::pixel_from_colorref(context.textColor) & 0x00FFFFFFu;
+        const int baseline = y + face.ascent();
+        for (const auto& placed : run.glyphs)
+            if (placed.glyph->width > 0)
+                draw_glyph(*target.surface, clip, *placed.glyph, x + placed.x + placed.glyph->left,
+                           baseline + placed.glyph->top, color);
+    }
+    // Win32: the text's height, or with DT_VCENTER or DT_BOTTOM the
+    // distance from the rectangle's top to the text's bottom.
+    const long long bottom = (format & (DT_VCENTER | DT_BOTTOM)) ? top + cell - rect.top : cell;
+    return static_cast<int>(std::clamp<long long>(bottom, INT32_MIN, INT32_MAX));
+}
+
 } // namespace
 
 int DrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format) {
@@ -72,46 +118,8 @@ int DrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format) {
     } else if (face = context->font->face(); !face) {
         SetLastError(ERROR_FILE_NOT_FOUND); // no font file could be loaded
     } else {
-        // One line; the vertical placements apply to it whether or not
-        // DT_SINGLELINE is given.
-        thread_local zt::gfx::TextRun run;
-        face->layout(std::u16string_view(text, static_cast<std::size_t>(length)), run);
-        const int cell = face->cell_height();
-        const long long boxWidth = static_cast<long long>(rect->right) - rect->left;
-        const long long boxHeight = static_cast<long long>(rect->bottom) - rect->top;
-        long long left = rect->left;
-        if (format & DT_CENTER)
-            left += (boxWidth - run.width) / 2;
-        else if (format & DT_RIGHT)
-            left += boxWidth - run.width;
-        long long top = rect->top;
-        if (format & DT_BOTTOM)
-            top += boxHeight - cell;
-        else if (format & DT_VCENTER)
-            top += (boxHeight - cell) / 2;
-
-        const RECT clip = (format & DT_NOCLIP) ? target.clip : zt::gfx::intersect(*rect, target.clip);
-        if (!zt::gfx::is_empty(clip) && left > INT32_MIN / 2 && left < INT32_MAX / 2 && top > INT32_MIN / 2 &&
-            top < INT32_MAX / 2) {
-            const int x = static_cast<int>(left), y = static_cast<int>(top);
-            if (context->bkMode == OPAQUE) {
-                const RECT box = zt::gfx::intersect(RECT{x, y, x + run.width, y + cell}, clip);
-                const std::uint32_t ground = zt::gfx::pixel_from_colorref(context->bkColor);
-                for (LONG row = box.top; row < box.bottom; ++row)
-                    std::fill(target.surface->row(row) + box.left,
-                              target.surface->row(row) + std::max(box.left, box.right), ground);
-            }
-            const std::uint32_t color = zt::gfx::pixel_from_colorref(context->textColor) & 0x00FFFFFFu;
-            const int baseline = y + face->ascent();
-            for (const auto& placed : run.glyphs)
-                if (placed.glyph->width > 0)
-                    draw_glyph(*target.surface, clip, *placed.glyph, x + placed.x + placed.glyph->left,
-                               baseline + placed.glyph->top, color);
-        }
-        // Win32: the text's height, or with DT_VCENTER or DT_BOTTOM the
-        // distance from the rectangle's top to the text's bottom.
-        const long long bottom = (format & (DT_VCENTER | DT_BOTTOM)) ? top + cell - rect->top : cell;
-        result = static_cast<int>(std::clamp<long long>(bottom, INT32_MIN, INT32_MAX));
+        result = draw_line(*context, target, *face, std::u16string_view(text, static_cast<std::size_t>(length)), *rect,
+                           format);
     }
     ZT_TRACE(kGdi, "DrawTextW(%s,%s,%d,%s,%#x) = %d", zt::trace::handle(dc).c_str(),
              zt::trace::quote(text, length).c_str(), length, zt::trace::rect(rect).c_str(), format, result);

@@ -55,38 +55,30 @@ std::uint64_t now() {
 }
 
 bool is_boot_thread() {
-    return sys::Kernel::get().is_boot_thread();
+    return sys::is_boot_thread();
 }
 
 HWND application_window() {
     sys::Kernel& k = sys::Kernel::get();
     const DWORD bootThread = k.is_boot_thread() ? k.this_thread().id : k.boot_thread_id();
-    if (bootThread == 0)
-        return nullptr;
-    std::lock_guard guard(k.lock());
-    for (auto& w : sys::windows_locked())
-        if (w->threadId == bootThread && w->parent == nullptr)
-            return w->hwnd;
-    return nullptr;
+    return bootThread == 0 ? nullptr : sys::first_top_level_window(bootThread);
 }
 
 HWND window_parent(HWND window) {
-    auto w = sys::find_window(window);
-    return w ? w->parent : nullptr;
+    return sys::window_parent(window);
 }
 
 HWND top_level_window(HWND window) {
-    sys::Kernel& k = sys::Kernel::get();
-    std::lock_guard guard(k.lock());
-    auto w = sys::find_window_locked(window);
+    if (!sys::find_window(window))
+        return nullptr;
     // The bound only guards against a parent chain that loops.
-    for (int depth = 0; w && w->parent != nullptr && depth < 1000; ++depth) {
-        auto parent = sys::find_window_locked(w->parent);
-        if (!parent)
+    for (int depth = 0; depth < 1000; ++depth) {
+        const HWND parent = sys::window_parent(window);
+        if (parent == nullptr || !sys::find_window(parent))
             break;
-        w = std::move(parent);
+        window = parent;
     }
-    return w ? w->hwnd : nullptr;
+    return window;
 }
 
 struct Thread::Impl {

@@ -18,7 +18,8 @@ std::atomic<DWORD> g_nextThreadId{1};
 // goes on at once instead of waiting for the boot to end.
 thread_local bool t_platformThread = false;
 
-// Virtual-clock bookkeeping, guarded by the kernel lock. Every wake-up is a
+// Virtual-clock bookkeeping, guarded by the kernel lock (the functions that
+// touch it take its Locked proof). Every wake-up is a
 // new generation; a waiter records the generation it last looked at its
 // condition in. Time may jump only when every waiter has looked since the
 // last wake-up: one that was handed work but has not run yet is not idle.
@@ -43,33 +44,36 @@ Tick real_now() {
 // ----- handles --------------------------------------------------------------
 
 HANDLE HandleTable::insert(std::shared_ptr<KernelObject> object) {
-    std::lock_guard guard(m_mutex);
-    const std::uint32_t value = m_next;
-    m_next += 4;
-    m_objects.emplace(value, std::move(object));
-    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+    return m_entries.with([&](Entries& e) {
+        const std::uint32_t value = e.next;
+        e.next += 4;
+        e.objects.emplace(value, std::move(object));
+        return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+    });
 }
 
-std::shared_ptr<KernelObject> HandleTable::find(HANDLE handle) const {
+std::shared_ptr<KernelObject> HandleTable::find(HANDLE handle) {
     const auto raw = reinterpret_cast<std::uintptr_t>(handle);
     if (raw == 0 || raw > 0xFFFFFFFFu)
         return nullptr;
-    std::lock_guard guard(m_mutex);
-    auto it = m_objects.find(static_cast<std::uint32_t>(raw));
-    return it == m_objects.end() ? nullptr : it->second;
+    return m_entries.with([&](Entries& e) -> std::shared_ptr<KernelObject> {
+        auto it = e.objects.find(static_cast<std::uint32_t>(raw));
+        return it == e.objects.end() ? nullptr : it->second;
+    });
 }
 
 std::shared_ptr<KernelObject> HandleTable::remove(HANDLE handle) {
     const auto raw = reinterpret_cast<std::uintptr_t>(handle);
     if (raw == 0 || raw > 0xFFFFFFFFu)
         return nullptr;
-    std::lock_guard guard(m_mutex);
-    auto it = m_objects.find(static_cast<std::uint32_t>(raw));
-    if (it == m_objects.end())
-        return nullptr;
-    auto object = std::move(it->second);
-    m_objects.erase(it);
-    return object;
+    return m_entries.with([&](Entries& e) -> std::shared_ptr<KernelObject> {
+        auto it = e.objects.find(static_cast<std::uint32_t>(raw));
+        if (it == e.objects.end())
+            return nullptr;
+        auto object = std::move(it->second);
+        e.objects.erase(it);
+        return object;
+    });
 }
 
 // ----- boot -----------------------------------------------------------------
@@ -99,51 +103,50 @@ void Kernel::boot() {
     m_bootThread = std::this_thread::get_id();
     m_clockKind = host.clock_kind();
     m_startTick = m_clockKind == host::ClockKind::Virtual ? host.start_tick() : 0;
-    m_booted = true;
     host.boot();
 }
 
 // ----- clock ----------------------------------------------------------------
 
-Tick Kernel::now() const {
+Tick Kernel::now() {
     if (m_clockKind == host::ClockKind::Real)
         return real_now();
-    std::lock_guard guard(const_cast<std::mutex&>(m_lock));
-    return m_virtualNow;
+    return now(lock());
 }
 
-Tick Kernel::now_locked() const {
-    return m_clockKind == host::ClockKind::Real ? real_now() : m_virtualNow;
+Tick Kernel::now(const Locked& locked) const {
+    return m_clockKind == host::ClockKind::Real ? real_now() : locked->virtualNow;
 }
 
-DWORD Kernel::tick_count() const {
+DWORD Kernel::tick_count() {
     return static_cast<DWORD>(m_startTick + now());
 }
 
-void Kernel::maybe_advance_locked() {
-    if (m_clockKind != host::ClockKind::Virtual || m_starting > 0)
+void Kernel::maybe_advance(Locked& locked) {
+    if (m_clockKind != host::ClockKind::Virtual || locked->starting > 0)
         return;
-    if (m_waiting < static_cast<int>(m_threads.size()) || m_deadlines.empty())
+    if (locked->waiting < static_cast<int>(locked->threads.size()) || locked->deadlines.empty())
         return;
     for (const WaitRecord* record : wait_records())
         if (record->seen != g_generation)
             return; // it will look and call again
-    const Tick earliest = *m_deadlines.begin();
-    if (earliest > m_virtualNow)
-        m_virtualNow = earliest;
-    notify_all();
+    const Tick earliest = *locked->deadlines.begin();
+    if (earliest > locked->virtualNow)
+        locked->virtualNow = earliest;
+    notify_all(locked);
 }
 
-void Kernel::notify_all() {
+void Kernel::notify_all(const Locked&) {
     ++g_generation;
     m_changed.notify_all();
 }
 
-bool Kernel::wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const std::function<bool()>& ready) {
+bool Kernel::wait_until(Locked& locked, Tick deadline, const std::function<bool()>& ready) {
     if (ready())
         return true;
-    if (deadline != kForever && now_locked() >= deadline)
+    if (deadline != kForever && now(locked) >= deadline)
         return false;
+    std::unique_lock<std::mutex>& lock = locked.unique_lock();
     if (m_clockKind == host::ClockKind::Real) {
         const auto when = std::chrono::steady_clock::time_point(std::chrono::milliseconds(deadline));
         while (!ready()) {
@@ -155,43 +158,50 @@ bool Kernel::wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const
         }
         return true;
     }
-    ++m_waiting;
-    auto slot = deadline == kForever ? m_deadlines.end() : m_deadlines.insert(deadline);
+    ++locked->waiting;
+    auto slot = deadline == kForever ? locked->deadlines.end() : locked->deadlines.insert(deadline);
     WaitRecord record;
     wait_records().push_back(&record);
     bool result = false;
     for (;;) {
         if ((result = ready()))
             break;
-        if (deadline != kForever && m_virtualNow >= deadline)
+        if (deadline != kForever && locked->virtualNow >= deadline)
             break;
         if (record.seen != g_generation) {
             // Looked after the latest wake-up and still idle: time may move.
             record.seen = g_generation;
-            maybe_advance_locked();
+            maybe_advance(locked);
             continue;
         }
         m_changed.wait(lock);
     }
     std::erase(wait_records(), &record);
-    if (slot != m_deadlines.end())
-        m_deadlines.erase(slot);
-    --m_waiting;
+    if (slot != locked->deadlines.end())
+        locked->deadlines.erase(slot);
+    --locked->waiting;
     return result;
+}
+
+void Kernel::count_external_wait(int delta) {
+    Locked locked = lock();
+    locked->waiting += delta;
+    if (delta > 0)
+        maybe_advance(locked);
 }
 
 Kernel::ExternalWait::ExternalWait() {
     Kernel& k = Kernel::get();
     (void)k.this_thread();
-    std::lock_guard guard(k.m_lock);
-    ++k.m_waiting;
-    k.maybe_advance_locked();
+    k.count_external_wait(1);
 }
 
 Kernel::ExternalWait::~ExternalWait() {
-    Kernel& k = Kernel::get();
-    std::lock_guard guard(k.m_lock);
-    --k.m_waiting;
+    Kernel::get().count_external_wait(-1);
+}
+
+void Kernel::count_starting(int delta) {
+    lock()->starting += delta;
 }
 
 // ----- threads --------------------------------------------------------------
@@ -206,16 +216,15 @@ ThreadRecord::~ThreadRecord() {
 }
 
 void Kernel::register_thread(ThreadRecord* record) {
-    std::lock_guard guard(m_lock);
-    m_threads[record->id] = record;
+    lock()->threads[record->id] = record;
 }
 
 void Kernel::unregister_thread(ThreadRecord* record) {
-    std::lock_guard guard(m_lock);
-    m_threads.erase(record->id);
+    Locked locked = lock();
+    locked->threads.erase(record->id);
     // One fewer thread to wait for: the others may now be the whole set.
-    maybe_advance_locked();
-    notify_all();
+    maybe_advance(locked);
+    notify_all(locked);
 }
 
 namespace {
@@ -248,25 +257,19 @@ ThreadRecord& Kernel::this_thread() {
     return *t_record;
 }
 
-ThreadRecord* Kernel::find_thread(DWORD id) {
-    auto it = m_threads.find(id);
-    return it == m_threads.end() ? nullptr : it->second;
+ThreadRecord* Kernel::find_thread(const Locked& locked, DWORD id) {
+    auto it = locked->threads.find(id);
+    return it == locked->threads.end() ? nullptr : it->second;
 }
 
 Thread::Thread(std::function<void()> body) {
     Kernel& k = Kernel::get();
-    {
-        std::lock_guard guard(k.m_lock);
-        ++k.m_starting;
-    }
+    k.count_starting(1);
     m_thread = std::thread([body = std::move(body)] {
         t_platformThread = true;
         Kernel& kernel = Kernel::get();
         (void)kernel.this_thread();
-        {
-            std::lock_guard guard(kernel.m_lock);
-            --kernel.m_starting;
-        }
+        kernel.count_starting(-1);
         body();
     });
 }

@@ -101,10 +101,6 @@ std::string describe(HKEY key) {
     return root >= 0 ? kRoots[root].name : trace::handle(key);
 }
 
-std::u16string_view view(LPCWSTR text) {
-    return text ? std::u16string_view(text, wide_length(text)) : std::u16string_view();
-}
-
 // A key handle made usable: the key and the rights it was opened with.
 struct Resolved {
     LSTATUS status = ERROR_SUCCESS;
@@ -285,6 +281,7 @@ void clear() {
 using namespace zt::sys::registry;
 using zt::trace::kReg;
 using zt::trace::quote;
+using zt::sys::view;
 
 namespace {
 

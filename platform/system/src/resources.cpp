@@ -13,8 +13,8 @@
 #include "zt/sys/resources.h"
 
 #include "zt/platform.h"
+#include "zt/sys/guarded.h"
 
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -27,10 +27,7 @@ constexpr std::uintptr_t kFirstResource = 0x01000002;
 constexpr std::uintptr_t kFirstData = 0x02000002;
 constexpr std::size_t kMaxEntries = (kFirstData - kFirstResource) / 4;
 
-struct Registry {
-    std::mutex mutex;
-    std::vector<ResourceEntry> entries;
-};
+using Registry = Guarded<std::vector<ResourceEntry>>;
 
 // Lives until the very end of the process: static objects may still look up
 // resources while others are being destroyed.
@@ -77,9 +74,7 @@ std::optional<std::size_t> index_of(const void* handle, std::uintptr_t first) {
     if (value < first || (value - first) % 4 != 0)
         return std::nullopt;
     const std::size_t index = (value - first) / 4;
-    Registry& r = registry();
-    std::lock_guard guard(r.mutex);
-    if (index >= r.entries.size())
+    if (index >= registry().lock()->size())
         return std::nullopt;
     return index;
 }
@@ -89,9 +84,7 @@ template <typename Handle> Handle handle_for(std::size_t index, std::uintptr_t f
 }
 
 ResourceEntry entry_at(std::size_t index) {
-    Registry& r = registry();
-    std::lock_guard guard(r.mutex);
-    return r.entries[index];
+    return (*registry().lock())[index];
 }
 
 } // namespace
@@ -103,13 +96,12 @@ HMODULE main_module() {
 bool register_resources(const ResourceEntry* entries, std::size_t count) {
     if (entries == nullptr && count != 0)
         return false;
-    Registry& r = registry();
-    std::lock_guard guard(r.mutex);
-    if (count > kMaxEntries - r.entries.size())
+    auto table = registry().lock();
+    if (count > kMaxEntries - table->size())
         return false;
     // An entry already present under the same type, id and language keeps its
     // place: the first table registered wins, as the first match would.
-    r.entries.insert(r.entries.end(), entries, entries + count);
+    table->insert(table->end(), entries, entries + count);
     return true;
 }
 
@@ -139,13 +131,12 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
     bool typeSeen = false;
     std::optional<std::size_t> found;
     {
-        zt::sys::Registry& r = zt::sys::registry();
-        std::lock_guard guard(r.mutex);
-        for (std::size_t i = 0; wantedType && i < r.entries.size(); ++i) {
-            if (r.entries[i].type != *wantedType)
+        const auto table = zt::sys::registry().lock();
+        for (std::size_t i = 0; wantedType && i < table->size(); ++i) {
+            if ((*table)[i].type != *wantedType)
                 continue;
             typeSeen = true;
-            if (wantedId && r.entries[i].id == *wantedId) {
+            if (wantedId && (*table)[i].id == *wantedId) {
                 found = i;
                 break;
             }

@@ -1,112 +1,13 @@
-// Wide text: formatted print, the debug print, UTF conversions.
+// Wide text: formatted print, the debug print, string copies.
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
+#include "zt/sys/unicode.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 namespace zt::sys {
-
-std::size_t wide_length(LPCWSTR text) {
-    std::size_t n = 0;
-    if (text != nullptr)
-        while (text[n] != 0)
-            ++n;
-    return n;
-}
-
-std::string to_utf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD; // a lone surrogate
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::u16string to_utf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        std::uint32_t c = 0xFFFD;
-        std::size_t len = 1;
-        if (b < 0x80) {
-            c = b;
-        } else if ((b & 0xE0) == 0xC0) {
-            len = 2;
-            c = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3;
-            c = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4;
-            c = b & 0x07;
-        } else {
-            len = 0;
-        }
-        if (len == 0 || i + len > text.size()) {
-            out += u'\uFFFD';
-            ++i;
-            continue;
-        }
-        bool ok = true;
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto cont = static_cast<unsigned char>(text[i + k]);
-            if ((cont & 0xC0) != 0x80)
-                ok = false;
-            c = (c << 6) | (cont & 0x3F);
-        }
-        i += ok ? len : 1;
-        if (!ok)
-            c = 0xFFFD;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    }
-    return out;
-}
-
-static char16_t fold(char16_t c) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-        return static_cast<char16_t>(c - 0x20);
-    return c;
-}
-
-bool equal_ignore_case(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    return true;
-}
 
 namespace {
 
@@ -128,150 +29,220 @@ void append_padded(std::u16string& out, std::u16string_view text, bool left, int
         out.append(static_cast<std::size_t>(pad), u' ');
 }
 
+// The variadic arguments, read in order by the conversions that take them.
+class Arguments {
+  public:
+    explicit Arguments(std::va_list args) { va_copy(m_list, args); }
+    ~Arguments() { va_end(m_list); }
+    Arguments(const Arguments&) = delete;
+    Arguments& operator=(const Arguments&) = delete;
+    template <typename T> T next() { return va_arg(m_list, T); }
+
+  private:
+    std::va_list m_list;
+};
+
+enum class Size { Int, Short, Char, Long, LongLong, Wide, Narrow };
+
+// One conversion's flags, width, precision and size. `cFormat` holds the
+// flags, width and precision as the C library's printf wants them.
+struct Spec {
+    std::string cFormat = "%";
+    bool left = false;
+    int width = -1;
+    int precision = -1;
+    Size size = Size::Int;
+};
+
+// Reads the digits at p into `value`, copying them to `cFormat` too.
+void parse_number(LPCWSTR& p, int& value, std::string& cFormat) {
+    while (*p >= u'0' && *p <= u'9') {
+        value = (value < 0 ? 0 : value * 10) + (*p - u'0');
+        cFormat += static_cast<char>(*p++);
+    }
+}
+
+void parse_width(LPCWSTR& p, Arguments& args, Spec& spec) {
+    if (*p != u'*') {
+        parse_number(p, spec.width, spec.cFormat);
+        return;
+    }
+    spec.width = args.next<int>();
+    if (spec.width < 0) {
+        spec.left = true;
+        spec.cFormat += '-';
+        spec.width = -spec.width;
+    }
+    spec.cFormat += std::to_string(spec.width);
+    ++p;
+}
+
+void parse_precision(LPCWSTR& p, Arguments& args, Spec& spec) {
+    if (*p != u'.')
+        return;
+    spec.cFormat += '.';
+    ++p;
+    spec.precision = 0;
+    if (*p == u'*') {
+        spec.precision = args.next<int>();
+        spec.cFormat += std::to_string(spec.precision < 0 ? 0 : spec.precision);
+        ++p;
+    } else {
+        parse_number(p, spec.precision, spec.cFormat);
+    }
+}
+
+Size parse_size(LPCWSTR& p) {
+    if (*p == u'h') {
+        ++p;
+        if (*p != u'h')
+            return Size::Short;
+        ++p;
+        return Size::Char;
+    }
+    if (*p == u'l') {
+        ++p;
+        if (*p != u'l')
+            return Size::Long;
+        ++p;
+        return Size::LongLong;
+    }
+    if (*p == u'w') {
+        ++p;
+        return Size::Wide;
+    }
+    if (*p == u'I' && p[1] == u'6' && p[2] == u'4') {
+        p += 3;
+        return Size::LongLong;
+    }
+    if (*p == u'z') {
+        ++p;
+        return Size::LongLong;
+    }
+    return Size::Int;
+}
+
+// Reads what follows a '%' up to the conversion letter, taking '*' widths
+// and precisions from the arguments; p is left on the letter.
+Spec parse_spec(LPCWSTR& p, Arguments& args) {
+    Spec spec;
+    while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0') {
+        spec.left = spec.left || *p == u'-';
+        spec.cFormat += static_cast<char>(*p++);
+    }
+    parse_width(p, args, spec);
+    parse_precision(p, args, spec);
+    spec.size = parse_size(p);
+    return spec;
+}
+
+void format_signed(std::u16string& out, const Spec& spec, Arguments& args) {
+    long long v = spec.size == Size::LongLong ? args.next<long long>() : args.next<int>();
+    if (spec.size == Size::Short)
+        v = static_cast<short>(v);
+    if (spec.size == Size::Char)
+        v = static_cast<signed char>(v);
+    char buf[128];
+    std::snprintf(buf, sizeof buf, (spec.cFormat + "lld").c_str(), v);
+    append_ascii(out, buf);
+}
+
+void format_unsigned(std::u16string& out, const Spec& spec, char conversion, Arguments& args) {
+    unsigned long long v = spec.size == Size::LongLong ? args.next<unsigned long long>() : args.next<unsigned int>();
+    if (spec.size == Size::Short)
+        v = static_cast<unsigned short>(v);
+    if (spec.size == Size::Char)
+        v = static_cast<unsigned char>(v);
+    char buf[128];
+    std::snprintf(buf, sizeof buf, (spec.cFormat + "ll" + conversion).c_str(), v);
+    append_ascii(out, buf);
+}
+
+void format_pointer(std::u16string& out, const Spec& spec, Arguments& args) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%08lX",
+                  static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(args.next<void*>())));
+    append_padded(out, to_utf16(buf), spec.left, spec.width, -1);
+}
+
+// On the phone %s and %c in a wide format are wide; %S, %C and the h size
+// are narrow, l and w wide.
+bool is_narrow(const Spec& spec, char16_t conversion) {
+    return spec.size == Size::Short ||
+           ((conversion == u'S' || conversion == u'C') && spec.size != Size::Long && spec.size != Size::Wide);
+}
+
+void format_char(std::u16string& out, const Spec& spec, char16_t conversion, Arguments& args) {
+    const int v = args.next<int>();
+    const char16_t ch =
+        is_narrow(spec, conversion) ? static_cast<char16_t>(static_cast<unsigned char>(v)) : static_cast<char16_t>(v);
+    append_padded(out, std::u16string_view(&ch, 1), spec.left, spec.width, -1);
+}
+
+void format_string(std::u16string& out, const Spec& spec, char16_t conversion, Arguments& args) {
+    if (is_narrow(spec, conversion)) {
+        const char* s = args.next<const char*>();
+        append_padded(out, to_utf16(s != nullptr ? s : "(null)"), spec.left, spec.width, spec.precision);
+    } else {
+        LPCWSTR s = args.next<LPCWSTR>();
+        append_padded(out, s != nullptr ? view(s) : u"(null)", spec.left, spec.width, spec.precision);
+    }
+}
+
+// Formats the conversion at `percent`; returns where the format goes on,
+// or null at the end of the format.
+LPCWSTR format_one(std::u16string& out, LPCWSTR percent, Arguments& args) {
+    LPCWSTR p = percent + 1;
+    const Spec spec = parse_spec(p, args);
+    const char16_t conversion = *p;
+    switch (conversion) {
+    case u'd':
+    case u'i':
+        format_signed(out, spec, args);
+        break;
+    case u'u':
+    case u'x':
+    case u'X':
+    case u'o':
+        format_unsigned(out, spec, static_cast<char>(conversion), args);
+        break;
+    case u'p':
+        format_pointer(out, spec, args);
+        break;
+    case u'c':
+    case u'C':
+        format_char(out, spec, conversion, args);
+        break;
+    case u's':
+    case u'S':
+        format_string(out, spec, conversion, args);
+        break;
+    case u'%':
+        out += u'%';
+        break;
+    case 0:
+        // A lone '%' at the end: print what was there.
+        out.append(percent, p);
+        return nullptr;
+    default:
+        out.append(percent, p + 1);
+        break;
+    }
+    return p + 1;
+}
+
 } // namespace
 
-std::u16string format_wide(LPCWSTR format, std::va_list args) {
+std::u16string format_wide(LPCWSTR format, std::va_list list) {
     std::u16string out;
     if (format == nullptr)
         return out;
-    for (LPCWSTR p = format; *p != 0; ++p) {
-        if (*p != u'%') {
-            out += *p;
-            continue;
-        }
-        LPCWSTR start = p++;
-        std::string conversion = "%";
-        bool left = false;
-        while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0') {
-            left = left || *p == u'-';
-            conversion += static_cast<char>(*p++);
-        }
-        int width = -1;
-        if (*p == u'*') {
-            width = va_arg(args, int);
-            if (width < 0) {
-                left = true;
-                conversion += '-';
-                width = -width;
-            }
-            conversion += std::to_string(width);
-            ++p;
-        } else {
-            while (*p >= u'0' && *p <= u'9') {
-                width = (width < 0 ? 0 : width * 10) + (*p - u'0');
-                conversion += static_cast<char>(*p++);
-            }
-        }
-        int precision = -1;
-        if (*p == u'.') {
-            conversion += '.';
-            ++p;
-            precision = 0;
-            if (*p == u'*') {
-                precision = va_arg(args, int);
-                conversion += std::to_string(precision < 0 ? 0 : precision);
-                ++p;
-            } else {
-                while (*p >= u'0' && *p <= u'9') {
-                    precision = precision * 10 + (*p - u'0');
-                    conversion += static_cast<char>(*p++);
-                }
-            }
-        }
-        enum class Size { Int, Short, Char, Long, LongLong, Wide, Narrow } size = Size::Int;
-        if (*p == u'h') {
-            ++p;
-            size = Size::Short;
-            if (*p == u'h') {
-                ++p;
-                size = Size::Char;
-            }
-        } else if (*p == u'l') {
-            ++p;
-            size = Size::Long;
-            if (*p == u'l') {
-                ++p;
-                size = Size::LongLong;
-            }
-        } else if (*p == u'w') {
-            ++p;
-            size = Size::Wide;
-        } else if (*p == u'I' && p[1] == u'6' && p[2] == u'4') {
-            p += 3;
-            size = Size::LongLong;
-        } else if (*p == u'z') {
-            ++p;
-            size = Size::LongLong;
-        }
-        const char16_t conv = *p;
-        char buf[128];
-        switch (conv) {
-        case u'd':
-        case u'i': {
-            long long v = size == Size::LongLong ? va_arg(args, long long) : va_arg(args, int);
-            if (size == Size::Short)
-                v = static_cast<short>(v);
-            if (size == Size::Char)
-                v = static_cast<signed char>(v);
-            std::snprintf(buf, sizeof buf, (conversion + "lld").c_str(), v);
-            append_ascii(out, buf);
-            break;
-        }
-        case u'u':
-        case u'x':
-        case u'X':
-        case u'o': {
-            unsigned long long v =
-                size == Size::LongLong ? va_arg(args, unsigned long long) : va_arg(args, unsigned int);
-            if (size == Size::Short)
-                v = static_cast<unsigned short>(v);
-            if (size == Size::Char)
-                v = static_cast<unsigned char>(v);
-            std::snprintf(buf, sizeof buf, (conversion + "ll" + static_cast<char>(conv)).c_str(), v);
-            append_ascii(out, buf);
-            break;
-        }
-        case u'p': {
-            std::snprintf(buf, sizeof buf, "%08lX",
-                          static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(va_arg(args, void*))));
-            append_padded(out, to_utf16(buf), left, width, -1);
-            break;
-        }
-        case u'c':
-        case u'C': {
-            const int v = va_arg(args, int);
-            const bool narrow = size == Size::Short || (conv == u'C' && size != Size::Long && size != Size::Wide);
-            const char16_t ch =
-                narrow ? static_cast<char16_t>(static_cast<unsigned char>(v)) : static_cast<char16_t>(v);
-            append_padded(out, std::u16string_view(&ch, 1), left, width, -1);
-            break;
-        }
-        case u's':
-        case u'S': {
-            // On the phone %s in a wide format is a wide string; %S and %hs
-            // are narrow, %ls and %ws wide.
-            const bool narrow = size == Size::Short || (conv == u'S' && size != Size::Long && size != Size::Wide);
-            if (narrow) {
-                const char* s = va_arg(args, const char*);
-                append_padded(out, to_utf16(s != nullptr ? s : "(null)"), left, width, precision);
-            } else {
-                LPCWSTR s = va_arg(args, LPCWSTR);
-                append_padded(out, s != nullptr ? std::u16string_view(s, wide_length(s)) : u"(null)", left, width,
-                              precision);
-            }
-            break;
-        }
-        case u'%':
-            out += u'%';
-            break;
-        case 0:
-            // A lone '%' at the end: print what was there.
-            out.append(start, p);
-            return out;
-        default:
-            out.append(start, p + 1);
-            break;
-        }
+    Arguments args(list);
+    for (LPCWSTR p = format; p != nullptr && *p != 0;) {
+        if (*p == u'%')
+            p = format_one(out, p, args);
+        else
+            out += *p++;
     }
     return out;
 }

@@ -12,8 +12,8 @@ namespace zt::trace {
 std::atomic<unsigned> g_enabled{0};
 
 namespace {
-std::mutex g_sinkLock;
-std::function<void(std::string_view)> g_sink;
+// Called under its lock, so lines from different threads never mix.
+sys::Guarded<std::function<void(std::string_view)>> g_sink;
 
 constexpr struct {
     Channel channel;
@@ -57,8 +57,7 @@ bool parse_channels(std::string_view list, unsigned& channels) {
 }
 
 void set_sink(std::function<void(std::string_view)> sink) {
-    std::lock_guard guard(g_sinkLock);
-    g_sink = std::move(sink);
+    g_sink.with([&](auto& current) { current = std::move(sink); });
 }
 
 void line(Channel channel, const char* format, ...) {
@@ -68,13 +67,14 @@ void line(Channel channel, const char* format, ...) {
     std::vsnprintf(body, sizeof body, format, args);
     va_end(args);
     std::string text = std::string("trace:") + channel_name(channel) + ": " + body + "\n";
-    std::lock_guard guard(g_sinkLock);
-    if (g_sink) {
-        g_sink(text);
-    } else {
-        std::fwrite(text.data(), 1, text.size(), stderr);
-        std::fflush(stderr);
-    }
+    g_sink.with([&](auto& sink) {
+        if (sink) {
+            sink(text);
+        } else {
+            std::fwrite(text.data(), 1, text.size(), stderr);
+            std::fflush(stderr);
+        }
+    });
 }
 
 std::string quote(LPCWSTR text) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 TEST(DebugPrint, WritesTheFormattedTextExactlyWithNoPrefixOrNewline) {
     zt::testhost::DebugCapture capture;
     NKDbgPrintfW(u"[Acc Api] Open ACC0 failed err %d..........\n", 2);
@@ -55,6 +57,41 @@ TEST(Strings, Utf16AndUtf8RoundTripIncludingSurrogates) {
     EXPECT_EQ(utf8, "A\xc3\xa9\xe2\x82\xac\xf0\x9f\x82\xa1");
     EXPECT_EQ(zt::sys::to_utf16(utf8), text);
     EXPECT_EQ(zt::sys::to_utf8(u"\xD800x"), "\xef\xbf\xbdx");
+}
+
+TEST(DebugPrint, FormatsStarWidthsSizesPointersAndOddConversions) {
+    WCHAR buffer[256];
+    auto format = [&](auto... args) {
+        wsprintfW(buffer, args...);
+        return std::u16string(buffer);
+    };
+    EXPECT_EQ(format(u"[%*d|%*d|%.*s]", 4, 7, -4, 7, 2, u"abc"), u"[   7|7   |ab]");
+    EXPECT_EQ(format(u"%hd %hhu %I64d %lld", 70000, 300, -5LL, 1LL << 40), u"4464 44 -5 1099511627776");
+    EXPECT_EQ(format(u"%p", reinterpret_cast<void*>(0x1234)), u"00001234");
+    EXPECT_EQ(format(u"%C%lc%hc", 'n', u'\u00e9', 'x'), u"n\u00e9x");
+    EXPECT_EQ(format(u"%hs|%ws|%-4S|", "na", u"wi", "r"), u"na|wi|r   |");
+    EXPECT_EQ(format(u"%q and %"), u"%q and %");
+    EXPECT_EQ(format(u"%S", static_cast<const char*>(nullptr)), u"(null)");
+}
+
+TEST(Strings, Utf16DecodingPairsSurrogatesAndLeavesLoneOnesAlone) {
+    const std::u16string text = u"a\U0001F0A1\xDC00\xD800";
+    std::vector<char32_t> points;
+    for (std::size_t i = 0; i < text.size();)
+        points.push_back(zt::sys::decode_utf16(text, i));
+    EXPECT_EQ(points, (std::vector<char32_t>{U'a', 0x1F0A1, 0xDC00, 0xD800}));
+    std::string bytes;
+    zt::sys::encode_utf8(bytes, 0xD800); // a lone surrogate written as a code point, for names
+    zt::sys::encode_utf8(bytes, 0x10FFFF);
+    EXPECT_EQ(bytes, "\xed\xa0\x80\xf4\x8f\xbf\xbf");
+}
+
+TEST(Strings, MalformedUtf8BecomesOneReplacementPerBadByte) {
+    EXPECT_EQ(zt::sys::to_utf16(std::string("a\xff") + "b"), u"a\uFFFDb");
+    EXPECT_EQ(zt::sys::to_utf16("\xe2\x82"), u"\uFFFD\uFFFD"); // cut short
+    EXPECT_EQ(zt::sys::to_utf16("\xc3(x"), u"\uFFFD(x");       // bad continuation
+    EXPECT_EQ(zt::sys::view(nullptr).size(), 0u);
+    EXPECT_EQ(zt::sys::view(u"abc"), u"abc");
 }
 
 TEST(Trace, ChannelsParseAndLinesCarryTheChannelName) {

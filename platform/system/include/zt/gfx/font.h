@@ -3,6 +3,7 @@
 #pragma once
 
 #include "zt/platform.h"
+#include "zt/sys/guarded.h"
 
 #include <cstdint>
 #include <memory>
@@ -66,14 +67,15 @@ class FaceSize {
     void layout(std::u16string_view text, TextRun& run);
 
   private:
-    const Glyph& glyph_locked(char32_t codepoint);
+    using Glyphs = std::unordered_map<char32_t, Glyph>;
+    // The glyph of a code point, rasterised on first use into the cache.
+    const Glyph& glyph(Glyphs& cache, char32_t codepoint);
 
     std::shared_ptr<const FontFile> m_file;
     float m_scale;
     int m_ascent = 0;
     int m_descent = 0;
-    std::mutex m_mutex;
-    std::unordered_map<char32_t, Glyph> m_glyphs;
+    sys::Guarded<Glyphs> m_glyphs;
 };
 
 // The shared face for a logical font: lfHeight > 0 is the cell height in

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "zt/gfx/font.h"
+#include "zt/gfx/rect.h"
 #include "zt/gfx/surface.h"
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
@@ -143,12 +144,5 @@ struct Target {
     bool opaque = false;
 };
 Target target_of(const DeviceContext& dc);
-
-// Intersection of two rectangles; empty ones come out with right <= left or
-// bottom <= top.
-RECT intersect(const RECT& a, const RECT& b);
-inline bool is_empty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
 
 } // namespace zt::gfx

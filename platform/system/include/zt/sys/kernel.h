@@ -5,6 +5,8 @@
 
 #include "zt/host.h"
 #include "zt/platform.h"
+#include "zt/sys/guarded.h"
+#include "zt/sys/unicode.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -40,21 +42,23 @@ class KernelObject {
 class HandleTable {
   public:
     HANDLE insert(std::shared_ptr<KernelObject> object);
-    std::shared_ptr<KernelObject> find(HANDLE handle) const;
-    template <typename T> std::shared_ptr<T> find_as(HANDLE handle) const {
+    std::shared_ptr<KernelObject> find(HANDLE handle);
+    template <typename T> std::shared_ptr<T> find_as(HANDLE handle) {
         return std::dynamic_pointer_cast<T>(find(handle));
     }
     // Removes the entry; the object dies with its last user.
     std::shared_ptr<KernelObject> remove(HANDLE handle);
 
   private:
-    mutable std::mutex m_mutex;
-    std::unordered_map<std::uint32_t, std::shared_ptr<KernelObject>> m_objects;
-    std::uint32_t m_next = 0x40;
+    struct Entries {
+        std::unordered_map<std::uint32_t, std::shared_ptr<KernelObject>> objects;
+        std::uint32_t next = 0x40;
+    };
+    Guarded<Entries> m_entries;
 };
 
 struct ThreadRecord;
-struct MessageQueue;
+class MessageQueue;
 
 using Tick = std::uint64_t;
 constexpr Tick kForever = UINT64_MAX;
@@ -63,37 +67,53 @@ constexpr Tick deadline_after(Tick now, DWORD timeout) {
     return timeout == INFINITE ? kForever : now + timeout;
 }
 
-// The one lock that guards the clock, the windows, the message queues and
-// the waits. Window procedures and drivers are always called without it.
+// What the kernel lock guards of the kernel's own: the virtual clock, the
+// known threads and the waits. Only the kernel reads it; everyone else
+// holds its lock as the proof that the shared state (windows, queues,
+// timers) may be touched.
+class KernelState {
+  private:
+    friend class Kernel;
+    Tick virtualNow = 0;
+    std::map<DWORD, ThreadRecord*> threads;
+    int waiting = 0;
+    int starting = 0;
+    std::multiset<Tick> deadlines;
+};
+
+// The one lock that guards the clock, the windows, the message queues, the
+// timers and the waits (they share it because a wait looks at all of them
+// at once). Window procedures and drivers are always called without it.
 class Kernel {
   public:
     static Kernel& get();
 
-    std::mutex& lock() { return m_lock; }
+    // Proof that the kernel lock is held.
+    using Locked = Guarded<KernelState>::Lock;
+    Locked lock() { return m_state.lock(); }
     host::ClockKind clock_kind() const { return m_clockKind; }
 
     // Milliseconds since boot on the platform clock; GetTickCount adds the
     // host's start tick and keeps the low 32 bits.
-    Tick now() const;
-    Tick now_locked() const;
-    DWORD tick_count() const;
-    DWORD tick_count_locked() const { return static_cast<DWORD>(m_startTick + now_locked()); }
+    Tick now();
+    Tick now(const Locked& locked) const;
+    DWORD tick_count();
+    DWORD tick_count(const Locked& locked) const { return static_cast<DWORD>(m_startTick + now(locked)); }
 
     // Blocks the calling thread until `ready()` holds or the time `deadline`
-    // (kForever: none) has come. Returns ready()'s last value. Called with
-    // `lock` held on m_lock. On the virtual clock a thread that waits counts
-    // as idle; when every platform thread is idle, the clock jumps to the
-    // earliest deadline among them.
-    bool wait_until(std::unique_lock<std::mutex>& lock, Tick deadline, const std::function<bool()>& ready);
-    // Wakes every waiter to look again. Call with m_lock held.
-    void notify_all();
+    // (kForever: none) has come. Returns ready()'s last value. On the
+    // virtual clock a thread that waits counts as idle; when every platform
+    // thread is idle, the clock jumps to the earliest deadline among them.
+    bool wait_until(Locked& locked, Tick deadline, const std::function<bool()>& ready);
+    // Wakes every waiter to look again.
+    void notify_all(const Locked& locked);
 
     HandleTable& handles() { return m_handles; }
 
     // The record of the calling thread, made on first use.
     ThreadRecord& this_thread();
-    // The record of a thread by id, or null. Call with m_lock held.
-    ThreadRecord* find_thread(DWORD id);
+    // The record of a thread by id, or null.
+    ThreadRecord* find_thread(const Locked& locked, DWORD id);
     bool is_boot_thread() const { return std::this_thread::get_id() == m_bootThread; }
     // The boot thread's id as GetCurrentThreadId gives it (0 until it is known).
     DWORD boot_thread_id() const { return m_bootThreadId.load(std::memory_order_relaxed); }
@@ -115,21 +135,19 @@ class Kernel {
     void boot();
     void register_thread(ThreadRecord* record);
     void unregister_thread(ThreadRecord* record);
-    void maybe_advance_locked();
+    void maybe_advance(Locked& locked);
+    // Threads waiting outside the platform, and threads started but not yet
+    // running: the virtual clock stands still for the latter.
+    void count_external_wait(int delta);
+    void count_starting(int delta);
 
-    std::mutex m_lock;
+    Guarded<KernelState> m_state;
     std::condition_variable m_changed;
     host::ClockKind m_clockKind = host::ClockKind::Virtual;
-    Tick m_virtualNow = 0;
     HandleTable m_handles;
-    std::map<DWORD, ThreadRecord*> m_threads;
     std::thread::id m_bootThread;
     std::atomic<DWORD> m_bootThreadId{0};
-    int m_waiting = 0;
-    int m_starting = 0;
-    std::multiset<Tick> m_deadlines;
     DWORD m_startTick = 0;
-    bool m_booted = false;
 };
 
 // Per-thread message queue state lives in the windowing code; the kernel
@@ -138,8 +156,9 @@ struct ThreadRecord {
     ThreadRecord();
     ~ThreadRecord();
     DWORD id = 0;
+    // Only this thread reads or writes it: SetLastError and GetLastError.
     DWORD lastError = 0;
-    // The thread's message queue, made by the window manager on first use.
+    // The thread's message queue, made on first use (message_queue.h).
     std::shared_ptr<MessageQueue> queue;
 };
 
@@ -162,14 +181,6 @@ class Thread {
 // Called by a thread's record as the thread ends: its windows go, and
 // senders waiting on it are answered with a failure.
 void on_thread_exit(ThreadRecord& record);
-
-// UTF-16 <-> UTF-8 at the host boundary.
-std::string to_utf8(std::u16string_view text);
-std::u16string to_utf16(std::string_view text);
-// Length of a NUL-terminated wide string.
-std::size_t wide_length(LPCWSTR text);
-// Win32 compares class and key names without regard to case (ASCII and Latin).
-bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
 
 // Formats like wsprintfW into a growable string; the va_list is consumed.
 std::u16string format_wide(LPCWSTR format, std::va_list args);

@@ -1,14 +1,13 @@
-// Windows, message queues and timers as the platform keeps them. Internal:
-// the drawing code reaches a window's backing surface from here.
+// Windows as the platform keeps them, and what hosts and the drawing code
+// may ask of them. Internal to the platform: the application uses the
+// Win32 calls.
 #pragma once
 
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
 
-#include <deque>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace zt::gfx {
 class Surface;
@@ -16,7 +15,9 @@ class Surface;
 
 namespace zt::sys {
 
-struct Window {
+class Window {
+  public:
+    // Fixed when the window is made; read without a lock.
     HWND hwnd = nullptr;
     std::u16string className;
     std::u16string title;
@@ -26,40 +27,38 @@ struct Window {
     HWND parent = nullptr;
     DWORD style = 0;
     DWORD exStyle = 0;
-    bool visible = false;
-    RECT rect{}; // screen coordinates
-    LONG_PTR userData = 0;
-    bool dirty = false;
-    RECT dirtyRect{};
-    // The window's backing store, made by the drawing code on first use.
-    std::shared_ptr<gfx::Surface> surface;
+
+    // What changes while the window lives, reached only with the kernel lock.
+    struct State {
+        bool visible = false;
+        RECT rect{}; // screen coordinates
+        LONG_PTR userData = 0;
+        bool dirty = false;
+        RECT dirtyRect{};
+        // The window's backing store, made by the drawing code on first use.
+        std::shared_ptr<gfx::Surface> surface;
+    };
+    State& state(const Kernel::Locked&) { return m_state; }
+    const State& state(const Kernel::Locked&) const { return m_state; }
+
+  private:
+    State m_state;
 };
 
-// A message sent to a window of another thread, waiting for its reply.
-struct SentMessage {
-    HWND hwnd = nullptr;
-    UINT message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-    LRESULT result = 0;
-    bool done = false;
-    bool failed = false;
-};
-
-struct MessageQueue {
-    std::deque<MSG> posted;
-    std::deque<std::shared_ptr<SentMessage>> incoming;
-    bool quit = false;
-    int quitCode = 0;
-};
-
-// The window of a handle, or null (with the kernel lock held).
-std::shared_ptr<Window> find_window_locked(HWND hwnd);
-// The same, taking the lock.
+// The window of a handle, or null.
 std::shared_ptr<Window> find_window(HWND hwnd);
 // Takes and clears the window's pending update rectangle; false when clean.
 bool take_update_rect(HWND hwnd, RECT& rect);
-// All top-level windows, bottom to top (with the lock held).
-std::vector<std::shared_ptr<Window>> windows_locked();
+
+// For hosts.
+// The first top-level window (in the order they were made) of a thread, or null.
+HWND first_top_level_window(DWORD threadId);
+// A window's parent; null for a top-level or unknown window.
+HWND window_parent(HWND hwnd);
+// True on the thread that booted the platform (the application's loop).
+bool is_boot_thread();
+// Posts input (a touch, activation, a close request) to a window's thread
+// as PostMessageW does, without a trace line. False for an unknown window.
+bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace zt::sys

@@ -1,0 +1,22 @@
+// Helpers of the Win32-named entry points.
+#pragma once
+
+#include "zt/platform.h"
+
+#include <cstdint>
+
+namespace zt::sys {
+
+// Sets the calling thread's last error (the one way the platform sets it)
+// and returns the call's failure value.
+template <typename T> T fail(DWORD error, T result) {
+    SetLastError(error);
+    return result;
+}
+
+// Integer "names" below 0x10000 are atoms (MAKEINTATOM), not strings.
+inline bool is_atom(LPCWSTR name) {
+    return reinterpret_cast<std::uintptr_t>(name) < 0x10000;
+}
+
+} // namespace zt::sys

@@ -1,0 +1,193 @@
+// Message delivery between threads and the calling thread's message loop.
+//
+// Everything here runs under the kernel lock; window procedures and the
+// host are called without it.
+#include "messages.h"
+
+#include "message_queue.h"
+#include "timers.h"
+#include "window_manager.h"
+
+#include <algorithm>
+
+namespace zt::sys {
+
+void wake_host_if_needed(DWORD targetThread) {
+    Kernel& k = Kernel::get();
+    if (targetThread == k.boot_thread_id() && !k.is_boot_thread())
+        host::current().wake();
+}
+
+namespace {
+
+bool has_work(const Locked& locked, DWORD threadId, const MessageQueue& queue, Tick now) {
+    return queue.has_input(locked) || WindowManager::get().first_to_paint(locked, threadId) != nullptr ||
+           Timers::get().any_due(locked, threadId, now);
+}
+
+// Runs the first message sent by another thread, dropping the lock around
+// the window procedure.
+void run_incoming(Locked& locked, MessageQueue& queue) {
+    Kernel& k = Kernel::get();
+    auto sent = queue.take_sent(locked);
+    auto window = WindowManager::get().find(locked, sent->hwnd);
+    if (!window) {
+        sent->failed = true;
+        sent->done = true;
+        k.notify_all(locked);
+        return;
+    }
+    LRESULT result = 0;
+    {
+        Unlocked open(locked);
+        result = window->proc(sent->hwnd, sent->message, sent->wParam, sent->lParam);
+    }
+    sent->result = result;
+    sent->done = true;
+    k.notify_all(locked);
+}
+
+enum class Pick { None, Message, Ran };
+
+// Picks the next message for the calling thread.
+Pick pick_message(Locked& locked, ThreadRecord& self, MSG& msg, bool remove) {
+    MessageQueue& queue = queue_of(locked, self);
+    Kernel& k = Kernel::get();
+    if (queue.has_sent(locked)) {
+        run_incoming(locked, queue);
+        return Pick::Ran;
+    }
+    if (queue.peek_posted(locked, msg, remove))
+        return Pick::Message;
+    const Tick now = k.now(locked);
+    msg = MSG{};
+    msg.time = k.tick_count(locked);
+    int quitCode = 0;
+    if (queue.peek_quit(locked, quitCode, remove)) {
+        msg.message = WM_QUIT;
+        msg.wParam = static_cast<WPARAM>(quitCode);
+        return Pick::Message;
+    }
+    if (HWND dirty = WindowManager::get().first_to_paint(locked, self.id)) {
+        msg.hwnd = dirty;
+        msg.message = WM_PAINT;
+        return Pick::Message;
+    }
+    return Timers::get().take_due(locked, self.id, now, remove, msg) ? Pick::Message : Pick::None;
+}
+
+// How long the boot thread's host may sleep in idle(): until the next timer.
+DWORD idle_timeout(Tick nextTimer, Tick now) {
+    if (nextTimer == kForever)
+        return INFINITE;
+    return static_cast<DWORD>(std::min<Tick>(nextTimer - std::min(nextTimer, now), INFINITE - 1));
+}
+
+} // namespace
+
+SendResult send_across(HWND hwnd, DWORD targetThread, UINT message, WPARAM wParam, LPARAM lParam, Tick deadline) {
+    Kernel& k = Kernel::get();
+    ThreadRecord& self = k.this_thread();
+    auto sent = std::make_shared<SentMessage>();
+    sent->hwnd = hwnd;
+    sent->message = message;
+    sent->wParam = wParam;
+    sent->lParam = lParam;
+    Locked locked = k.lock();
+    ThreadRecord* targetRecord = k.find_thread(locked, targetThread);
+    if (targetRecord)
+        (void)queue_of(locked, *targetRecord);
+    // Held here: the target thread may end while this one waits.
+    std::shared_ptr<MessageQueue> target = targetRecord ? targetRecord->queue : nullptr;
+    if (!target)
+        return {SendResult::Outcome::WindowGone, 0};
+    target->send(locked, sent);
+    k.notify_all(locked);
+    {
+        Unlocked open(locked);
+        wake_host_if_needed(targetThread);
+    }
+    MessageQueue& own = queue_of(locked, self);
+    for (;;) {
+        const bool ready = k.wait_until(locked, deadline, [&] { return sent->done || own.has_sent(locked); });
+        if (sent->done)
+            break;
+        if (!ready)
+            return {SendResult::Outcome::TimedOut, 0};
+        run_incoming(locked, own);
+    }
+    if (sent->failed)
+        return {SendResult::Outcome::WindowGone, 0};
+    return {SendResult::Outcome::Answered, sent->result};
+}
+
+bool post_to_thread(DWORD threadId, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Kernel& k = Kernel::get();
+    {
+        Locked locked = k.lock();
+        ThreadRecord* record = k.find_thread(locked, threadId);
+        if (!record)
+            return false;
+        queue_of(locked, *record).post(locked, MSG{hwnd, message, wParam, lParam, k.tick_count(locked), POINT{0, 0}});
+        k.notify_all(locked);
+    }
+    wake_host_if_needed(threadId);
+    return true;
+}
+
+void post_quit(int exitCode) {
+    Kernel& k = Kernel::get();
+    ThreadRecord& self = k.this_thread();
+    Locked locked = k.lock();
+    queue_of(locked, self).quit(locked, exitCode);
+    k.notify_all(locked);
+}
+
+bool next_message(MSG& msg, bool wait, bool remove) {
+    Kernel& k = Kernel::get();
+    ThreadRecord& self = k.this_thread();
+    Locked locked = k.lock();
+    MessageQueue& queue = queue_of(locked, self);
+    for (;;) {
+        const Pick pick = pick_message(locked, self, msg, remove);
+        if (pick == Pick::Message)
+            return true;
+        if (pick == Pick::Ran)
+            continue;
+        if (!wait)
+            return false;
+        const Tick nextTimer = Timers::get().next_due(locked, self.id);
+        Tick deadline = nextTimer;
+        if (k.is_boot_thread()) {
+            const DWORD timeout = idle_timeout(nextTimer, k.now(locked));
+            host::IdleAction action;
+            {
+                Unlocked open(locked);
+                action = host::current().idle(timeout);
+            }
+            if (action.again)
+                continue;
+            deadline = std::min(deadline, deadline_after(k.now(locked), action.wait));
+        }
+        k.wait_until(locked, deadline, [&] { return has_work(locked, self.id, queue, k.now(locked)); });
+    }
+}
+
+bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto window = find_window(hwnd);
+    return window && post_to_thread(window->threadId, hwnd, message, wParam, lParam);
+}
+
+void on_thread_exit(ThreadRecord& record) {
+    Kernel& k = Kernel::get();
+    Locked locked = k.lock();
+    if (record.queue)
+        record.queue->fail_sent(locked);
+    WindowManager& wm = WindowManager::get();
+    for (HWND hwnd : wm.windows_of(locked, record.id))
+        wm.remove(locked, hwnd);
+    Timers::get().remove_thread(locked, record.id);
+    k.notify_all(locked);
+}
+
+} // namespace zt::sys

@@ -1,0 +1,196 @@
+// The window manager's state and the operations on windows that the Win32
+// calls and the hosts use.
+#include "window_manager.h"
+
+#include "message_queue.h"
+#include "timers.h"
+#include "zt/gfx/rect.h"
+
+#include <algorithm>
+
+namespace zt::sys {
+
+namespace {
+
+std::uint32_t key_of(HWND hwnd) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(hwnd));
+}
+
+} // namespace
+
+WindowManager& WindowManager::get() {
+    // Never destroyed, like the kernel: static objects of the application
+    // use windows until the very end of the process.
+    static WindowManager* const instance = new WindowManager();
+    return *instance;
+}
+
+// ----- classes ----------------------------------------------------------------
+
+ATOM WindowManager::register_class(const Locked& locked, std::u16string_view name, WNDPROC proc, HINSTANCE instance) {
+    if (find_class(locked, name))
+        return 0;
+    m_classes.push_back({std::u16string(name), proc, instance});
+    return static_cast<ATOM>(0xC000 + m_classes.size());
+}
+
+bool WindowManager::unregister_class(const Locked&, std::u16string_view name) {
+    auto it = std::find_if(m_classes.begin(), m_classes.end(),
+                           [&](const WindowClass& c) { return equal_ignore_case(c.name, name); });
+    if (it == m_classes.end())
+        return false;
+    m_classes.erase(it);
+    return true;
+}
+
+const WindowClass* WindowManager::find_class(const Locked&, std::u16string_view name) const {
+    for (auto& c : m_classes)
+        if (equal_ignore_case(c.name, name))
+            return &c;
+    return nullptr;
+}
+
+// ----- windows ----------------------------------------------------------------
+
+std::shared_ptr<Window> WindowManager::create(const Locked& locked, const WindowClass& windowClass,
+                                              const WindowSpec& spec, DWORD threadId) {
+    auto window = std::make_shared<Window>();
+    window->hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(m_nextWindow));
+    m_nextWindow += 4;
+    window->className = windowClass.name;
+    window->title = std::u16string(spec.title);
+    window->proc = windowClass.proc;
+    window->instance = spec.instance;
+    window->threadId = threadId;
+    window->parent = spec.parent;
+    window->style = spec.style;
+    window->exStyle = spec.exStyle;
+    window->state(locked).rect = spec.rect;
+    m_windows.emplace(key_of(window->hwnd), window);
+    return window;
+}
+
+std::shared_ptr<Window> WindowManager::find(const Locked&, HWND hwnd) const {
+    auto it = m_windows.find(key_of(hwnd));
+    return it == m_windows.end() ? nullptr : it->second;
+}
+
+void WindowManager::remove(const Locked& locked, HWND hwnd) {
+    m_windows.erase(key_of(hwnd));
+    Timers::get().remove_window(locked, hwnd);
+    Kernel::get().notify_all(locked);
+}
+
+std::vector<HWND> WindowManager::windows_of(const Locked&, DWORD threadId) const {
+    std::vector<HWND> out;
+    for (auto& [key, w] : m_windows)
+        if (w->threadId == threadId)
+            out.push_back(w->hwnd);
+    return out;
+}
+
+HWND WindowManager::find_top_level(const Locked&, const std::u16string_view* className,
+                                   const std::u16string_view* title) const {
+    for (auto& [key, w] : m_windows) {
+        if (w->parent != nullptr)
+            continue;
+        if (className && !equal_ignore_case(w->className, *className))
+            continue;
+        if (title && w->title != *title)
+            continue;
+        return w->hwnd;
+    }
+    return nullptr;
+}
+
+HWND WindowManager::first_top_level(const Locked&, DWORD threadId) const {
+    for (auto& [key, w] : m_windows)
+        if (w->threadId == threadId && w->parent == nullptr)
+            return w->hwnd;
+    return nullptr;
+}
+
+HWND WindowManager::first_to_paint(const Locked& locked, DWORD threadId) const {
+    for (auto& [key, w] : m_windows) {
+        const Window::State& s = w->state(locked);
+        if (w->threadId == threadId && s.dirty && s.visible)
+            return w->hwnd;
+    }
+    return nullptr;
+}
+
+bool WindowManager::show(const Locked& locked, Window& window, bool visible) {
+    Window::State& s = window.state(locked);
+    const bool wasVisible = s.visible;
+    s.visible = visible;
+    if (visible && !wasVisible) {
+        s.dirty = true;
+        s.dirtyRect = gfx::client_rect(s.rect);
+    }
+    Kernel::get().notify_all(locked);
+    return wasVisible;
+}
+
+void WindowManager::move(const Locked& locked, Window& window, const RECT& rect, bool repaint) {
+    Window::State& s = window.state(locked);
+    s.rect = rect;
+    if (repaint) {
+        s.dirty = true;
+        s.dirtyRect = gfx::client_rect(s.rect);
+    }
+    Kernel::get().notify_all(locked);
+}
+
+bool WindowManager::invalidate(const Locked& locked, Window& window, const RECT* rect) {
+    Window::State& s = window.state(locked);
+    const RECT all = gfx::client_rect(s.rect);
+    const RECT r = gfx::intersect(rect ? *rect : all, all);
+    if (gfx::is_empty(r))
+        return false;
+    // Invalidations merge into one update rectangle.
+    s.dirtyRect = s.dirty ? gfx::unite(s.dirtyRect, r) : r;
+    s.dirty = true;
+    Kernel::get().notify_all(locked);
+    return true;
+}
+
+UINT WindowManager::register_message(const Locked&, std::u16string_view name) {
+    for (std::size_t i = 0; i < m_registeredMessages.size(); ++i)
+        if (equal_ignore_case(m_registeredMessages[i], name))
+            return static_cast<UINT>(0xC000 + i);
+    if (m_registeredMessages.size() >= 0x4000)
+        return 0;
+    m_registeredMessages.emplace_back(name);
+    return static_cast<UINT>(0xC000 + m_registeredMessages.size() - 1);
+}
+
+// ----- lookups for the drawing code and the hosts -----------------------------
+
+std::shared_ptr<Window> find_window(HWND hwnd) {
+    return WindowManager::get().find(Kernel::get().lock(), hwnd);
+}
+
+bool take_update_rect(HWND hwnd, RECT& rect) {
+    Kernel::Locked locked = Kernel::get().lock();
+    auto w = WindowManager::get().find(locked, hwnd);
+    if (!w || !w->state(locked).dirty)
+        return false;
+    rect = w->state(locked).dirtyRect;
+    w->state(locked).dirty = false;
+    return true;
+}
+
+HWND first_top_level_window(DWORD threadId) {
+    return WindowManager::get().first_top_level(Kernel::get().lock(), threadId);
+}
+
+HWND window_parent(HWND hwnd) {
+    auto w = find_window(hwnd);
+    return w ? w->parent : nullptr;
+}
+
+bool is_boot_thread() {
+    return Kernel::get().is_boot_thread();
+}
+
+} // namespace zt::sys

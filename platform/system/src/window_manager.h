@@ -1,0 +1,76 @@
+// The window manager: window classes, windows and registered message names.
+// It shares the kernel's lock (a wait for messages looks at windows, queues
+// and timers together); every operation takes the lock's proof.
+#pragma once
+
+#include "zt/sys/kernel.h"
+#include "zt/sys/windows.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zt::sys {
+
+using Locked = Kernel::Locked;
+
+struct WindowClass {
+    std::u16string name;
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+};
+
+// What CreateWindowExW asks for.
+struct WindowSpec {
+    DWORD exStyle = 0;
+    std::u16string_view title;
+    DWORD style = 0;
+    RECT rect{};
+    HWND parent = nullptr;
+    HINSTANCE instance = nullptr;
+};
+
+class WindowManager {
+  public:
+    static WindowManager& get();
+
+    // The class's atom, or 0 when a class of that name exists.
+    ATOM register_class(const Locked&, std::u16string_view name, WNDPROC proc, HINSTANCE instance);
+    bool unregister_class(const Locked&, std::u16string_view name);
+    const WindowClass* find_class(const Locked&, std::u16string_view name) const;
+
+    std::shared_ptr<Window> create(const Locked&, const WindowClass& windowClass, const WindowSpec& spec,
+                                   DWORD threadId);
+    std::shared_ptr<Window> find(const Locked&, HWND hwnd) const;
+    // Forgets the window (its timers go too) and wakes the waiters.
+    void remove(const Locked&, HWND hwnd);
+    // Every window of a thread, in the order they were made.
+    std::vector<HWND> windows_of(const Locked&, DWORD threadId) const;
+    // The first top-level window matching a class and a title (null: any).
+    HWND find_top_level(const Locked&, const std::u16string_view* className, const std::u16string_view* title) const;
+    HWND first_top_level(const Locked&, DWORD threadId) const;
+    // The first visible window of a thread waiting to be painted, or null.
+    HWND first_to_paint(const Locked&, DWORD threadId) const;
+
+    // Shows or hides; true when it was visible. Becoming visible marks the
+    // whole client area for painting.
+    bool show(const Locked&, Window& window, bool visible);
+    void move(const Locked&, Window& window, const RECT& rect, bool repaint);
+    // Adds a rectangle (client coordinates, cut to the client area) to the
+    // window's update rectangle; false when nothing of it is inside.
+    bool invalidate(const Locked&, Window& window, const RECT* rect);
+
+    // RegisterWindowMessageW's number for a name, or 0 when the range is full.
+    UINT register_message(const Locked&, std::u16string_view name);
+
+  private:
+    std::vector<WindowClass> m_classes;
+    std::map<std::uint32_t, std::shared_ptr<Window>> m_windows;
+    std::uint32_t m_nextWindow = 0x00010010;
+    std::vector<std::u16string> m_registeredMessages;
+};
+
+} // namespace zt::sys

@@ -1,0 +1,100 @@
+// What hosts ask of the window system (zt/sys/windows.h), and the lock
+// wrapper the platform's shared state lives in.
+#include "zt/platform.h"
+#include "zt/sys/guarded.h"
+#include "zt/sys/kernel.h"
+#include "zt/sys/trace.h"
+#include "zt/sys/windows.h"
+#include "zt/testhost.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using zt::testhost::WindowThread;
+
+namespace {
+
+LRESULT plain_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND make_window(const char16_t* className, HWND parent) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = plain_proc;
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, className, u"", 0, 0, 0, 10, 10, parent, nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
+TEST(HostView, TheFirstTopLevelWindowIsTheThreadsOldestOneWithoutAParent) {
+    WindowThread other;
+    other.create(u"HostViewOtherThread", false);
+    EXPECT_EQ(zt::sys::first_top_level_window(other.thread_id()), FindWindowW(u"HostViewOtherThread", nullptr));
+
+    const DWORD self = GetCurrentThreadId();
+    EXPECT_EQ(zt::sys::first_top_level_window(self), nullptr);
+    HWND first = make_window(u"HostViewFirst", nullptr);
+    HWND child = make_window(u"HostViewChild", first);
+    HWND second = make_window(u"HostViewSecond", nullptr);
+    EXPECT_EQ(zt::sys::first_top_level_window(self), first);
+    DestroyWindow(child);
+    DestroyWindow(first);
+    EXPECT_EQ(zt::sys::first_top_level_window(self), second);
+    DestroyWindow(second);
+    EXPECT_EQ(zt::sys::first_top_level_window(self), nullptr);
+}
+
+TEST(HostView, AWindowsParentIsKnownAndUnknownWindowsHaveNone) {
+    HWND top = make_window(u"HostViewParent", nullptr);
+    HWND child = make_window(u"HostViewChildOfParent", top);
+    EXPECT_EQ(zt::sys::window_parent(child), top);
+    EXPECT_EQ(zt::sys::window_parent(top), nullptr);
+    DestroyWindow(child);
+    DestroyWindow(top);
+    EXPECT_EQ(zt::sys::window_parent(child), nullptr);
+}
+
+TEST(HostView, OnlyTheThreadThatBootedThePlatformIsTheBootThread) {
+    (void)GetTickCount(); // booted by now, on this thread
+    EXPECT_TRUE(zt::sys::is_boot_thread());
+    bool other = true;
+    std::thread([&] { other = zt::sys::is_boot_thread(); }).join();
+    EXPECT_FALSE(other);
+}
+
+TEST(HostView, PostedInputArrivesInOrderWithoutATraceLine) {
+    HWND window = make_window(u"HostViewInput", nullptr);
+    zt::testhost::TraceCapture trace(zt::trace::kMsg | zt::trace::kShell);
+    EXPECT_TRUE(zt::sys::post_input(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4)));
+    EXPECT_TRUE(zt::sys::post_input(window, WM_LBUTTONUP, 0, MAKELPARAM(3, 4)));
+    EXPECT_TRUE(trace.lines().empty());
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, window);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONDOWN));
+    EXPECT_EQ(msg.lParam, MAKELPARAM(3, 4));
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONUP));
+    DestroyWindow(window);
+    EXPECT_FALSE(zt::sys::post_input(window, WM_LBUTTONDOWN, 0, 0));
+}
+
+TEST(Guarded, EveryAccessHoldsTheLockSoConcurrentUpdatesAreNotLost) {
+    zt::sys::Guarded<std::vector<int>> values;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 5000; ++i)
+                values.with([&](std::vector<int>& v) { v.push_back(t); });
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(values.with([](std::vector<int>& v) { return v.size(); }), 20000u);
+    auto held = values.lock();
+    EXPECT_EQ(held->size(), 20000u);
+    EXPECT_TRUE(held.unique_lock().owns_lock());
+}
