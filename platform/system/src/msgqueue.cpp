@@ -265,7 +265,6 @@ bool past(const timespec& deadline) {
 }
 
 std::atomic<bool> g_fallbackReported{false};
-std::atomic<bool> g_existingReported{false};
 
 class MsgQueue final : public KernelObject {
   public:
@@ -436,14 +435,14 @@ long unlimited_count() {
     return systemCount > 0 ? systemCount : 10;
 }
 
-// Says once per process, and once for queues found already made, that a
-// queue holds less than was asked for, and why.
+// Says once per process that a queue holds less than was asked for, and why:
+// the system's limits, or those of a queue that already existed.
 void report_fallback_once(LPCWSTR name, const MSGQUEUEOPTIONS& options, const mq_attr& granted, bool existed) {
     const bool fewer = options.dwMaxMessages != 0 && granted.mq_maxmsg < static_cast<long>(options.dwMaxMessages);
     const bool smaller = granted.mq_msgsize < static_cast<long>(options.cbMaxMessage);
     if (!fewer && !smaller)
         return;
-    if ((existed ? g_existingReported : g_fallbackReported).exchange(true))
+    if (g_fallbackReported.exchange(true))
         return;
     if (existed)
         NKDbgPrintfW(u"Message queue \"%s\" already exists with room for %u messages of %u bytes where %u of %u "
