@@ -51,8 +51,9 @@ struct Options {
     unsigned long count = 0; // 0: until interrupted
 };
 
-// False on a bad command line; `help` set for --help.
-bool parse(int argc, char** argv, Options& options, bool& help) {
+// False on a bad command line, with `error` naming the argument; `help` set
+// for --help.
+bool parse(int argc, char** argv, Options& options, bool& help, std::string& error) {
     using zt::listen::Queue;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -60,8 +61,10 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
             help = true;
             return true;
         }
-        if ((arg == "--queue" || arg == "--count") && i + 1 >= argc)
+        if ((arg == "--queue" || arg == "--count") && i + 1 >= argc) {
+            error = arg + " needs a value";
             return false;
+        }
         if (arg == "--queue") {
             const std::string word = argv[++i];
             bool known = false;
@@ -75,17 +78,23 @@ bool parse(int argc, char** argv, Options& options, bool& help) {
                         options.queues.push_back(q);
                 }
             }
-            if (!known)
+            if (!known) {
+                error = "unknown queue '" + word + "' (notify, apps or user)";
                 return false;
+            }
         } else if (arg == "--count") {
             const char* text = argv[++i];
             char* end = nullptr;
             errno = 0;
             const unsigned long value = std::strtoul(text, &end, 10);
-            if (*text < '0' || *text > '9' || *end != 0 || errno != 0 || value == 0)
+            if (*text < '0' || *text > '9' || *end != 0 || errno != 0 || value == 0) {
+                error = std::string("--count needs a whole number from 1 up, not '") + text + "'";
                 return false;
+            }
             options.count = value;
         } else {
+            error =
+                arg.size() > 1 && arg[0] == '-' ? "unknown option '" + arg + "'" : "unexpected argument '" + arg + "'";
             return false;
         }
     }
@@ -107,7 +116,9 @@ int main(int argc, char** argv) {
     zt::host::install(*host);
     Options options;
     bool help = false;
-    if (!parse(argc, argv, options, help)) {
+    std::string error;
+    if (!parse(argc, argv, options, help, error)) {
+        std::fprintf(stderr, "zentrick-shell-listen: %s\n", error.c_str());
         std::fputs(kUsage, stderr);
         return 2;
     }

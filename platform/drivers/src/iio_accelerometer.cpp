@@ -1,9 +1,12 @@
 // An accelerometer read through Linux IIO sysfs files.
 #include "zt/drivers/iio_accelerometer.h"
 
+#include "zt/host.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <string_view>
 #include <utility>
@@ -68,6 +71,19 @@ std::optional<std::string> read_text(const std::string& path) {
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
+// Says on the debug output why a device is not used: a calibration that is
+// not a finite number would turn every sample into nothing.
+bool refuse_non_finite(const std::string& directory, const std::string& file, double value) {
+    if (std::isfinite(value))
+        return false;
+    host::current().debug_output("IIO accelerometer " + directory + ": " + file + " holds " +
+                                 (std::isnan(value) ? "nan"
+                                  : value > 0       ? "inf"
+                                                    : "-inf") +
+                                 ", not a finite number; the sensor is not used\n");
+    return true;
+}
+
 bool exists(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0;
 }
@@ -129,14 +145,14 @@ std::optional<IioAccelerometer::Config> IioAccelerometer::probe(const std::strin
             return std::nullopt;
         const std::string scalePath = first_present(directory, {axis + "_scale", "in_accel_scale"});
         const auto scale = scalePath.empty() ? std::nullopt : read_number(scalePath);
-        if (!scale)
+        if (!scale || refuse_non_finite(directory, scalePath.substr(directory.size() + 1), *scale))
             return std::nullopt;
         a.scale = *scale;
         const std::string offsetPath = first_present(directory, {axis + "_offset", "in_accel_offset"});
         if (!offsetPath.empty()) {
             // A calibration we cannot read would make every sample wrong.
             const auto offset = read_number(offsetPath);
-            if (!offset)
+            if (!offset || refuse_non_finite(directory, offsetPath.substr(directory.size() + 1), *offset))
                 return std::nullopt;
             a.offset = *offset;
         }
@@ -148,6 +164,10 @@ std::optional<IioAccelerometer::Config> IioAccelerometer::probe(const std::strin
         // A matrix that does not parse says nothing usable: keep the axes.
         if (const auto text = read_text(matrixPath))
             config.matrix = parse_mount_matrix(*text).value_or(kIdentity);
+        for (const auto& row : config.matrix)
+            for (const double cell : row)
+                if (refuse_non_finite(directory, matrixPath.substr(directory.size() + 1), cell))
+                    return std::nullopt;
     }
     return config;
 }
@@ -172,7 +192,7 @@ std::optional<std::array<double, 3>> IioAccelerometer::sample() const {
     for (std::size_t i = 0; i < 3; ++i) {
         const Axis& a = m_config.axes[i];
         const auto raw = read_number(a.rawPath);
-        if (!raw)
+        if (!raw || !std::isfinite(*raw))
             return std::nullopt;
         device[i] = (*raw + a.offset) * a.scale;
     }
@@ -180,6 +200,10 @@ std::optional<std::array<double, 3>> IioAccelerometer::sample() const {
     for (std::size_t row = 0; row < 3; ++row)
         for (std::size_t column = 0; column < 3; ++column)
             turned[row] += m_config.matrix[row][column] * device[column];
+    // Values beyond what a double holds are no reading at all.
+    for (const double value : turned)
+        if (!std::isfinite(value))
+            return std::nullopt;
     return turned;
 }
 

@@ -1,9 +1,11 @@
 // The Linux IIO accelerometer against fake sysfs trees in a temporary folder.
 #include "zt/drivers/iio_accelerometer.h"
 #include "zt/platform.h"
+#include "zt/testhost.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -186,6 +188,57 @@ TEST_F(FakeSysfs, AReadErrorFailsThatCallOnly) {
     std::ofstream(root / "iio:device0" / "in_accel_y_raw") << "-500\n";
     EXPECT_TRUE(DeviceIoControl(h, zt::drivers::kAccGetXyz, nullptr, 0, xyz, 3, nullptr, nullptr));
     EXPECT_EQ(xyz[1], static_cast<BYTE>(-32));
+    CloseHandle(h);
+}
+
+TEST_F(FakeSysfs, ANonFiniteCalibrationKeepsTheSensorOutAndSaysSoOnce) {
+    struct Case {
+        const char* file;
+        const char* text;
+    } cases[] = {
+        {"in_accel_scale", "nan"},
+        {"in_accel_scale", "inf"},
+        {"in_accel_y_scale", "-inf"},
+        {"in_accel_offset", "NaN"},
+        {"in_accel_z_offset", "infinity"},
+        {"in_mount_matrix", "1, 0, 0; 0, nan, 0; 0, 0, 1"},
+        {"in_accel_mount_matrix", "1, 0, 0; 0, 1, 0; 0, 0, -inf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " = " + c.text);
+        fs::remove_all(root / "iio:device0");
+        accelerometer("iio:device0", 0, 0, 1000);
+        device("iio:device0", {{c.file, c.text}});
+        zt::testhost::DebugCapture capture;
+        EXPECT_FALSE(IioAccelerometer::find(root.string()));
+        const std::string said = capture.text();
+        EXPECT_NE(said.find((root / "iio:device0").string()), std::string::npos) << said;
+        EXPECT_NE(said.find(c.file), std::string::npos) << said;
+        EXPECT_NE(said.find("not a finite number"), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+    // Registering fails as it does with no sensor; the next device is used.
+    EXPECT_FALSE(zt::drivers::register_iio_accelerometer(root.string()));
+    accelerometer("iio:device1", 0, 1000, 0);
+    auto sensor = registered();
+    ASSERT_TRUE(sensor);
+    EXPECT_EQ(fs::path(sensor->directory()).filename(), "iio:device1");
+    EXPECT_EQ(read(), (RawReading{0, 64, 0}));
+}
+
+TEST_F(FakeSysfs, ANonFiniteRawValueFailsThatRead) {
+    accelerometer("iio:device0", 0, 0, 1000);
+    auto sensor = registered();
+    ASSERT_TRUE(sensor);
+    HANDLE h = CreateFileW(u"ACC0:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    for (const char* text : {"nan", "-inf"}) {
+        std::ofstream(root / "iio:device0" / "in_accel_x_raw") << text << "\n";
+        BYTE xyz[3] = {0x55, 0x55, 0x55};
+        SetLastError(kSentinel);
+        EXPECT_FALSE(DeviceIoControl(h, zt::drivers::kAccGetXyz, nullptr, 0, xyz, 3, nullptr, nullptr)) << text;
+        EXPECT_EQ(GetLastError(), zt::drivers::kErrorReadFault) << text;
+    }
     CloseHandle(h);
 }
 

@@ -211,6 +211,11 @@ void DesktopHost::shutdown() {
         s.shell->stop();
     s.accelerometer.shutdown();
     s.displayWait.reset();
+    if (display_lost()) {
+        // The connection is gone: closing the window would talk to it.
+        (void)s.texture.release(), (void)s.renderer.release(), (void)s.window.release();
+        s.videoUp = false;
+    }
     s.texture.reset();
     s.renderer.reset();
     s.window.reset();

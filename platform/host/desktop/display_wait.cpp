@@ -2,13 +2,49 @@
 
 #include <SDL_syswm.h> // with Xlib.h, whose ConnectionNumber needs no libX11 link
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace zt::desktop {
+
+namespace {
+
+std::atomic<bool> g_displayLost{false};
+
+// Xlib's own handler says the connection broke and calls exit(); the exit
+// routines then closed the window on the dead connection, which said it
+// again or hung. This one says it once and marks the display lost first.
+int on_display_lost(Display* display) {
+    g_displayLost = true;
+    std::fprintf(stderr, "zentrick: X connection to %s broken (explicit kill or server shutdown).\n",
+                 DisplayString(display));
+    std::exit(1);
+}
+
+// SDL loads libX11 itself: the handler is set through the library already
+// loaded, so the program needs no link to it.
+void watch_connection() {
+    void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    if (x11 == nullptr)
+        return;
+    using SetHandler = XIOErrorHandler (*)(XIOErrorHandler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(x11, "XSetIOErrorHandler")))
+        set(on_display_lost);
+    dlclose(x11); // SDL still holds it
+}
+
+} // namespace
+
+bool display_lost() {
+    return g_displayLost;
+}
 
 DisplayWait::DisplayWait(SDL_Window* window) {
     SDL_SysWMinfo info;
@@ -16,6 +52,7 @@ DisplayWait::DisplayWait(SDL_Window* window) {
     if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11 ||
         info.info.x11.display == nullptr)
         return;
+    watch_connection();
     m_displayFd = ConnectionNumber(info.info.x11.display);
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }

@@ -35,4 +35,8 @@ class DisplayWait {
     int m_wakeFd = -1;
 };
 
+// True once the X connection broke (the process is then exiting): nothing
+// may be sent to the display any more.
+bool display_lost();
+
 } // namespace zt::desktop

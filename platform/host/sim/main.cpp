@@ -8,7 +8,6 @@
 #include "sim_host.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
@@ -31,18 +30,8 @@ void read_command_line(int argc, char** argv, char**) {
         std::exit(0);
     }
     zt::sim::Script script;
-    bool parsed = false;
-    if (options.scriptPath == "-") {
-        parsed = zt::sim::parse_script(std::cin, script, error);
-    } else {
-        std::ifstream file(options.scriptPath);
-        if (!file) {
-            std::cerr << "zentrick-sim: cannot open script " << options.scriptPath << "\n";
-            std::exit(2);
-        }
-        parsed = zt::sim::parse_script(file, script, error);
-    }
-    if (!parsed) {
+    std::string text;
+    if (!zt::sim::read_script(options.scriptPath, text, error) || !zt::sim::parse_script(text, script, error)) {
         std::cerr << error << "\n";
         std::exit(2);
     }

@@ -33,10 +33,14 @@ std::string usage() {
            "                    spade; bottom edge: Y < -30 heart; right edge: X > 30\n"
            "                    club; left edge: X < -30 diamond. Y wins when both tilt.\n"
            "  accel fail | accel ok   the device's control calls fail / work\n"
-           "  wait MS           advance the virtual clock, delivering every timer tick\n"
+           "  wait MS           advance the virtual clock, delivering every timer tick;\n"
+           "                    at most 86400000 (24 hours)\n"
            "  activate | deactivate | activate N   WM_ACTIVATE with wParam 1 / 0 / N\n"
            "  snapshot FILE     write the 480x720 screen as a PNG\n"
-           "  quit              close the app (the end of the script does the same)\n";
+           "  quit              close the app (the end of the script does the same)\n"
+           "\n"
+           "A line holds at most 4096 bytes, a script at most 16 MiB. Debug text goes to\n"
+           "stderr with repeated lines counted; ZT_DEBUG_ALL=1 shows every line.\n";
 }
 
 bool parse_options(int argc, char** argv, Options& options, std::string& error, bool& help) {

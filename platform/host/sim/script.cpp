@@ -1,17 +1,44 @@
 #include "script.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
-#include <sstream>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace zt::sim {
 
 namespace {
 
-std::vector<std::string> split(const std::string& line) {
-    std::istringstream in(line);
+// The one notion of a blank in a script: what C's isspace() calls space
+// within a line. Words are split by blanks, and a snapshot's file name loses
+// the blanks around it.
+bool is_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::vector<std::string> split(std::string_view line) {
     std::vector<std::string> words;
-    for (std::string w; in >> w;)
-        words.push_back(w);
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && is_blank(line[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !is_blank(line[i]))
+            ++i;
+        if (i > start)
+            words.emplace_back(line.substr(start, i - start));
+    }
     return words;
 }
 
@@ -26,22 +53,56 @@ bool to_int(const std::string& text, std::int64_t low, std::int64_t high, std::i
 
 } // namespace
 
-bool parse_script(std::istream& in, Script& script, std::string& error) {
-    constexpr std::int64_t kMin32 = INT32_MIN, kMax32 = INT32_MAX, kMaxU32 = UINT32_MAX;
-    std::string raw;
-    int number = 0;
-    while (std::getline(in, raw)) {
-        ++number;
-        std::string line = raw.substr(0, raw.find('#'));
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const auto words = split(line);
-        if (words.empty())
+bool read_script(const std::string& path, std::string& text, std::string& error) {
+    const bool standardInput = path == "-";
+    const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int failure = fd < 0 ? errno : 0;
+    text.clear();
+    char buffer[64 * 1024];
+    while (failure == 0 && text.size() <= kMaxScriptBytes) {
+        const std::size_t want = std::min(sizeof buffer, kMaxScriptBytes + 1 - text.size());
+        const ssize_t n = ::read(fd, buffer, want);
+        if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0)
+            failure = errno;
+        if (n <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (!standardInput && fd >= 0)
+        ::close(fd);
+    if (failure != 0) {
+        error = "script: cannot read " + (standardInput ? std::string("standard input") : path) + ": " +
+                std::strerror(failure);
+        return false;
+    }
+    return true;
+}
+
+bool parse_script(std::string_view text, Script& script, std::string& error) {
+    constexpr std::int64_t kMin32 = INT32_MIN, kMax32 = INT32_MAX, kMaxU32 = UINT32_MAX;
+    int number = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        ++number;
+        const std::size_t newline = text.find('\n', start);
+        const std::size_t end = newline == std::string_view::npos ? text.size() : newline;
+        const std::string_view raw = text.substr(start, end - start);
+        const std::size_t through = newline == std::string_view::npos ? end : end + 1; // bytes up to here
+        start = end + 1;
         auto fail = [&](const std::string& what) {
             error = "script:" + std::to_string(number) + ": " + what;
             return false;
         };
+        if (raw.size() > kMaxLineBytes)
+            return fail("the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
+        if (through > kMaxScriptBytes)
+            return fail("the script is longer than 16 MiB (" + std::to_string(kMaxScriptBytes) + " bytes)");
+        const std::string_view line = raw.substr(0, raw.find('#'));
+        const auto words = split(line);
+        if (words.empty())
+            continue;
         const std::string& verb = words[0];
         Command cmd;
         cmd.kind = Command::kQuit;
@@ -71,8 +132,9 @@ bool parse_script(std::istream& in, Script& script, std::string& error) {
         } else if (verb == "wait") {
             if (!want_args(1, "wait MS"))
                 return false;
-            if (!to_int(words[1], 0, kMaxU32 - 1, cmd.a))
-                return fail("wait: MS must be a number of milliseconds from 0 to 4294967294");
+            if (!to_int(words[1], 0, kMaxWaitMs, cmd.a))
+                return fail("wait: MS must be a number of milliseconds from 0 to " + std::to_string(kMaxWaitMs) +
+                            " (24 hours)");
             cmd.kind = Command::kWait;
         } else if (verb == "activate" || verb == "deactivate") {
             cmd.kind = Command::kActivate;
@@ -84,14 +146,14 @@ bool parse_script(std::istream& in, Script& script, std::string& error) {
             if (words.size() == 2 && !to_int(words[1], 0, kMaxU32, cmd.a))
                 return fail("activate: N must be an unsigned 32-bit integer");
         } else if (verb == "snapshot") {
-            const auto start = line.find("snapshot") + 8;
-            std::string path = line.substr(start);
-            path.erase(0, path.find_first_not_of(" \t"));
-            path.erase(path.find_last_not_of(" \t") + 1);
+            // The file name is the rest of the line, blanks inside it kept.
+            const std::string_view path = trim(trim(line).substr(verb.size()));
             if (path.empty())
                 return fail("expected 'snapshot FILE'");
+            if (path.find('\0') != std::string_view::npos)
+                return fail("snapshot: FILE must not hold a NUL byte");
             cmd.kind = Command::kSnapshot;
-            cmd.path = path;
+            cmd.path = std::string(path);
         } else if (verb == "quit") {
             if (!want_args(0, "quit"))
                 return false;

@@ -2,12 +2,20 @@
 // runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zt::sim {
+
+// What a script may hold. A performer's routine is a few hundred short lines;
+// anything near these limits is a wrong file, refused before it can fill the
+// memory or hold the run up.
+constexpr std::size_t kMaxLineBytes = 4096;         // one line, not counting its line end
+constexpr std::size_t kMaxScriptBytes = 16u << 20;  // the whole script: 16 MiB
+constexpr std::int64_t kMaxWaitMs = 24 * 3'600'000; // one wait: 24 hours
 
 struct Command {
     enum Kind {
@@ -32,8 +40,14 @@ struct Script {
     std::vector<Command> commands;
 };
 
-// Parses a whole script. On the first malformed line, returns false and sets
-// `error` to "script:LINE: <what is wrong>".
-bool parse_script(std::istream& in, Script& script, std::string& error);
+// Reads the script at `path` ("-": standard input) to its end, but never
+// more than kMaxScriptBytes + 1 bytes (parse_script refuses such a script).
+// On a read error, returns false and sets `error` to
+// "script: cannot read PATH: REASON".
+bool read_script(const std::string& path, std::string& text, std::string& error);
+
+// Parses a whole script. On the first malformed line (or one past a limit),
+// returns false and sets `error` to "script:LINE: <what is wrong>".
+bool parse_script(std::string_view text, Script& script, std::string& error);
 
 } // namespace zt::sim

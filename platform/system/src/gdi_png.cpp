@@ -4,12 +4,16 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zt::gfx {
 
@@ -30,6 +34,141 @@ std::optional<Surface> decode_png(const void* data, std::size_t size) {
         out[i] = (std::uint32_t{in[3]} << 24) | (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
     return surface;
 }
+
+namespace {
+
+// Where an image goes. A regular file (or a name not taken yet) is written
+// to a temporary file beside it and renamed over it, so a failed write leaves
+// whatever was there untouched; anything else (a device, a pipe, a terminal,
+// an open file reached through /proc such as /dev/stdout) is written in
+// place and never removed.
+struct Destination {
+    int error = 0;        // errno when the path cannot be looked at
+    bool replace = false; // write beside `path` and rename over it
+    std::string path;     // the file a symbolic link ends at, for `replace`
+};
+
+bool under_proc(const std::string& path) {
+    if (path.rfind("/proc/", 0) == 0)
+        return true;
+    if (!path.empty() && path.front() == '/')
+        return false;
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) != nullptr && (std::string(cwd) + "/").rfind("/proc/", 0) == 0;
+}
+
+std::string directory_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Follows symbolic links one at a time, as the kernel would, so that a link
+// is kept and the file it names is the one replaced.
+Destination destination_of(const std::string& path) {
+    constexpr int kMaxLinks = 40; // the kernel's own limit
+    Destination out;
+    std::string at = path;
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0) {
+            if (errno != ENOENT) {
+                out.error = errno;
+                return out;
+            }
+            out.replace = true; // a new file
+            out.path = at;
+            return out;
+        }
+        if (S_ISREG(st.st_mode)) {
+            out.replace = true;
+            out.path = at;
+            return out;
+        }
+        if (!S_ISLNK(st.st_mode) || under_proc(at))
+            return out; // written in place, through the name given
+        std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+        if (n < 0) {
+            out.error = errno;
+            return out;
+        }
+        if (static_cast<std::size_t>(n) >= target.size()) {
+            out.error = ENAMETOOLONG; // the link changed while it was read
+            return out;
+        }
+        const std::string text(target.data(), static_cast<std::size_t>(n));
+        at = !text.empty() && text.front() == '/' ? text : directory_of(at) + "/" + text;
+    }
+    out.error = ELOOP;
+    return out;
+}
+
+// 0, or the errno of the first failure.
+int write_all(int fd, const std::vector<unsigned char>& bytes) {
+    const unsigned char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int close_checked(int fd) {
+    // Linux releases the descriptor even when close fails (EINTR included).
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+int write_beside_then_rename(const std::string& target, const std::vector<unsigned char>& bytes) {
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    const std::string directory = directory_of(target);
+    const auto slash = target.rfind('/');
+    // A hidden name beside the target, short enough for any file system.
+    const std::string base = (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, 200);
+    static std::atomic<unsigned> counter{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = directory + "/." + base + "." + std::to_string(::getpid()) + "." +
+                    std::to_string(counter.fetch_add(1)) + ".tmp";
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return errno;
+    }
+    if (fd < 0)
+        return EEXIST;
+    // The replacement keeps the permissions of the file it replaces.
+    int error = exists ? (::fchmod(fd, existing.st_mode & 07777) == 0 ? 0 : errno) : 0;
+    if (error == 0)
+        error = write_all(fd, bytes);
+    const int closed = close_checked(fd);
+    if (error == 0)
+        error = closed;
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(temporary.c_str()); // only what was made here
+    return error;
+}
+
+int write_in_place(const std::string& path, const std::vector<unsigned char>& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = write_all(fd, bytes);
+    const int closed = close_checked(fd);
+    return error != 0 ? error : closed;
+}
+
+} // namespace
 
 bool write_png(const Surface& surface, const std::string& path, std::string* error) {
     auto fail = [&](const std::string& reason) {
@@ -62,16 +201,12 @@ bool write_png(const Surface& surface, const std::string& path, std::string* err
         0)
         return fail("the image could not be encoded");
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return fail(std::strerror(errno));
-    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        std::remove(path.c_str()); // no half-written image left behind
-        return fail(std::strerror(written ? errno : writeErrno));
-    }
+    const Destination where = destination_of(path);
+    if (where.error != 0)
+        return fail(std::strerror(where.error));
+    const int failure = where.replace ? write_beside_then_rename(where.path, png) : write_in_place(path, png);
+    if (failure != 0)
+        return fail(std::strerror(failure));
     return true;
 }
 

@@ -435,17 +435,25 @@ long unlimited_count() {
     return systemCount > 0 ? systemCount : 10;
 }
 
-void report_fallback_once(LPCWSTR name, const MSGQUEUEOPTIONS& options, const mq_attr& granted) {
+// Says once per process that a queue holds less than was asked for, and why:
+// the system's limits, or those of a queue that already existed.
+void report_fallback_once(LPCWSTR name, const MSGQUEUEOPTIONS& options, const mq_attr& granted, bool existed) {
     const bool fewer = options.dwMaxMessages != 0 && granted.mq_maxmsg < static_cast<long>(options.dwMaxMessages);
     const bool smaller = granted.mq_msgsize < static_cast<long>(options.cbMaxMessage);
     if (!fewer && !smaller)
         return;
     if (g_fallbackReported.exchange(true))
         return;
-    NKDbgPrintfW(u"Message queue \"%s\": the system allows %u messages of %u bytes where %u of %u were asked "
-                 u"for; using what it allows\n",
-                 name, static_cast<unsigned>(granted.mq_maxmsg), static_cast<unsigned>(granted.mq_msgsize),
-                 options.dwMaxMessages, options.cbMaxMessage);
+    if (existed)
+        NKDbgPrintfW(u"Message queue \"%s\" already exists with room for %u messages of %u bytes where %u of %u "
+                     u"were asked for; using its limits\n",
+                     name, static_cast<unsigned>(granted.mq_maxmsg), static_cast<unsigned>(granted.mq_msgsize),
+                     options.dwMaxMessages, options.cbMaxMessage);
+    else
+        NKDbgPrintfW(u"Message queue \"%s\": the system allows %u messages of %u bytes where %u of %u were asked "
+                     u"for; using what it allows\n",
+                     name, static_cast<unsigned>(granted.mq_maxmsg), static_cast<unsigned>(granted.mq_msgsize),
+                     options.dwMaxMessages, options.cbMaxMessage);
 }
 
 } // namespace
@@ -502,7 +510,7 @@ HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
                                             static_cast<long>(options->cbMaxMessage), opened);
     if (error != ERROR_SUCCESS)
         return create_failed(name, options, error);
-    zt::sys::report_fallback_once(name, *options, opened.granted);
+    zt::sys::report_fallback_once(name, *options, opened.granted, opened.existed);
     const mq_attr granted = opened.granted;
     HANDLE handle = Kernel::get().handles().insert(
         std::make_shared<MsgQueue>(std::move(opened.nonBlocking), std::move(opened.blocking), *options, granted));

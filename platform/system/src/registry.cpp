@@ -29,6 +29,7 @@ struct Key {
     std::u16string name;
     std::vector<Value> values;
     std::vector<std::shared_ptr<Key>> children;
+    std::size_t depth = 0; // names below its root; a root is 0
     bool deleted = false;
 };
 
@@ -177,12 +178,22 @@ bool erase_value(Key& key, std::u16string_view name) {
     return std::erase_if(key.values, [&](const Value& v) { return equal_ignore_case(v.name, name); }) > 0;
 }
 
-void mark_deleted(Key& key) {
-    key.deleted = true;
-    for (auto& child : key.children)
-        mark_deleted(*child);
-    key.children.clear();
-    key.values.clear();
+// Marks a key and everything below it deleted and empties them. A loop, not
+// a recursion: each key is taken apart before it goes, so no key is ever
+// destroyed with children of its own, whatever the depth. Keys still held by
+// an open handle stay, empty and marked.
+void mark_deleted(std::shared_ptr<Key> top) {
+    std::vector<std::shared_ptr<Key>> pending;
+    pending.push_back(std::move(top));
+    while (!pending.empty()) {
+        std::shared_ptr<Key> key = std::move(pending.back());
+        pending.pop_back();
+        key->deleted = true;
+        for (auto& child : key->children)
+            pending.push_back(std::move(child));
+        key->children.clear();
+        key->values.clear();
+    }
 }
 
 HKEY insert_handle(std::shared_ptr<Key> key, REGSAM access) {
@@ -197,6 +208,10 @@ struct Walk {
 };
 Walk walk_locked(const std::shared_ptr<Key>& base, const std::vector<std::u16string_view>& names, bool create) {
     Walk out;
+    if (base->depth + names.size() > kMaxKeyDepth) {
+        out.status = ERROR_INVALID_PARAMETER;
+        return out;
+    }
     std::shared_ptr<Key> at = base;
     for (const auto& name : names) {
         auto child = find_child(*at, name);
@@ -207,6 +222,7 @@ Walk walk_locked(const std::shared_ptr<Key>& base, const std::vector<std::u16str
             }
             child = std::make_shared<Key>();
             child->name = std::u16string(name);
+            child->depth = at->depth + 1;
             at->children.push_back(child);
             out.created = true;
         }
@@ -260,7 +276,7 @@ LSTATUS delete_tree(HKEY root, std::u16string_view path) {
                            [&](const std::shared_ptr<Key>& child) { return equal_ignore_case(child->name, last); });
     if (it == children.end())
         return ERROR_FILE_NOT_FOUND;
-    mark_deleted(**it);
+    mark_deleted(*it);
     children.erase(it);
     return ERROR_SUCCESS;
 }
@@ -270,7 +286,7 @@ void clear() {
     std::lock_guard guard(s.lock);
     for (auto& root : s.roots) {
         for (auto& child : root->children)
-            mark_deleted(*child);
+            mark_deleted(std::move(child));
         root->children.clear();
         root->values.clear();
     }

@@ -1,5 +1,6 @@
 // Wide text: formatted print, the debug print, string copies.
 #include "zt/platform.h"
+#include "zt/sys/debug_output.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/unicode.h"
 
@@ -295,6 +296,5 @@ HRESULT StringCchCopyNW(LPWSTR dest, std::size_t destUnits, LPCWSTR source, std:
 }
 
 void zt::host::Host::debug_output(std::string_view utf8) {
-    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
-    std::fflush(stderr);
+    zt::sys::write_debug_output(utf8);
 }

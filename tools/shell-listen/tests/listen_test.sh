@@ -105,6 +105,13 @@ for bad in "--bogus" "--queue" "--queue mail" "--count" "--count 0" "--count -3"
     status=$?
     [ "$status" = 2 ] || fail "'$bad': exit $status"
     grep -q "^usage: zentrick-shell-listen" "$work/err" || fail "'$bad': no usage on stderr"
+    # The first line names the argument that was wrong.
+    last=${bad##* }
+    first=$(head -n 1 "$work/err")
+    case "$first" in
+    "zentrick-shell-listen: "*"$last"*) ;;
+    *) fail "'$bad': the first line does not name '$last': $first" ;;
+    esac
     [ -s "$work/out" ] && fail "'$bad': wrote to stdout"
 done
 "$listen" --help >"$work/out" 2>"$work/err"

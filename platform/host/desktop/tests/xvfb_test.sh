@@ -2,7 +2,7 @@
 # The desktop app as a whole, in a virtual X server: it opens its window (with
 # the rehearsal guides), a click arms the trick and a tilt and a press force a card, losing focus
 # shows the taskbar, and closing the window ends the process with status 0,
-# the taskbar shown again.
+# the taskbar shown again; a lost X server ends it with one line.
 #
 # usage: xvfb_test.sh ZENTRICK SEND_CLOSE
 # Exit 77 (skipped) when the X tools are missing; scripts/setup installs them.
@@ -189,6 +189,30 @@ wait "$pid"
 status=$?
 trap - EXIT
 [ "$status" -eq 0 ] || fail "half size: exit status $status after SIGTERM, wanted 0; log: $(cat "$log")"
+
+# The X server goes away: one line says so and the process ends with status
+# 1 (as Xlib's own handler would), without touching the dead connection again.
+Xvfb -displayfd 3 -screen 0 800x800x24 3>"$shots/displayfd" 2>/dev/null &
+xpid=$!
+for _ in $(seq 50); do [ -s "$shots/displayfd" ] && break; sleep 0.1; done
+lost=:$(head -1 "$shots/displayfd")
+DISPLAY=$lost "$zentrick" --accel none 2>"$shots/lost.log" &
+pid=$!
+trap 'kill -9 $pid $xpid 2>/dev/null' EXIT
+DISPLAY=$lost timeout 10 xdotool search --sync --onlyvisible --name '^Zentrick$' >/dev/null ||
+  fail "no window on the second server"
+kill "$xpid"
+for _ in $(seq 50); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "still running 5 s after its X server went away; log: $(cat "$shots/lost.log")"
+wait "$pid"
+status=$?
+trap - EXIT
+[ "$status" -eq 1 ] || fail "exit status $status after the X server went away, wanted 1"
+[ "$(grep -c "X connection to $lost broken" "$shots/lost.log")" -eq 1 ] ||
+  fail "the broken connection is not said exactly once: $(cat "$shots/lost.log")"
 
 if [ -n "${ZT_KEEP_SHOTS:-}" ]; then echo "screenshots in $shots"; else rm -rf "$shots"; fi
 echo "desktop app: window, taps, tilt, activation, close and scaling all behave"

@@ -34,11 +34,12 @@ class SimTest : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    Outcome run(const std::string& args, const std::string& script) {
+    // `environment`: assignments put before the command, e.g. "ZT_DEBUG_ALL=1".
+    Outcome run(const std::string& args, const std::string& script, const std::string& environment = "") {
         const fs::path in = m_dir / "script.zts", out = m_dir / "stdout", err = m_dir / "stderr";
         std::ofstream(in) << script;
-        const std::string command = "cd '" + m_dir.string() + "' && '" ZT_SIM_PATH "' " + args + " < '" + in.string() +
-                                    "' > '" + out.string() + "' 2> '" + err.string() + "'";
+        const std::string command = "cd '" + m_dir.string() + "' && " + environment + " '" ZT_SIM_PATH "' " + args +
+                                    " < '" + in.string() + "' > '" + out.string() + "' 2> '" + err.string() + "'";
         Outcome r;
         const int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -207,6 +208,69 @@ TEST_F(SimTest, BadScriptsAndOptionsStopBeforeAnythingRuns) {
     EXPECT_EQ(r.status, 2);
 }
 
+TEST_F(SimTest, AScriptThatCannotBeReadWholeStopsBeforeAnythingRuns) {
+    // A directory: opening works, reading fails.
+    Outcome r = run("--trace shell '" + m_dir.string() + "'", "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script: cannot read " + m_dir.string() + ": Is a directory"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("trace:"), std::string::npos) << "nothing ran";
+    r = run("--trace shell no-such-script.zts", "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script: cannot read no-such-script.zts: No such file or directory"), std::string::npos)
+        << r.err;
+    // An endless file is refused at its first line, without reading it all.
+    r = run("--trace shell /dev/zero", "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:1: the line is longer than 4096 bytes"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("trace:"), std::string::npos) << "nothing ran";
+}
+
+TEST_F(SimTest, LinesAndScriptsPastTheirLimitsAreRefusedByLine) {
+    const std::string longest = "#" + std::string(4095, 'x') + "\n"; // 4096 bytes and its line end
+    Outcome r = run("-", longest + "frobnicate\n");
+    EXPECT_NE(r.err.find("script:2: unknown command 'frobnicate'"), std::string::npos) << r.err;
+    r = run("--trace shell -", "tap 1 2\n#" + std::string(4096, 'x') + "\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:2: the line is longer than 4096 bytes"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("trace:"), std::string::npos) << "nothing ran";
+
+    // 4095 such lines are 16 MiB less one byte; the 4096th crosses the limit.
+    std::string big;
+    for (int i = 0; i < 4095; ++i)
+        big += longest;
+    r = run("-", big + longest);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:4096: the script is longer than 16 MiB"), std::string::npos) << r.err.substr(0, 200);
+    r = run("-", big + "\n");
+    EXPECT_EQ(r.status, 0) << r.err.substr(0, 200);
+}
+
+TEST_F(SimTest, AWaitLongerThanADayIsRefused) {
+    Outcome r = run("--trace shell -", "wait 86400001\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:1: wait: MS must be a number of milliseconds from 0 to 86400000"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("trace:"), std::string::npos) << "nothing ran";
+    r = run("-", "wait 4294967294\n");
+    EXPECT_EQ(r.status, 2);
+    // A whole day is allowed: only the next line is wrong.
+    r = run("-", "wait 86400000\nfrobnicate\n");
+    EXPECT_NE(r.err.find("script:2: unknown command"), std::string::npos) << r.err;
+}
+
+TEST_F(SimTest, ASnapshotNameLosesEveryKindOfBlankAroundIt) {
+    Outcome r = run("-", "snapshot\f\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:1: expected 'snapshot FILE'"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(m_dir / "\f"));
+    r = run("-", "snapshot out.png\r\r\n\vsnapshot\tsecond shot.png \f\v\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(m_dir / "out.png"));
+    EXPECT_FALSE(fs::exists(m_dir / "out.png\r"));
+    EXPECT_TRUE(fs::exists(m_dir / "second shot.png"));
+    EXPECT_EQ(snapshot("out.png").width(), 480);
+}
+
 TEST_F(SimTest, ASnapshotThatCannotBeWrittenIsAnErrorWithThePath) {
     const Outcome r = run("-", "snapshot /nonexistent-dir/x.png\ntap 100 100\n");
     EXPECT_EQ(r.status, 1);
@@ -220,6 +284,37 @@ TEST_F(SimTest, WithoutTheAccelerometerNoSuitIsLatchedAndTheOpenFailureIsPrinted
     EXPECT_NE(r.err.find("[Acc Api] Open ACC0 failed err 2..........\n"), std::string::npos) << r.err;
     // No latch: DrawCard picks suit and rank itself; a card is still drawn.
     EXPECT_EQ(draw_text_lines(r.err).size(), 2u);
+}
+
+namespace {
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST_F(SimTest, ARepeatedDebugLineShowsOnceAndIsCountedAtTheEnd) {
+    const std::string notOpened = "[Acc Api] ACC0 not opened..........\n";
+    // Every 10 ms tick asks the missing accelerometer: about 100 times.
+    Outcome r = run("--no-accelerometer -", "wait 1000\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(occurrences(r.err, notOpened), 1u) << r.err.substr(0, 400);
+    const std::string repeated = "last message repeated ";
+    const auto at = r.err.find(notOpened + repeated);
+    ASSERT_NE(at, std::string::npos) << r.err.substr(0, 400);
+    const int times = std::atoi(r.err.c_str() + at + notOpened.size() + repeated.size());
+    EXPECT_GE(times, 90);
+    EXPECT_LE(times, 110);
+
+    // For tests and for looking closely: every line.
+    r = run("--no-accelerometer -", "wait 1000\n", "ZT_DEBUG_ALL=1");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(occurrences(r.err, notOpened), static_cast<std::size_t>(times) + 1);
+    EXPECT_EQ(r.err.find(repeated), std::string::npos);
 }
 
 TEST_F(SimTest, TheExampleScriptsForceTheirCards) {

@@ -3,10 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -107,4 +115,167 @@ TEST(Png, WriteFailuresNameThePathAndTheReason) {
     EXPECT_FALSE(zt::gfx::write_png(zt::gfx::Surface(), temp_path("empty.png"), &error));
     EXPECT_NE(error.find("empty"), std::string::npos) << error;
     EXPECT_FALSE(zt::gfx::write_png(image, path, nullptr)); // no error text wanted
+}
+
+// ----- a failed write never removes what it did not make ----------------------
+
+namespace {
+
+// A picture of noise: its PNG is far larger than a pipe's buffer or a small
+// file-size limit.
+zt::gfx::Surface noise(int size) {
+    zt::gfx::Surface image(size, size, 0);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.set(x, y, state | 0xFF000000u);
+        }
+    return image;
+}
+
+// A fresh directory of its own for each case, so leftovers can be counted.
+class PngFailedWrite : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_dir = temp_path(testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string at(const char* name) const { return m_dir + "/" + name; }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(m_dir))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string m_dir;
+};
+
+// Writes under a file-size limit, so that writing a regular file fails with
+// EFBIG part way through.
+bool write_limited(const zt::gfx::Surface& image, const std::string& path, std::string& error) {
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 1000;
+    auto* const previous = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = zt::gfx::write_png(image, path, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    return written;
+}
+
+} // namespace
+
+TEST_F(PngFailedWrite, ASymlinkToAFullDeviceStaysAndSaysWhy) {
+    const std::string link = at("link.png");
+    ASSERT_EQ(symlink("/dev/full", link.c_str()), 0);
+    std::string error;
+    EXPECT_FALSE(zt::gfx::write_png(zt::gfx::Surface(4, 4, 0xFF112233u), link, &error));
+    EXPECT_NE(error.find(link), std::string::npos) << error;
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    char target[64] = {};
+    ASSERT_EQ(readlink(link.c_str(), target, sizeof target - 1), 9) << "the link is gone";
+    EXPECT_STREQ(target, "/dev/full");
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(PngFailedWrite, AFifoWhoseReaderLeavesStaysAFifo) {
+    const std::string fifo = at("pipe.png");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto* const previous = std::signal(SIGPIPE, SIG_IGN);
+    // The reader comes and goes without reading: the image, larger than the
+    // pipe's buffer, cannot all be written.
+    std::thread reader([&] {
+        const int fd = open(fifo.c_str(), O_RDONLY);
+        if (fd >= 0)
+            close(fd);
+    });
+    std::string error;
+    const bool written = zt::gfx::write_png(noise(256), fifo, &error);
+    reader.join();
+    std::signal(SIGPIPE, previous);
+    EXPECT_FALSE(written);
+    EXPECT_NE(error.find("Broken pipe"), std::string::npos) << error;
+    struct stat st {};
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0) << "the fifo is gone";
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(entries(), std::vector<std::string>{"pipe.png"});
+}
+
+TEST_F(PngFailedWrite, ADeviceNodeAtThePathStays) {
+    const std::string node = at("full.png");
+    if (mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) // the kernel's "full" device
+        GTEST_SKIP() << "making a device node needs privileges";
+    std::string error;
+    EXPECT_FALSE(zt::gfx::write_png(zt::gfx::Surface(4, 4), node, &error));
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    struct stat st {};
+    ASSERT_EQ(lstat(node.c_str(), &st), 0) << "the device node is gone";
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(PngFailedWrite, AnExistingFileKeepsItsBytesAndNoTemporaryIsLeft) {
+    const std::string file = at("kept.png");
+    std::ofstream(file) << "precious";
+    std::string error;
+    EXPECT_FALSE(write_limited(noise(64), file, error));
+    EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+    const auto bytes = read_all(file);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "precious");
+    EXPECT_EQ(entries(), std::vector<std::string>{"kept.png"});
+}
+
+TEST_F(PngFailedWrite, ANewFileThatFailsLeavesNothing) {
+    std::string error;
+    EXPECT_FALSE(write_limited(noise(64), at("new.png"), error));
+    EXPECT_EQ(entries(), std::vector<std::string>{});
+}
+
+TEST_F(PngFailedWrite, ASymlinkToAFileKeepsBothWhenTheWriteFails) {
+    const std::string file = at("target.png"), link = at("link.png");
+    std::ofstream(file) << "precious";
+    ASSERT_EQ(symlink("target.png", link.c_str()), 0);
+    std::string error;
+    EXPECT_FALSE(write_limited(noise(64), link, error));
+    const auto bytes = read_all(file);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "precious");
+    struct stat st {};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"link.png", "target.png"}));
+}
+
+TEST(PngWrite, ThroughASymlinkReplacesItsTargetKeepingTheLinkAndTheMode) {
+    const std::string dir = temp_path("through-link");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "/shots");
+    const std::string file = dir + "/shots/card.png", link = dir + "/card.png";
+    std::ofstream(file) << "old";
+    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("shots/card.png", link.c_str()), 0);
+    std::string error;
+    ASSERT_TRUE(zt::gfx::write_png(zt::gfx::Surface(3, 2, 0xFF00FF00u), link, &error)) << error;
+    struct stat st {};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    const auto bytes = read_all(file);
+    const auto decoded = zt::gfx::decode_png(bytes.data(), bytes.size());
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(decoded->at(2, 1), 0xFF00FF00u);
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir + "/shots"))
+        ++count;
+    EXPECT_EQ(count, 1u) << "a temporary file was left";
+    std::filesystem::remove_all(dir);
 }

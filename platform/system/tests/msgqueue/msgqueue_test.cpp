@@ -123,6 +123,21 @@ TEST(MsgQueueLimits, AQueueTheSystemCannotHoldIsMadeSmallerAndSaidSoOnce) {
     EXPECT_EQ(capture.text(), note); // said once only
 }
 
+TEST(MsgQueueLimits, AnExistingSmallerQueueIsSaidToBeSoNotBlamedOnTheSystem) {
+    TestQueue q(u"existing");
+    ASSERT_NE(q.open(4, 16, FALSE), nullptr);
+    zt::testhost::DebugCapture capture;
+    SetLastError(kSentinel);
+    ASSERT_NE(q.open(8, 32, TRUE), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    // The note comes once per process: CTest runs this test alone, where it
+    // is said; after the test above in the same process nothing is.
+    if (!capture.text().empty()) {
+        EXPECT_EQ(capture.text(), "Message queue \"existing\" already exists with room for 4 messages of 16 bytes "
+                                  "where 8 of 32 were asked for; using its limits\n");
+    }
+}
+
 // ----- records between ends ---------------------------------------------------
 
 TEST(MsgQueueRecords, TravelWholeAndInOrderFromWriterToReader) {

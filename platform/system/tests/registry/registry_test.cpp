@@ -271,6 +271,62 @@ TEST_F(Registry, DeletedTreesDisappearAndTheirOpenHandlesReportIt) {
     EXPECT_EQ((std::array<BYTE, 4>{bytes[0], bytes[1], bytes[2], bytes[3]}), (std::array<BYTE, 4>{4, 3, 2, 1}));
 }
 
+namespace {
+
+// "k\\k\\...": `levels` names.
+std::u16string levels_deep(std::size_t levels) {
+    std::u16string path;
+    for (std::size_t i = 0; i < levels; ++i)
+        path += i == 0 ? u"k" : u"\\k";
+    return path;
+}
+
+} // namespace
+
+TEST_F(Registry, KeysNestAtMost512LevelsAndADeeperCreateMakesNothing) {
+    const std::u16string deepest = u"Deep\\" + levels_deep(511);
+    HKEY bottom = create(HKEY_LOCAL_MACHINE, deepest.c_str());
+    EXPECT_NE(bottom, nullptr);
+    HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
+    EXPECT_EQ(RegCreateKeyExW(bottom, u"one-more", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(key, nullptr);
+
+    // Counted from the root, whatever key the path starts from.
+    const std::u16string above = u"Deep\\" + levels_deep(499); // 500 levels
+    HKEY middle = open(above.c_str());
+    create(middle, levels_deep(12).c_str()); // 512 levels in all
+    EXPECT_EQ(RegCreateKeyExW(middle, levels_deep(13).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+
+    const std::u16string tooDeep = u"Fresh\\" + levels_deep(512);
+    EXPECT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, tooDeep.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Fresh", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND)
+        << "nothing is made on the way";
+    EXPECT_EQ(reg::set_dword(HKEY_LOCAL_MACHINE, tooDeep, u"v", 1), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(Registry, APathFiftyThousandLevelsDeepIsRefusedAndTheTreesStillGoAway) {
+    const std::u16string path = levels_deep(50000);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    if (key != nullptr)
+        RegCloseKey(key);
+    reg::delete_tree(HKEY_CURRENT_USER, u"k");
+    // The deepest allowed tree, with a handle held in its middle, goes too.
+    HKEY middle = create(HKEY_CURRENT_USER, levels_deep(256).c_str());
+    create(HKEY_CURRENT_USER, levels_deep(512).c_str());
+    EXPECT_EQ(reg::delete_tree(HKEY_CURRENT_USER, u"k"), ERROR_SUCCESS);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(middle, u"v", nullptr, nullptr, nullptr, &size), reg::kErrorKeyDeleted);
+    create(HKEY_CURRENT_USER, levels_deep(512).c_str());
+    reg::clear();
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"k", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(Registry, TracesOneLinePerCallWithQuotedNamesAndTheResult) {
     reg::set_dword(HKEY_LOCAL_MACHINE, u"System\\State\\ZaruVuvIvozi", u"IsLockState", 1);
     std::vector<std::string> lines;

@@ -18,6 +18,11 @@ constexpr LSTATUS kErrorKeyDeleted = 1018; // ERROR_KEY_DELETED: the key went aw
 // Longest key-name segment and value name, in UTF-16 units, as Win32 allows.
 constexpr std::size_t kMaxKeyNameLength = 255;
 constexpr std::size_t kMaxValueNameLength = 16383;
+// Deepest key, counted in names from its predefined root, as Win32 allows.
+// Win32 documents the limit but not the code a deeper create fails with; the
+// path is well formed (so not ERROR_BAD_PATHNAME), and like an over-long
+// name it is refused as ERROR_INVALID_PARAMETER, before any key is made.
+constexpr std::size_t kMaxKeyDepth = 512;
 
 // Writes a value under one of the predefined roots, making the keys on the
 // way. ERROR_SUCCESS or the Win32 error.

@@ -1,0 +1,54 @@
+// Debug text (NKDbgPrintfW) on its way to a terminal: a line that repeats is
+// shown once and then counted, as syslog does, so a message printed on every
+// timer tick cannot flood the performer's screen.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace zt::sys {
+
+// Passes text on to a writer line by line, holding back only what may still
+// turn out to be a repeat of the last line written. A new line is passed on
+// at once (a partial one as soon as it differs from the last line); each
+// repeat of the last line is counted instead, and the count is written as
+// "last message repeated N times" before the next different text, or on
+// flush(). Safe to call from any thread.
+class RepeatCollapser {
+  public:
+    using Writer = std::function<void(std::string_view)>;
+
+    // With `collapse` false every byte is passed on unchanged, at once.
+    explicit RepeatCollapser(Writer writer, bool collapse = true);
+
+    void write(std::string_view text);
+    // Writes the count of repeats not yet reported and any text held back.
+    void flush();
+    // Flushes, then passes everything on at once: the process is ending and
+    // nothing may stay held back.
+    void finish();
+
+  private:
+    void write_line_part_locked(std::string_view part, bool ends);
+    void pass_locked(std::string_view text);
+    void report_repeats_locked();
+
+    std::mutex m_lock;
+    Writer m_writer;
+    bool m_collapse;
+    std::string m_last;       // the last complete line passed on, with its newline
+    std::string m_current;    // the line being received
+    std::size_t m_passed = 0; // how much of m_current was passed on already
+    unsigned long m_repeats = 0;
+};
+
+// The process's debug output: standard error through one RepeatCollapser,
+// finished at exit. Setting ZT_DEBUG_ALL (to anything but "" or "0") passes
+// every line; it is read once, at the first output.
+void write_debug_output(std::string_view utf8);
+void flush_debug_output();
+
+} // namespace zt::sys
