@@ -2,9 +2,11 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
+DEB_OUT ?= build-deb
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run sim test test-asan bench clean format
+.PHONY: all setup configure build run sim test test-asan bench install deb clean format
 
 all: build
 
@@ -37,8 +39,18 @@ test-asan: setup
 bench: build
 	@bash scripts/run-bench $(BUILD)
 
+# The programs, manual pages, desktop entry, metainfo and icons under
+# PREFIX (e.g. `make install PREFIX=~/.local`).
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, built by dpkg-buildpackage from a copy of the tree;
+# the .deb lands in $(DEB_OUT)/.
+deb: setup
+	@JOBS=$(JOBS) bash scripts/build-deb $(DEB_OUT)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(DEB_OUT)
