@@ -42,8 +42,13 @@ for program in "${programs[@]}"; do
   check "$program --help from the installed tree" sh -c '"$1" --help >/dev/null' - "$prefix/bin/$program"
   check_no_tree_paths "$prefix/bin/$program" "$source" "$build"
 done
-check_data_files "$prefix"
-check_tree "$prefix"
+# The desktop entry, metainfo and icons come with the desktop app.
+if [[ " ${programs[*]} " == *" zentrick "* ]]; then
+  check_data_files "$prefix"
+  check_tree "$prefix"
+else
+  check "no desktop entry without zentrick" test ! -e "$prefix/share/applications/$id.desktop"
+fi
 
 if [ "$built_sim" != - ]; then
   # The same script and start tick give the same picture from the build and
