@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Checks shared by the installed-tree test and the package test; sourced.
 # Each reports through the caller's `check DESCRIPTION COMMAND...`.
 
