@@ -3,11 +3,13 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CLANG_BUILD ?= build-clang
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
+DEB_OUT ?= build-deb
 CMAKE_FLAGS ?=
 # Warnings stop the build only where asked (CI: WERROR=ON).
 WERROR ?= OFF
 
-.PHONY: all setup configure build run sim test test-asan test-clang bench clean format format-check
+.PHONY: all setup configure build run sim test test-asan test-clang bench install deb clean format format-check
 
 all: build
 
@@ -41,12 +43,22 @@ test-asan: setup
 # The whole suite again, built for release by Clang.
 test-clang: setup
 	@cmake -S . -B $(CLANG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
-		-DCMAKE_CXX_COMPILER=clang++ -DZT_BENCH=OFF -DZT_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
+		-DCMAKE_CXX_COMPILER=clang++ -DZT_BENCH=OFF -DZT_PACKAGE_TESTS=OFF -DZT_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(CLANG_BUILD) -j $(JOBS)
 	@cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	@bash scripts/run-bench $(BUILD)
+
+# The programs, manual pages, desktop entry, metainfo and icons under
+# PREFIX (e.g. `make install PREFIX=~/.local`).
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, built by dpkg-buildpackage from a copy of the tree;
+# the .deb lands in $(DEB_OUT)/.
+deb: setup
+	@JOBS=$(JOBS) bash scripts/build-deb $(DEB_OUT)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
@@ -55,4 +67,4 @@ format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(DEB_OUT)
