@@ -2,6 +2,8 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 CLANG_BUILD ?= build-clang
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DEB_OUT ?= build-deb
@@ -9,7 +11,7 @@ CMAKE_FLAGS ?=
 # Warnings stop the build only where asked (CI: WERROR=ON).
 WERROR ?= OFF
 
-.PHONY: all setup configure build run sim test test-asan test-clang bench install deb clean format format-check
+.PHONY: all setup configure build run sim test test-asan test-clang fuzz soak bench install deb clean format format-check
 
 all: build
 
@@ -46,6 +48,16 @@ test-clang: setup
 		-DCMAKE_CXX_COMPILER=clang++ -DZT_BENCH=OFF -DZT_PACKAGE_TESTS=OFF -DZT_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(CLANG_BUILD) -j $(JOBS)
 	@cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS)
+# Every fuzz target for FUZZ_SECONDS each (CI: 30).
+fuzz: setup
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+		-DCMAKE_CXX_COMPILER=clang++ -DZT_FUZZ=ON -DZT_BENCH=OFF -DZT_DESKTOP=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	@bash scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# A million mixed commands through the simulator, with its memory watched.
+soak: build
+	@python3 scripts/soak.py $(BUILD)/platform/host/sim/zentrick-sim --commands 1000000
 
 bench: build
 	@bash scripts/run-bench $(BUILD)
@@ -67,4 +79,4 @@ format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(DEB_OUT)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(FUZZ_BUILD) $(DEB_OUT)

@@ -109,6 +109,10 @@ long device_number(std::string_view name) {
 
 } // namespace
 
+std::optional<double> parse_sysfs_number(std::string_view text) {
+    return parse_number(text);
+}
+
 std::optional<IioAccelerometer::Matrix> parse_mount_matrix(const std::string& text) {
     IioAccelerometer::Matrix matrix{};
     std::string_view rest = trim(text);

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zt::drivers {
 
@@ -63,6 +64,9 @@ class IioAccelerometer final : public AccelerometerDriver {
   private:
     Config m_config;
 };
+
+// Parses one sysfs number ("1000\n", "+0.0098"); nullopt when it is not one.
+std::optional<double> parse_sysfs_number(std::string_view text);
 
 // Parses "a, b, c; d, e, f; g, h, i"; nullopt when it is not nine numbers.
 std::optional<IioAccelerometer::Matrix> parse_mount_matrix(const std::string& text);
