@@ -10,29 +10,9 @@ WindowMessage pointer_message(UINT message, WPARAM keys, Point where) {
 
 } // namespace
 
-bool InputTranslator::translate(const SDL_Event& event, int windowWidth, int windowHeight,
-                                std::vector<WindowMessage>& out) {
-    switch (event.type) {
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-        // Touches come on their own; SDL's mouse copies of them are dropped.
-        if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT)
-            return false;
-        const Point where = to_screen_pixel(event.button.x, event.button.y, windowWidth, windowHeight);
-        if (event.type == SDL_MOUSEBUTTONDOWN) {
-            if (m_owner != Owner::None)
-                return false;
-            m_owner = Owner::Mouse;
-            out.push_back(pointer_message(WM_LBUTTONDOWN, MK_LBUTTON, where));
-        } else {
-            if (m_owner != Owner::Mouse)
-                return false;
-            m_owner = Owner::None;
-            out.push_back(pointer_message(WM_LBUTTONUP, 0, where));
-        }
-        return true;
-    }
-    case SDL_MOUSEMOTION: {
+bool InputTranslator::translate_mouse(const SDL_Event& event, int windowWidth, int windowHeight,
+                                      std::vector<WindowMessage>& out) {
+    if (event.type == SDL_MOUSEMOTION) {
         // A touch screen has no hover: moves count only while pressed.
         if (event.motion.which == SDL_TOUCH_MOUSEID || m_owner != Owner::Mouse)
             return false;
@@ -40,33 +20,61 @@ bool InputTranslator::translate(const SDL_Event& event, int windowWidth, int win
         out.push_back(pointer_message(WM_MOUSEMOVE, MK_LBUTTON, where));
         return true;
     }
-    case SDL_FINGERDOWN:
-    case SDL_FINGERUP:
-    case SDL_FINGERMOTION: {
-        const SDL_TouchFingerEvent& f = event.tfinger;
-        // Finger positions are fractions of the window.
-        const Point where = to_screen_pixel(static_cast<double>(f.x) * windowWidth,
-                                            static_cast<double>(f.y) * windowHeight, windowWidth, windowHeight);
-        if (event.type == SDL_FINGERDOWN) {
-            // The phone's screen reports one touch: the first finger down.
-            if (m_owner != Owner::None)
-                return false;
-            m_owner = Owner::Finger;
-            m_touch = f.touchId;
-            m_finger = f.fingerId;
-            out.push_back(pointer_message(WM_LBUTTONDOWN, MK_LBUTTON, where));
-            return true;
-        }
-        if (m_owner != Owner::Finger || f.touchId != m_touch || f.fingerId != m_finger)
+    // Touches come on their own; SDL's mouse copies of them are dropped.
+    if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT)
+        return false;
+    const Point where = to_screen_pixel(event.button.x, event.button.y, windowWidth, windowHeight);
+    if (event.type == SDL_MOUSEBUTTONDOWN) {
+        if (m_owner != Owner::None)
             return false;
-        if (event.type == SDL_FINGERUP) {
-            m_owner = Owner::None;
-            out.push_back(pointer_message(WM_LBUTTONUP, 0, where));
-        } else {
-            out.push_back(pointer_message(WM_MOUSEMOVE, MK_LBUTTON, where));
-        }
+        m_owner = Owner::Mouse;
+        out.push_back(pointer_message(WM_LBUTTONDOWN, MK_LBUTTON, where));
+    } else {
+        if (m_owner != Owner::Mouse)
+            return false;
+        m_owner = Owner::None;
+        out.push_back(pointer_message(WM_LBUTTONUP, 0, where));
+    }
+    return true;
+}
+
+bool InputTranslator::translate_finger(const SDL_TouchFingerEvent& f, Uint32 type, int windowWidth,
+                                       int windowHeight, std::vector<WindowMessage>& out) {
+    // Finger positions are fractions of the window.
+    const Point where = to_screen_pixel(static_cast<double>(f.x) * windowWidth, static_cast<double>(f.y) * windowHeight,
+                                        windowWidth, windowHeight);
+    if (type == SDL_FINGERDOWN) {
+        // The phone's screen reports one touch: the first finger down.
+        if (m_owner != Owner::None)
+            return false;
+        m_owner = Owner::Finger;
+        m_touch = f.touchId;
+        m_finger = f.fingerId;
+        out.push_back(pointer_message(WM_LBUTTONDOWN, MK_LBUTTON, where));
         return true;
     }
+    if (m_owner != Owner::Finger || f.touchId != m_touch || f.fingerId != m_finger)
+        return false;
+    if (type == SDL_FINGERUP) {
+        m_owner = Owner::None;
+        out.push_back(pointer_message(WM_LBUTTONUP, 0, where));
+    } else {
+        out.push_back(pointer_message(WM_MOUSEMOVE, MK_LBUTTON, where));
+    }
+    return true;
+}
+
+bool InputTranslator::translate(const SDL_Event& event, int windowWidth, int windowHeight,
+                                std::vector<WindowMessage>& out) {
+    switch (event.type) {
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEMOTION:
+        return translate_mouse(event, windowWidth, windowHeight, out);
+    case SDL_FINGERDOWN:
+    case SDL_FINGERUP:
+    case SDL_FINGERMOTION:
+        return translate_finger(event.tfinger, event.type, windowWidth, windowHeight, out);
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED:

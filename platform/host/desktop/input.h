@@ -36,6 +36,9 @@ class InputTranslator {
 
   private:
     enum class Owner { None, Mouse, Finger };
+    bool translate_mouse(const SDL_Event& event, int windowWidth, int windowHeight, std::vector<WindowMessage>& out);
+    bool translate_finger(const SDL_TouchFingerEvent& finger, Uint32 type, int windowWidth, int windowHeight,
+                          std::vector<WindowMessage>& out);
 
     Owner m_owner = Owner::None;
     SDL_FingerID m_finger = 0;

@@ -80,8 +80,76 @@ bool read_script(const std::string& path, std::string& text, std::string& error)
     return true;
 }
 
+namespace {
+
+constexpr std::int64_t kMin32 = INT32_MIN, kMax32 = INT32_MAX, kMaxU32 = UINT32_MAX;
+
+// Reads one command from a line's words (at least one). On a malformed
+// line, returns false with `what` saying why.
+bool parse_command(std::string_view line, const std::vector<std::string>& words, Command& cmd, std::string& what) {
+    const std::string& verb = words[0];
+    auto fail = [&](std::string text) {
+        what = std::move(text);
+        return false;
+    };
+    auto want_args = [&](std::size_t n, const std::string& usage) {
+        return words.size() == n + 1 || fail("expected '" + usage + "'");
+    };
+    if (verb == "press" || verb == "release" || verb == "tap") {
+        if (!want_args(2, verb + " X Y"))
+            return false;
+        if (!to_int(words[1], kMin32, kMax32, cmd.a) || !to_int(words[2], kMin32, kMax32, cmd.b))
+            return fail(verb + ": X and Y must be 32-bit integers");
+        cmd.kind = verb == "press" ? Command::kPress : verb == "release" ? Command::kRelease : Command::kTap;
+    } else if (verb == "tilt") {
+        if (!want_args(3, "tilt X Y Z"))
+            return false;
+        if (!to_int(words[1], -128, 127, cmd.a) || !to_int(words[2], -128, 127, cmd.b) ||
+            !to_int(words[3], -128, 127, cmd.c))
+            return fail("tilt: X, Y and Z must be integers from -128 to 127");
+        cmd.kind = Command::kTilt;
+    } else if (verb == "accel") {
+        if (words.size() != 2 || (words[1] != "fail" && words[1] != "ok"))
+            return fail("expected 'accel fail' or 'accel ok'");
+        cmd.kind = words[1] == "fail" ? Command::kAccelFail : Command::kAccelOk;
+    } else if (verb == "wait") {
+        if (!want_args(1, "wait MS"))
+            return false;
+        if (!to_int(words[1], 0, kMaxWaitMs, cmd.a))
+            return fail("wait: MS must be a number of milliseconds from 0 to " + std::to_string(kMaxWaitMs) +
+                        " (24 hours)");
+        cmd.kind = Command::kWait;
+    } else if (verb == "activate" || verb == "deactivate") {
+        cmd.kind = Command::kActivate;
+        cmd.a = verb == "activate" ? 1 : 0;
+        if (verb == "deactivate" && words.size() != 1)
+            return fail("expected 'deactivate'");
+        if (verb == "activate" && words.size() > 2)
+            return fail("expected 'activate' or 'activate N'");
+        if (words.size() == 2 && !to_int(words[1], 0, kMaxU32, cmd.a))
+            return fail("activate: N must be an unsigned 32-bit integer");
+    } else if (verb == "snapshot") {
+        // The file name is the rest of the line, blanks inside it kept.
+        const std::string_view path = trim(trim(line).substr(verb.size()));
+        if (path.empty())
+            return fail("expected 'snapshot FILE'");
+        if (path.find('\0') != std::string_view::npos)
+            return fail("snapshot: FILE must not hold a NUL byte");
+        cmd.kind = Command::kSnapshot;
+        cmd.path = std::string(path);
+    } else if (verb == "quit") {
+        if (!want_args(0, "quit"))
+            return false;
+        cmd.kind = Command::kQuit;
+    } else {
+        return fail("unknown command '" + verb + "'");
+    }
+    return true;
+}
+
+} // namespace
+
 bool parse_script(std::string_view text, Script& script, std::string& error) {
-    constexpr std::int64_t kMin32 = INT32_MIN, kMax32 = INT32_MAX, kMaxU32 = UINT32_MAX;
     int number = 0;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -103,64 +171,11 @@ bool parse_script(std::string_view text, Script& script, std::string& error) {
         const auto words = split(line);
         if (words.empty())
             continue;
-        const std::string& verb = words[0];
         Command cmd;
-        cmd.kind = Command::kQuit;
         cmd.line = number;
-        auto want_args = [&](std::size_t n, const char* usage) {
-            if (words.size() != n + 1)
-                return fail(std::string("expected '") + usage + "'");
-            return true;
-        };
-        if (verb == "press" || verb == "release" || verb == "tap") {
-            if (!want_args(2, (verb + " X Y").c_str()))
-                return false;
-            if (!to_int(words[1], kMin32, kMax32, cmd.a) || !to_int(words[2], kMin32, kMax32, cmd.b))
-                return fail(verb + ": X and Y must be 32-bit integers");
-            cmd.kind = verb == "press" ? Command::kPress : verb == "release" ? Command::kRelease : Command::kTap;
-        } else if (verb == "tilt") {
-            if (!want_args(3, "tilt X Y Z"))
-                return false;
-            if (!to_int(words[1], -128, 127, cmd.a) || !to_int(words[2], -128, 127, cmd.b) ||
-                !to_int(words[3], -128, 127, cmd.c))
-                return fail("tilt: X, Y and Z must be integers from -128 to 127");
-            cmd.kind = Command::kTilt;
-        } else if (verb == "accel") {
-            if (words.size() != 2 || (words[1] != "fail" && words[1] != "ok"))
-                return fail("expected 'accel fail' or 'accel ok'");
-            cmd.kind = words[1] == "fail" ? Command::kAccelFail : Command::kAccelOk;
-        } else if (verb == "wait") {
-            if (!want_args(1, "wait MS"))
-                return false;
-            if (!to_int(words[1], 0, kMaxWaitMs, cmd.a))
-                return fail("wait: MS must be a number of milliseconds from 0 to " + std::to_string(kMaxWaitMs) +
-                            " (24 hours)");
-            cmd.kind = Command::kWait;
-        } else if (verb == "activate" || verb == "deactivate") {
-            cmd.kind = Command::kActivate;
-            cmd.a = verb == "activate" ? 1 : 0;
-            if (verb == "deactivate" && words.size() != 1)
-                return fail("expected 'deactivate'");
-            if (verb == "activate" && words.size() > 2)
-                return fail("expected 'activate' or 'activate N'");
-            if (words.size() == 2 && !to_int(words[1], 0, kMaxU32, cmd.a))
-                return fail("activate: N must be an unsigned 32-bit integer");
-        } else if (verb == "snapshot") {
-            // The file name is the rest of the line, blanks inside it kept.
-            const std::string_view path = trim(trim(line).substr(verb.size()));
-            if (path.empty())
-                return fail("expected 'snapshot FILE'");
-            if (path.find('\0') != std::string_view::npos)
-                return fail("snapshot: FILE must not hold a NUL byte");
-            cmd.kind = Command::kSnapshot;
-            cmd.path = std::string(path);
-        } else if (verb == "quit") {
-            if (!want_args(0, "quit"))
-                return false;
-            cmd.kind = Command::kQuit;
-        } else {
-            return fail("unknown command '" + verb + "'");
-        }
+        std::string what;
+        if (!parse_command(line, words, cmd, what))
+            return fail(what);
         script.commands.push_back(cmd);
     }
     return true;

@@ -73,55 +73,9 @@ host::IdleAction SimHost::idle(DWORD) {
         return {true, 0};
     }
     HWND app = host::application_window();
-    while (s.next < s.script.commands.size()) {
-        const Command& cmd = s.script.commands[s.next++];
-        switch (cmd.kind) {
-        case Command::kPress:
-        case Command::kRelease:
-        case Command::kTap: {
-            const LPARAM pos = MAKELPARAM(clamp16(cmd.a), clamp16(cmd.b));
-            if (cmd.kind != Command::kRelease)
-                PostMessageW(app, WM_LBUTTONDOWN, MK_LBUTTON, pos);
-            if (cmd.kind != Command::kPress)
-                PostMessageW(app, WM_LBUTTONUP, 0, pos);
-            return {true, 0};
-        }
-        case Command::kTilt:
-            if (s.accelerometer)
-                s.accelerometer->set_reading(static_cast<signed char>(cmd.a), static_cast<signed char>(cmd.b),
-                                             static_cast<signed char>(cmd.c));
-            break;
-        case Command::kAccelFail:
-        case Command::kAccelOk:
-            if (s.accelerometer)
-                s.accelerometer->set_failing(cmd.kind == Command::kAccelFail);
-            break;
-        case Command::kWait:
-            if (cmd.a == 0)
-                break;
-            s.waiting = true;
-            s.waitUntil = host::now() + static_cast<std::uint64_t>(cmd.a);
-            return {false, static_cast<DWORD>(cmd.a)};
-        case Command::kActivate:
-            PostMessageW(app, WM_ACTIVATE, static_cast<WPARAM>(cmd.a), 0);
-            return {true, 0};
-        case Command::kSnapshot: {
-            std::string error;
-            const bool taskbar = s.shell && s.shell->taskbar_visible();
-            if (!write_snapshot(app, taskbar, cmd.path, error)) {
-                std::cerr << "zentrick-sim: " << error << "\n";
-                s.finished = true;
-                PostQuitMessage(1);
-                return {true, 0};
-            }
-            std::cout << "zentrick-sim: wrote " << cmd.path << std::endl;
-            break;
-        }
-        case Command::kQuit:
-            s.next = s.script.commands.size();
-            break;
-        }
-    }
+    while (s.next < s.script.commands.size())
+        if (const auto action = play(s.script.commands[s.next++], app))
+            return *action;
     // The script is over: close the window; the loop ends with WinMain.
     s.finished = true;
     if (app != nullptr)
@@ -129,6 +83,57 @@ host::IdleAction SimHost::idle(DWORD) {
     else
         PostQuitMessage(0);
     return {true, 0};
+}
+
+std::optional<host::IdleAction> SimHost::play(const Command& cmd, HWND app) {
+    State& s = *m_state;
+    switch (cmd.kind) {
+    case Command::kPress:
+    case Command::kRelease:
+    case Command::kTap: {
+        const LPARAM pos = MAKELPARAM(clamp16(cmd.a), clamp16(cmd.b));
+        if (cmd.kind != Command::kRelease)
+            PostMessageW(app, WM_LBUTTONDOWN, MK_LBUTTON, pos);
+        if (cmd.kind != Command::kPress)
+            PostMessageW(app, WM_LBUTTONUP, 0, pos);
+        return host::IdleAction{true, 0};
+    }
+    case Command::kTilt:
+        if (s.accelerometer)
+            s.accelerometer->set_reading(static_cast<signed char>(cmd.a), static_cast<signed char>(cmd.b),
+                                         static_cast<signed char>(cmd.c));
+        return std::nullopt;
+    case Command::kAccelFail:
+    case Command::kAccelOk:
+        if (s.accelerometer)
+            s.accelerometer->set_failing(cmd.kind == Command::kAccelFail);
+        return std::nullopt;
+    case Command::kWait:
+        if (cmd.a == 0)
+            return std::nullopt;
+        s.waiting = true;
+        s.waitUntil = host::now() + static_cast<std::uint64_t>(cmd.a);
+        return host::IdleAction{false, static_cast<DWORD>(cmd.a)};
+    case Command::kActivate:
+        PostMessageW(app, WM_ACTIVATE, static_cast<WPARAM>(cmd.a), 0);
+        return host::IdleAction{true, 0};
+    case Command::kSnapshot: {
+        std::string error;
+        const bool taskbar = s.shell && s.shell->taskbar_visible();
+        if (!write_snapshot(app, taskbar, cmd.path, error)) {
+            std::cerr << "zentrick-sim: " << error << "\n";
+            s.finished = true;
+            PostQuitMessage(1);
+            return host::IdleAction{true, 0};
+        }
+        std::cout << "zentrick-sim: wrote " << cmd.path << std::endl;
+        return std::nullopt;
+    }
+    case Command::kQuit:
+        s.next = s.script.commands.size();
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 SimHost& sim_host() {

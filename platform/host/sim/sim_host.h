@@ -6,6 +6,7 @@
 #include "zt/host.h"
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -37,6 +38,9 @@ class SimHost final : public host::Host {
 
   private:
     struct State;
+    // Plays one script line; an action when the loop must look again or
+    // wait, none when the next line may follow at once.
+    std::optional<host::IdleAction> play(const Command& cmd, HWND app);
     std::unique_ptr<State> m_state;
 };
 
