@@ -603,3 +603,71 @@ TEST(CanvasRepaint, APartialPaintKeepsTheRestOfTheWindowRight) {
     EXPECT_EQ(frame->at(230, 150), 0xFFFF0000u) << "unpainted half is still old";
     expect_frame(*shown.repaint(), 40, 60, shown.pixels(), kUnpainted);
 }
+
+// An opaque picture is not drawn again where the window still holds it;
+// anything that changes what it would draw, or draws over it, must not
+// leave stale pixels.
+namespace {
+
+void felt_at(UiPicture& felt, int x, int y, int w, int h, int mode) {
+    felt.SetPos(x, y, w, h, 0);
+    felt.SetPaintMode(mode);
+    ASSERT_TRUE(felt.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true));
+}
+
+// The frame a fresh window shows with the felt placed so.
+Surface fresh_felt(int x, int y, int w, int h, int mode) {
+    Screen screen;
+    UiPicture felt;
+    felt_at(felt, x, y, w, h, mode);
+    screen.wnd.AddUiWin(&felt);
+    return *screen.paint();
+}
+
+void expect_same_in(const Surface& got, const Surface& want, RECT r) {
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            ASSERT_EQ(got.at(x, y), want.at(x, y)) << x << "," << y;
+}
+
+} // namespace
+
+TEST(PictureRepaint, WhatWasDrawnOverAnOpaquePictureIsPaintedOver) {
+    Screen screen;
+    UiPicture felt;
+    felt_at(felt, 0, 0, 480, 720, 1);
+    screen.wnd.AddUiWin(&felt);
+    const Surface first = *screen.paint();
+    HDC dc = GetDC(screen.wnd.m_hWnd);
+    fill_on(dc, RECT{100, 100, 200, 130}, 0x0000FF00);
+    ReleaseDC(screen.wnd.m_hWnd, dc);
+    // Only part of the window is painted: the felt's part there is redrawn.
+    RECT part{0, 90, 480, 140};
+    InvalidateRect(screen.wnd.m_hWnd, &part, FALSE);
+    UpdateWindow(screen.wnd.m_hWnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), first, RECT{0, 0, 480, 720});
+    fwtest::repaint(screen.wnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), first, RECT{0, 0, 480, 720});
+}
+
+TEST(PictureRepaint, AMovedResizedOrUnscaledPictureIsDrawnAnew) {
+    Screen screen;
+    UiPicture felt;
+    felt_at(felt, 0, 0, 240, 360, 1);
+    screen.wnd.AddUiWin(&felt);
+    screen.paint();
+    felt.SetPos(7, 9, 240, 360, 0);
+    // First a part where the old and the new places overlap.
+    RECT part{20, 20, 100, 100};
+    InvalidateRect(screen.wnd.m_hWnd, &part, FALSE);
+    UpdateWindow(screen.wnd.m_hWnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), fresh_felt(7, 9, 240, 360, 1), part);
+    fwtest::repaint(screen.wnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), fresh_felt(7, 9, 240, 360, 1), RECT{7, 9, 247, 369});
+    felt.SetPos(7, 9, 300, 400, 0);
+    fwtest::repaint(screen.wnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), fresh_felt(7, 9, 300, 400, 1), RECT{7, 9, 307, 409});
+    felt.SetPaintMode(0); // its own 320x480 pixels
+    fwtest::repaint(screen.wnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), fresh_felt(7, 9, 300, 400, 0), RECT{7, 9, 307, 409});
+}
