@@ -122,10 +122,10 @@ void UiCanvas::PaintWin(HDC hdcDst, const RECT& rcClip) {
     const int x = GetPosX(), y = GetPosY();
     // Only the bitmap's own pixels are the canvas's, and only what lies on
     // the window.
-    visible = intersection(visible, RECT{x, y, static_cast<LONG>(std::min<std::int64_t>(
-                                                  static_cast<std::int64_t>(x) + source->width(), INT32_MAX)),
-                                         static_cast<LONG>(std::min<std::int64_t>(
-                                             static_cast<std::int64_t>(y) + source->height(), INT32_MAX))});
+    visible = intersection(
+        visible,
+        RECT{x, y, static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(x) + source->width(), INT32_MAX)),
+             static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(y) + source->height(), INT32_MAX))});
     visible = intersection(visible, RECT{0, 0, surface->width(), surface->height()});
     if (empty(visible))
         return;
@@ -150,8 +150,8 @@ void UiCanvas::PaintWin(HDC hdcDst, const RECT& rcClip) {
         for (std::size_t i = 0; i < changed.count; ++i) {
             const Area& a = changed.areas[i];
             const auto at = [](int v, int offset) {
-                return static_cast<LONG>(std::clamp<std::int64_t>(static_cast<std::int64_t>(v) + offset, INT32_MIN,
-                                                                  INT32_MAX));
+                return static_cast<LONG>(
+                    std::clamp<std::int64_t>(static_cast<std::int64_t>(v) + offset, INT32_MIN, INT32_MAX));
             };
             const RECT moved{at(a.left, x), at(a.top, y), at(a.right, x), at(a.bottom, y)};
             const RECT part = intersection(moved, visible);

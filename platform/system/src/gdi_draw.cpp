@@ -94,7 +94,8 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
             for (LONG i = 0; i < area.bottom - area.top; ++i) {
                 const LONG row = bottomUp ? area.bottom - 1 - i : area.top + i;
                 std::uint32_t* out = to.surface->written_row(row) + area.left;
-                const std::uint32_t* in = read.row(static_cast<int>(row + dy)) + static_cast<std::ptrdiff_t>(area.left + dx);
+                const std::uint32_t* in =
+                    read.row(static_cast<int>(row + dy)) + static_cast<std::ptrdiff_t>(area.left + dx);
                 std::memmove(out, in, count * sizeof(std::uint32_t));
                 if (alpha != 0)
                     for (std::size_t k = 0; k < count; ++k)

@@ -26,7 +26,7 @@ constexpr std::uint32_t pixel_from_colorref(std::uint32_t c) {
 // whole surface; a writer that knows its area says so with note_write() and
 // then writes through written_row().
 class Surface {
-public:
+  public:
     // A rectangle of pixels, right and bottom exclusive.
     struct Area {
         int left = 0;
@@ -156,7 +156,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct Entry {
         Area area;
         std::uint64_t version = 0;
