@@ -176,11 +176,12 @@ void draw(const Prepared& image, int x, int y, gfx::Surface& dst, const RECT& cl
         return;
     const int sx0 = r.left - x;
     const int sx1 = r.right - x;
+    dst.note_write({r.left, r.top, r.right, r.bottom});
     for (int row = r.top; row < r.bottom; ++row) {
         const int sy = row - y;
         // Both point at the first column painted, source column sx0.
         const std::uint32_t* s = src.row(sy) + sx0;
-        std::uint32_t* d = dst.row(row) + r.left;
+        std::uint32_t* d = dst.written_row(row) + r.left;
         const Span* span = image.spans.data() + image.rowStart[static_cast<std::size_t>(sy)];
         const Span* end = image.spans.data() + image.rowStart[static_cast<std::size_t>(sy) + 1];
         for (; span != end && span->x < sx1; ++span) {
@@ -204,9 +205,10 @@ void copy(const gfx::Surface& src, int x, int y, gfx::Surface& dst, const RECT& 
                  static_cast<std::int64_t>(y) + src.height(), r))
         return;
     const int width = r.right - r.left;
+    dst.note_write({r.left, r.top, r.right, r.bottom});
     for (int row = r.top; row < r.bottom; ++row) {
         const std::uint32_t* s = src.row(row - y) + (r.left - x);
-        std::uint32_t* d = dst.row(row) + r.left;
+        std::uint32_t* d = dst.written_row(row) + r.left;
         if (!makeOpaque) {
             std::memcpy(d, s, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
         } else {

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <mutex>
+#include <unordered_map>
 
 // ----- MemoryDC -------------------------------------------------------------------
 
@@ -57,9 +59,56 @@ void MemoryDC::Release() {
 
 // ----- UiCanvas -------------------------------------------------------------------
 
+namespace {
+
+using Area = zt::gfx::Surface::Area;
+
+// What a canvas last copied onto a window: which pixels of which window
+// surface hold the canvas's bitmap as it was at `sourceVersion`.
+struct Shown {
+    std::uint64_t source = 0;
+    std::uint64_t sourceVersion = 0;
+    std::uint64_t target = 0;
+    std::uint64_t targetVersion = 0;
+    int x = 0;
+    int y = 0;
+    RECT area{};
+};
+
+struct ShownTable {
+    std::mutex lock;
+    std::unordered_map<const UiCanvas*, Shown> canvases;
+};
+
+ShownTable& shown() {
+    // Never destroyed: canvases of static objects may paint until the end.
+    static ShownTable* const table = new ShownTable();
+    return *table;
+}
+
+bool contains(const RECT& outer, const RECT& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+RECT intersection(const RECT& a, const RECT& b) {
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+bool empty(const RECT& r) {
+    return r.left >= r.right || r.top >= r.bottom;
+}
+
+} // namespace
+
 UiCanvas::UiCanvas() = default;
 
-UiCanvas::~UiCanvas() = default;
+UiCanvas::~UiCanvas() {
+    ShownTable& table = shown();
+    std::lock_guard guard(table.lock);
+    table.canvases.erase(this);
+}
 
 void UiCanvas::PaintWin(HDC hdcDst, const RECT& rcClip) {
     RECT visible;
@@ -70,8 +119,53 @@ void UiCanvas::PaintWin(HDC hdcDst, const RECT& rcClip) {
     auto surface = zt::gfx::surface_of(hdcDst);
     if (!source || !surface)
         return;
-    // Whatever alpha the canvas holds, the window stays opaque.
-    zt::fw::copy(*source, GetPosX(), GetPosY(), *surface, visible, true);
+    const int x = GetPosX(), y = GetPosY();
+    // Only the bitmap's own pixels are the canvas's, and only what lies on
+    // the window.
+    visible = intersection(
+        visible,
+        RECT{x, y, static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(x) + source->width(), INT32_MAX)),
+             static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(y) + source->height(), INT32_MAX))});
+    visible = intersection(visible, RECT{0, 0, surface->width(), surface->height()});
+    if (empty(visible))
+        return;
+
+    // When the window still holds what this canvas copied there last time,
+    // only what was drawn on the canvas since needs copying again: after
+    // DrawCard's first paint, the second copies the two ranks, not the card.
+    ShownTable& table = shown();
+    std::lock_guard guard(table.lock);
+    Shown& last = table.canvases[this];
+    zt::gfx::Surface::Writes changed;
+    const auto areaOf = [](const RECT& r) { return Area{r.left, r.top, r.right, r.bottom}; };
+    const bool kept = last.source == source->identity() && last.target == surface->identity() && last.x == x &&
+                      last.y == y && contains(last.area, visible) &&
+                      surface->unchanged_since(last.targetVersion, areaOf(last.area)) &&
+                      source->writes_since(last.sourceVersion, changed);
+    RECT keptArea = visible;
+    if (kept) {
+        // Whatever window pixels lie outside `visible` stay right only if
+        // nothing changed on the canvas there.
+        bool inside = true;
+        for (std::size_t i = 0; i < changed.count; ++i) {
+            const Area& a = changed.areas[i];
+            const auto at = [](int v, int offset) {
+                return static_cast<LONG>(
+                    std::clamp<std::int64_t>(static_cast<std::int64_t>(v) + offset, INT32_MIN, INT32_MAX));
+            };
+            const RECT moved{at(a.left, x), at(a.top, y), at(a.right, x), at(a.bottom, y)};
+            const RECT part = intersection(moved, visible);
+            if (!empty(part))
+                zt::fw::copy(*source, x, y, *surface, part, true);
+            inside = inside && contains(visible, moved);
+        }
+        if (inside)
+            keptArea = last.area;
+    } else {
+        // Whatever alpha the canvas holds, the window stays opaque.
+        zt::fw::copy(*source, x, y, *surface, visible, true);
+    }
+    last = Shown{source->identity(), source->version(), surface->identity(), surface->version(), x, y, keptArea};
 }
 
 bool UiCanvas::GetOpaqueRect(RECT& rc) {

@@ -484,3 +484,190 @@ TEST(Pictures, AnImageIsScaledOncePerSizeAndSharedByItsPictures) {
     // Its own size needs no copy at all.
     EXPECT_EQ(image->at_size(304, 463).get(), &image->original);
 }
+
+// A canvas copies again only what changed since its last copy to the
+// window; none of these may leave stale pixels on the window.
+namespace {
+
+void fill_on(HDC dc, RECT r, COLORREF color) {
+    HBRUSH brush = CreateSolidBrush(color);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+}
+
+// The window's pixels against a canvas of `w` x `h` at (x, y) whose pixel
+// at (cx, cy) is `inside(cx, cy)`, with `outside` elsewhere.
+void expect_frame(const Surface& frame, int x, int y, const Surface& canvas, std::uint32_t outside) {
+    for (int py = 0; py < frame.height(); ++py)
+        for (int px = 0; px < frame.width(); ++px) {
+            const bool on = px >= x && px < x + canvas.width() && py >= y && py < y + canvas.height();
+            const std::uint32_t expected = on ? (canvas.at(px - x, py - y) | 0xFF000000u) : outside;
+            ASSERT_EQ(frame.at(px, py), expected) << px << "," << py;
+        }
+}
+
+// A window with a 200x100 red canvas at (40, 60), painted once.
+struct Shown {
+    Shown() {
+        fill_canvas(canvas, 200, 100, 0x000000FF);
+        canvas.SetPos(40, 60, 200, 100, 0);
+        screen.wnd.AddUiWin(&canvas);
+        screen.paint();
+    }
+    HDC dc() { return canvas.m_dcCanvas.GetDC(); }
+    const Surface& pixels() { return *zt::gfx::surface_of(dc()); }
+    std::shared_ptr<Surface> repaint() {
+        fwtest::repaint(screen.wnd);
+        return zt::gfx::window_surface(screen.wnd.m_hWnd);
+    }
+    Screen screen;
+    UiCanvas canvas;
+};
+
+} // namespace
+
+TEST(CanvasRepaint, WhatWasDrawnOnTheCanvasSinceReachesTheWindow) {
+    Shown shown;
+    fill_on(shown.dc(), RECT{10, 10, 30, 20}, 0x00FF0000);
+    fill_on(shown.dc(), RECT{190, 90, 260, 140}, 0x0000FF00); // partly off the canvas
+    expect_frame(*shown.repaint(), 40, 60, shown.pixels(), kUnpainted);
+    // And again with nothing new: still the same frame.
+    expect_frame(*shown.repaint(), 40, 60, shown.pixels(), kUnpainted);
+}
+
+TEST(CanvasRepaint, TextDrawnOnTheCanvasReachesTheWindow) {
+    Shown shown;
+    SetBkMode(shown.dc(), TRANSPARENT);
+    SetTextColor(shown.dc(), 0x00FFFFFF);
+    RECT box{0, 0, 200, 100};
+    DrawTextW(shown.dc(), u"K 10", 4, &box, DT_CENTER | DT_VCENTER);
+    expect_frame(*shown.repaint(), 40, 60, shown.pixels(), kUnpainted);
+}
+
+TEST(CanvasRepaint, DrawingOnTheWindowUnderTheCanvasIsPaintedOver) {
+    Shown shown;
+    HDC windowDc = GetDC(shown.screen.wnd.m_hWnd);
+    fill_on(windowDc, RECT{0, 100, 100, 120}, 0x0000FF00); // across the canvas's left edge
+    ReleaseDC(shown.screen.wnd.m_hWnd, windowDc);
+    const auto frame = shown.repaint();
+    for (int x = 0; x < 100; ++x)
+        ASSERT_EQ(frame->at(x, 110), x < 40 ? 0xFF00FF00u : 0xFFFF0000u) << x;
+}
+
+TEST(CanvasRepaint, AMovedCanvasIsCopiedAtItsNewPlace) {
+    Shown shown;
+    fill_on(shown.dc(), RECT{10, 10, 30, 20}, 0x00FF0000);
+    shown.repaint();
+    // A small move, and a paint of a part where old and new places overlap.
+    shown.canvas.SetPos(45, 62, 200, 100, 0);
+    RECT part{50, 65, 100, 100};
+    InvalidateRect(shown.screen.wnd.m_hWnd, &part, FALSE);
+    UpdateWindow(shown.screen.wnd.m_hWnd);
+    const auto frame = zt::gfx::window_surface(shown.screen.wnd.m_hWnd);
+    for (int y = part.top; y < part.bottom; ++y)
+        for (int x = part.left; x < part.right; ++x)
+            ASSERT_EQ(frame->at(x, y), shown.pixels().at(x - 45, y - 62) | 0xFF000000u) << x << "," << y;
+    shown.canvas.SetPos(250, 400, 200, 100, 0);
+    const auto moved = shown.repaint();
+    for (int y = 400; y < 500; ++y)
+        for (int x = 250; x < 450; ++x)
+            ASSERT_EQ(moved->at(x, y), shown.pixels().at(x - 250, y - 400) | 0xFF000000u) << x << "," << y;
+}
+
+TEST(CanvasRepaint, ANewBitmapOfTheSameSizeIsCopiedWhole) {
+    Shown shown;
+    fill_canvas(shown.canvas, 200, 100, 0x00FF0000); // blue, a new bitmap
+    expect_frame(*shown.repaint(), 40, 60, shown.pixels(), kUnpainted);
+}
+
+TEST(CanvasRepaint, MoreChangesThanRememberedAreAllCopied) {
+    Shown shown;
+    for (int i = 0; i < 40; ++i) {
+        const LONG x = (i * 37) % 190, y = (i * 13) % 90;
+        fill_on(shown.dc(), RECT{x, y, x + 6, y + 5}, static_cast<COLORREF>(0x00101010 * (i % 15 + 1)));
+    }
+    expect_frame(*shown.repaint(), 40, 60, shown.pixels(), kUnpainted);
+}
+
+TEST(CanvasRepaint, APartialPaintKeepsTheRestOfTheWindowRight) {
+    Shown shown;
+    // A change on the left and one on the right; only the left half of the
+    // window is painted now, then the whole window.
+    fill_on(shown.dc(), RECT{0, 0, 20, 20}, 0x00FF0000);
+    fill_on(shown.dc(), RECT{180, 80, 200, 100}, 0x0000FF00);
+    RECT left{0, 0, 140, 720};
+    InvalidateRect(shown.screen.wnd.m_hWnd, &left, FALSE);
+    UpdateWindow(shown.screen.wnd.m_hWnd);
+    auto frame = zt::gfx::window_surface(shown.screen.wnd.m_hWnd);
+    EXPECT_EQ(frame->at(45, 65), 0xFF0000FFu) << "painted half";
+    EXPECT_EQ(frame->at(230, 150), 0xFFFF0000u) << "unpainted half is still old";
+    expect_frame(*shown.repaint(), 40, 60, shown.pixels(), kUnpainted);
+}
+
+// An opaque picture is not drawn again where the window still holds it;
+// anything that changes what it would draw, or draws over it, must not
+// leave stale pixels.
+namespace {
+
+void felt_at(UiPicture& felt, int x, int y, int w, int h, int mode) {
+    felt.SetPos(x, y, w, h, 0);
+    felt.SetPaintMode(mode);
+    ASSERT_TRUE(felt.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true));
+}
+
+// The frame a fresh window shows with the felt placed so.
+Surface fresh_felt(int x, int y, int w, int h, int mode) {
+    Screen screen;
+    UiPicture felt;
+    felt_at(felt, x, y, w, h, mode);
+    screen.wnd.AddUiWin(&felt);
+    return *screen.paint();
+}
+
+void expect_same_in(const Surface& got, const Surface& want, RECT r) {
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            ASSERT_EQ(got.at(x, y), want.at(x, y)) << x << "," << y;
+}
+
+} // namespace
+
+TEST(PictureRepaint, WhatWasDrawnOverAnOpaquePictureIsPaintedOver) {
+    Screen screen;
+    UiPicture felt;
+    felt_at(felt, 0, 0, 480, 720, 1);
+    screen.wnd.AddUiWin(&felt);
+    const Surface first = *screen.paint();
+    HDC dc = GetDC(screen.wnd.m_hWnd);
+    fill_on(dc, RECT{100, 100, 200, 130}, 0x0000FF00);
+    ReleaseDC(screen.wnd.m_hWnd, dc);
+    // Only part of the window is painted: the felt's part there is redrawn.
+    RECT part{0, 90, 480, 140};
+    InvalidateRect(screen.wnd.m_hWnd, &part, FALSE);
+    UpdateWindow(screen.wnd.m_hWnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), first, RECT{0, 0, 480, 720});
+    fwtest::repaint(screen.wnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), first, RECT{0, 0, 480, 720});
+}
+
+TEST(PictureRepaint, AMovedResizedOrUnscaledPictureIsDrawnAnew) {
+    Screen screen;
+    UiPicture felt;
+    felt_at(felt, 0, 0, 240, 360, 1);
+    screen.wnd.AddUiWin(&felt);
+    screen.paint();
+    felt.SetPos(7, 9, 240, 360, 0);
+    // First a part where the old and the new places overlap.
+    RECT part{20, 20, 100, 100};
+    InvalidateRect(screen.wnd.m_hWnd, &part, FALSE);
+    UpdateWindow(screen.wnd.m_hWnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), fresh_felt(7, 9, 240, 360, 1), part);
+    fwtest::repaint(screen.wnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), fresh_felt(7, 9, 240, 360, 1), RECT{7, 9, 247, 369});
+    felt.SetPos(7, 9, 300, 400, 0);
+    fwtest::repaint(screen.wnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), fresh_felt(7, 9, 300, 400, 1), RECT{7, 9, 307, 409});
+    felt.SetPaintMode(0); // its own 320x480 pixels
+    fwtest::repaint(screen.wnd);
+    expect_same_in(*zt::gfx::window_surface(screen.wnd.m_hWnd), fresh_felt(7, 9, 300, 400, 0), RECT{7, 9, 307, 409});
+}

@@ -1,6 +1,7 @@
 // Filling and copying pixels: FillRect, BitBlt, StretchBlt. Every call clips
 // to its target (the surface, and a BeginPaint DC's update rectangle).
 #include "zt/gfx/gdi_objects.h"
+#include "zt/gfx/pixels.h"
 #include "zt/gfx/resample.h"
 #include "zt/platform.h"
 #include "zt/sys/trace.h"
@@ -59,9 +60,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     } else {
         const RECT area = zt::gfx::intersect(*rect, target.clip);
         const std::uint32_t pixel = zt::gfx::pixel_from_colorref(fill->color());
-        for (LONG y = area.top; y < area.bottom; ++y)
-            std::fill(target.surface->row(y) + area.left, target.surface->row(y) + std::max(area.left, area.right),
-                      pixel);
+        zt::gfx::fill_area(*target.surface, area.left, area.top, area.right, area.bottom, pixel);
         result = 1;
     }
     ZT_TRACE(kGdi, "FillRect(%s,%s,%s) = %d", h(dc).c_str(), zt::trace::rect(rect).c_str(), h(brush).c_str(), result);
@@ -90,11 +89,13 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
             const std::uint32_t alpha = to.opaque ? 0xFF000000u : 0;
             // Overlapping copies within one surface go against the motion.
             const bool bottomUp = to.surface == from.surface && dy < 0;
+            to.surface->note_write({area.left, area.top, area.right, area.bottom});
+            const zt::gfx::Surface& read = *from.surface;
             for (LONG i = 0; i < area.bottom - area.top; ++i) {
                 const LONG row = bottomUp ? area.bottom - 1 - i : area.top + i;
-                std::uint32_t* out = to.surface->row(row) + area.left;
+                std::uint32_t* out = to.surface->written_row(row) + area.left;
                 const std::uint32_t* in =
-                    from.surface->row(static_cast<int>(row + dy)) + static_cast<std::ptrdiff_t>(area.left + dx);
+                    read.row(static_cast<int>(row + dy)) + static_cast<std::ptrdiff_t>(area.left + dx);
                 std::memmove(out, in, count * sizeof(std::uint32_t));
                 if (alpha != 0)
                     for (std::size_t k = 0; k < count; ++k)

@@ -1,6 +1,7 @@
 // Text: DrawTextW lays out one line with the DC's font and blends the glyphs'
 // anti-aliased coverage in the text colour over what is there.
 #include "zt/gfx/gdi_objects.h"
+#include "zt/gfx/pixels.h"
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
@@ -41,9 +42,12 @@ std::uint32_t blend(std::uint32_t under, std::uint32_t color, std::uint32_t cove
 void draw_glyph(zt::gfx::Surface& surface, const RECT& clip, const zt::gfx::Glyph& glyph, int x, int y,
                 std::uint32_t color) {
     const RECT area = zt::gfx::intersect(RECT{x, y, x + glyph.width, y + glyph.height}, clip);
+    if (zt::gfx::is_empty(area))
+        return;
+    surface.note_write({area.left, area.top, area.right, area.bottom});
     for (LONG row = area.top; row < area.bottom; ++row) {
         const std::uint8_t* cover = glyph.coverage.data() + static_cast<std::size_t>(row - y) * glyph.width;
-        std::uint32_t* out = surface.row(row);
+        std::uint32_t* out = surface.written_row(row);
         for (LONG col = area.left; col < area.right; ++col) {
             const std::uint32_t c = cover[col - x];
             if (c != 0)
@@ -81,9 +85,7 @@ int draw_line(const DeviceContext& context, const zt::gfx::Target& target, zt::g
         if (context.bkMode == OPAQUE) {
             const RECT box = zt::gfx::intersect(RECT{x, y, x + run.width, y + cell}, clip);
             const std::uint32_t ground = zt::gfx::pixel_from_colorref(context.bkColor);
-            for (LONG row = box.top; row < box.bottom; ++row)
-                std::fill(target.surface->row(row) + box.left, target.surface->row(row) + std::max(box.left, box.right),
-                          ground);
+            zt::gfx::fill_area(*target.surface, box.left, box.top, box.right, box.bottom, ground);
         }
         const std::uint32_t color = zt::gfx::pixel_from_colorref(context.textColor) & 0x00FFFFFFu;
         const int baseline = y + face.ascent();

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -17,22 +19,79 @@ constexpr std::uint32_t pixel_from_colorref(std::uint32_t c) {
     return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
 
+// Besides its pixels a surface remembers where it was last written, so that
+// whoever copies it somewhere (a canvas onto its window) can copy again only
+// what changed, and can tell whether its copy is still there. Writing
+// through row(), data(), set(), fill() or resize() counts as writing the
+// whole surface; a writer that knows its area says so with note_write() and
+// then writes through written_row().
 class Surface {
-public:
+  public:
+    // A rectangle of pixels, right and bottom exclusive.
+    struct Area {
+        int left = 0;
+        int top = 0;
+        int right = 0;
+        int bottom = 0;
+    };
+    static constexpr std::size_t kRememberedWrites = 16;
+    // At most kRememberedWrites areas (fewer when they overlap).
+    struct Writes {
+        std::array<Area, kRememberedWrites> areas{};
+        std::size_t count = 0;
+    };
+
     Surface() = default;
     Surface(int width, int height, std::uint32_t fill = kOpaqueBlack) { resize(width, height, fill); }
+    // A copy is another surface: nothing known about the original holds for it.
+    Surface(const Surface& other) : m_width(other.m_width), m_height(other.m_height), m_pixels(other.m_pixels) {}
+    Surface(Surface&& other) noexcept
+        : m_width(other.m_width), m_height(other.m_height), m_pixels(std::move(other.m_pixels)) {
+        other.m_width = other.m_height = 0;
+        other.m_pixels.clear();
+        other.written_all();
+    }
+    Surface& operator=(const Surface& other) {
+        if (this != &other) {
+            m_width = other.m_width;
+            m_height = other.m_height;
+            m_pixels = other.m_pixels;
+            renew();
+        }
+        return *this;
+    }
+    Surface& operator=(Surface&& other) noexcept {
+        if (this != &other) {
+            m_width = other.m_width;
+            m_height = other.m_height;
+            m_pixels = std::move(other.m_pixels);
+            other.m_width = other.m_height = 0;
+            other.m_pixels.clear();
+            other.written_all();
+            renew();
+        }
+        return *this;
+    }
 
     int width() const { return m_width; }
     int height() const { return m_height; }
     bool empty() const { return m_width == 0 || m_height == 0; }
 
-    std::uint32_t* data() { return m_pixels.data(); }
     const std::uint32_t* data() const { return m_pixels.data(); }
-    std::uint32_t* row(int y) { return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width); }
     const std::uint32_t* row(int y) const {
         return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
     }
     std::uint32_t at(int x, int y) const { return row(y)[x]; }
+
+    // Writing anywhere.
+    std::uint32_t* data() {
+        written_all();
+        return m_pixels.data();
+    }
+    std::uint32_t* row(int y) {
+        written_all();
+        return written_row(y);
+    }
     void set(int x, int y, std::uint32_t pixel) { row(y)[x] = pixel; }
 
     // Negative sizes count as 0. Contents are reset to `fill`.
@@ -40,13 +99,90 @@ public:
         m_width = std::max(width, 0);
         m_height = std::max(height, 0);
         m_pixels.assign(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height), fill);
+        renew();
     }
-    void fill(std::uint32_t pixel) { std::fill(m_pixels.begin(), m_pixels.end(), pixel); }
+    void fill(std::uint32_t pixel) {
+        written_all();
+        std::fill(m_pixels.begin(), m_pixels.end(), pixel);
+    }
 
-private:
+    // Writing a known area: note it first, then write only inside it
+    // through written_row().
+    void note_write(const Area& area) {
+        if (area.left >= area.right || area.top >= area.bottom)
+            return;
+        Entry& slot = m_log[m_next];
+        m_next = (m_next + 1) % kRememberedWrites;
+        if (slot.version > m_forgotten)
+            m_forgotten = slot.version;
+        slot = Entry{area, ++m_version};
+    }
+    std::uint32_t* written_row(int y) {
+        return m_pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width);
+    }
+
+    // Which surface this is: unique in the process; a copy, a move or a
+    // resize makes a new one.
+    std::uint64_t identity() const { return m_identity; }
+    // Grows with every write.
+    std::uint64_t version() const { return m_version; }
+    // The areas written after `version`, clipped to the surface. False when
+    // the surface no longer knows (or everything was written): take it all
+    // as written then.
+    bool writes_since(std::uint64_t version, Writes& out) const {
+        out.count = 0;
+        if (version > m_version || m_allAt > version || m_forgotten > version)
+            return version == m_version;
+        for (const Entry& e : m_log) {
+            if (e.version <= version)
+                continue;
+            const Area a{std::max(e.area.left, 0), std::max(e.area.top, 0), std::min(e.area.right, m_width),
+                         std::min(e.area.bottom, m_height)};
+            if (a.left < a.right && a.top < a.bottom)
+                out.areas[out.count++] = a;
+        }
+        return true;
+    }
+    // True when nothing written after `version` meets `area`.
+    bool unchanged_since(std::uint64_t version, const Area& area) const {
+        Writes writes;
+        if (!writes_since(version, writes))
+            return false;
+        for (std::size_t i = 0; i < writes.count; ++i) {
+            const Area& w = writes.areas[i];
+            if (w.left < area.right && area.left < w.right && w.top < area.bottom && area.top < w.bottom)
+                return false;
+        }
+        return true;
+    }
+
+  private:
+    struct Entry {
+        Area area;
+        std::uint64_t version = 0;
+    };
+    static std::uint64_t next_identity() {
+        static std::atomic<std::uint64_t> counter{0};
+        return ++counter;
+    }
+    void written_all() { m_allAt = ++m_version; }
+    void renew() {
+        m_identity = next_identity();
+        m_log = {};
+        m_next = 0;
+        m_forgotten = 0;
+        written_all();
+    }
+
     int m_width = 0;
     int m_height = 0;
     std::vector<std::uint32_t> m_pixels;
+    std::uint64_t m_identity = next_identity();
+    std::uint64_t m_version = 0;
+    std::uint64_t m_allAt = 0;     // last write of the whole surface
+    std::uint64_t m_forgotten = 0; // newest write dropped from the log
+    std::array<Entry, kRememberedWrites> m_log{};
+    std::size_t m_next = 0;
 };
 
 } // namespace zt::gfx
