@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run sim test test-asan bench clean format
+.PHONY: all setup configure build run sim test test-asan conformance bench clean format
 
 all: build
 
@@ -27,6 +27,11 @@ sim: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The conformance tests on both sides: the stand-in, and real Win32 (MinGW-w64
+# build run under Wine); prints each side's count and every known difference.
+conformance: build
+	@bash conformance/run $(BUILD) $(BUILD)/conformance/test_conformance
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: setup
