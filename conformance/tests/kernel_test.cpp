@@ -89,6 +89,15 @@ TEST(Events, HandlesFitIn32Bits) {
     CloseHandle(event);
 }
 
+TEST(Events, MinusOneIsNoHandle) {
+    ZT_WIN32_DIFFERENCE("INVALID_HANDLE_VALUE only marks a file that could not be opened: closing it fails, where "
+                        "Win32 takes -1 for the current process's pseudo-handle and closes it harmlessly");
+    SetLastError(0);
+    EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(WaitForSingleObject(INVALID_HANDLE_VALUE, 0), WAIT_FAILED);
+}
+
 TEST(Events, NamedEventsAreRefused) {
     ZT_WIN32_DIFFERENCE("events are unnamed here: a name is refused rather than shared with other processes");
     SetLastError(0);

@@ -291,3 +291,33 @@ TEST(RegisteredMessages, AnEmptyNameIsRefused) {
     EXPECT_EQ(RegisterWindowMessageW(TEXT("")), 0u);
     EXPECT_NE(GetLastError(), 0u);
 }
+
+TEST(RegisteredMessages, ANameOfUpTo255UnitsIsAcceptedAndALongerOneRefused) {
+    const conformance::WString longest(255, WCHAR('m'));
+    const UINT number = RegisterWindowMessageW(longest.c_str());
+    EXPECT_GE(number, 0xC000u);
+    EXPECT_EQ(RegisterWindowMessageW(longest.c_str()), number);
+    const conformance::WString tooLong(256, WCHAR('m'));
+    SetLastError(0);
+    EXPECT_EQ(RegisterWindowMessageW(tooLong.c_str()), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST(RegisteredMessages, AnotherProcessGetsTheSameNumbers) {
+    std::vector<conformance::WString> names;
+    for (const char* stem : {"ZtFirst", "ZtSecond", "ZtThird"})
+        names.push_back(conformance::unique_name(stem));
+    // Registered here first and there in the opposite order, and in another case.
+    const UINT first = RegisterWindowMessageW(names[0].c_str());
+    const UINT second = RegisterWindowMessageW(names[1].c_str());
+    conformance::WString third = names[2];
+    for (auto& c : third)
+        c = (c >= 'a' && c <= 'z') ? static_cast<WCHAR>(c - 'a' + 'A') : c;
+    const auto there = conformance::register_in_other_process({third, names[1], names[0]});
+    ASSERT_EQ(there.size(), 3u) << "the second process did not run";
+    EXPECT_EQ(there[2], first);
+    EXPECT_EQ(there[1], second);
+    EXPECT_NE(there[0], first);
+    EXPECT_NE(there[0], second);
+    EXPECT_EQ(RegisterWindowMessageW(names[2].c_str()), there[0]); // registered there first, found here
+}

@@ -3,6 +3,7 @@
 // Everything here is guarded by the kernel lock; window procedures, timer
 // procedures and the host are called without it.
 #include "zt/sys/windows.h"
+#include "zt/sys/message_names.h"
 
 #include "zt/sys/trace.h"
 
@@ -704,23 +705,12 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 UINT RegisterWindowMessageW(LPCWSTR name) {
-    Kernel& k = Kernel::get();
+    Kernel::get();
     if (name == nullptr || is_atom(name) || name[0] == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::lock_guard guard(k.lock());
-    auto& names = manager().registeredMessages;
-    const auto text = view(name);
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (equal_ignore_case(names[i], text))
-            return static_cast<UINT>(0xC000 + i);
-    if (names.size() >= 0x4000) {
-        k.this_thread().lastError = ERROR_NOT_ENOUGH_MEMORY;
-        return 0;
-    }
-    names.emplace_back(text);
-    return static_cast<UINT>(0xC000 + names.size() - 1);
+    return register_message_name(view(name));
 }
 
 static BOOL get_message(LPMSG msg, bool wait, UINT removeMessage) {
