@@ -27,6 +27,7 @@ sim: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@cat $(BUILD)/conformance-win32.summary 2>/dev/null || true
 
 # The conformance tests on both sides: the stand-in, and real Win32 (MinGW-w64
 # build run under Wine); prints each side's count and every known difference.

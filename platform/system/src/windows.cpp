@@ -302,6 +302,13 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
         k.this_thread().lastError = ERROR_CLASS_DOES_NOT_EXIST;
         return FALSE;
     }
+    // As on Win32, a class stays while windows of it exist.
+    constexpr DWORD kErrorClassHasWindows = 1412;
+    for (const auto& entry : manager().windows)
+        if (equal_ignore_case(entry.second->className, it->name)) {
+            k.this_thread().lastError = kErrorClassHasWindows;
+            return FALSE;
+        }
     classes.erase(it);
     return TRUE;
 }
