@@ -147,7 +147,7 @@ bool MessageNameTable::read_new_records() {
         have += static_cast<std::size_t>(got);
     }
     std::size_t at = 0;
-    while (at + 2 <= bytes.size()) {
+    while (at + 2 <= bytes.size() && m_names.size() < kCapacity) {
         std::uint16_t length = 0;
         std::memcpy(&length, bytes.data() + at, 2);
         const std::size_t size = 2 + 2 * std::size_t(length);
