@@ -139,6 +139,29 @@ TEST(SentMessages, APlainSendGivesTheWindowsAnswerAndItsArguments) {
     EXPECT_EQ(got[1].lParam, -1);
 }
 
+TEST(PostedMessages, AMessagePostedToAnotherThreadsWindowArrivesInOrderWithItsArguments) {
+    HANDLE arrived = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    WindowThread shell;
+    HWND window = shell.create(TEXT("ZtPostedToWindow"), false, [&](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if (message == WM_USER + 9)
+            SetEvent(arrived);
+        return 0;
+    });
+    EXPECT_TRUE(PostMessageW(window, WM_USER + 7, 70, -7));
+    EXPECT_TRUE(PostMessageW(window, WM_USER + 8, 80, -8));
+    EXPECT_TRUE(PostMessageW(window, WM_USER + 9, 90, -9));
+    ASSERT_EQ(WaitForSingleObject(arrived, INFINITE), WAIT_OBJECT_0);
+    const auto got = shell.received();
+    ASSERT_EQ(got.size(), 3u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].hwnd, window);
+        EXPECT_EQ(got[i].message, WM_USER + 7 + i);
+        EXPECT_EQ(got[i].wParam, 70u + 10 * i);
+        EXPECT_EQ(got[i].lParam, -7 - static_cast<LPARAM>(i));
+    }
+    CloseHandle(arrived);
+}
+
 TEST(SentMessages, ASendToAWindowOfTheSameThreadCallsItsProcedureDirectly) {
     OwnWindow own;
     EXPECT_EQ(SendMessageW(own.get(), WM_USER + 1, 21, 0), 42);
