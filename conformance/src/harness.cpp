@@ -4,17 +4,12 @@
 #include "conformance/harness.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
-#if defined(_WIN32)
-#include <cstdlib>
-#else
+#if !defined(_WIN32)
 #include "zt/sys/kernel.h"
 #include "zt/sys/registry.h"
 
