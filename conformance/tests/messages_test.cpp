@@ -251,6 +251,20 @@ TEST(Queue, PaintComesAfterPostedMessagesAndTimersLast) {
     EXPECT_EQ(messages_seen(), (std::vector<UINT>{WM_USER + 2, WM_PAINT, WM_TIMER}));
 }
 
+TEST(Queue, QuitComesBeforePaintAndTimers) {
+    OwnWindow own(true);
+    ASSERT_NE(SetTimer(own.get(), 7, 10, nullptr), 0u);
+    Sleep(30); // the timer is due
+    InvalidateRect(own.get(), nullptr, FALSE);
+    PostQuitMessage(5);
+    MSG msg;
+    EXPECT_EQ(GetMessageW(&msg, nullptr, 0, 0), 0);
+    EXPECT_EQ(msg.message, WM_QUIT);
+    EXPECT_EQ(msg.wParam, 5u);
+    KillTimer(own.get(), 7);
+    EXPECT_TRUE(g_seen.empty());
+}
+
 TEST(Queue, FiltersAreAcceptedButNotApplied) {
     ZT_WIN32_DIFFERENCE("GetMessageW and PeekMessageW take every message of the thread: their window and range "
                         "filters are accepted and not applied (nothing here uses them)");
