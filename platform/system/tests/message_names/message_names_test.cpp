@@ -247,6 +247,19 @@ TEST(DefaultMessageNames, TheFileIsTheUsersForThisBootUnlessTheEnvironmentNamesO
     const std::string path = MessageNameTable::default_path();
     EXPECT_NE(path.find("/zt-message-names-" + std::to_string(getuid()) + "-"), std::string::npos) << path;
     EXPECT_EQ(path.find("unknown"), std::string::npos) << path; // the boot id was read
+    // The login session's own directory comes first.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string keepRuntime = runtime ? runtime : "";
+    char dir[] = "/tmp/zt-runtime-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("XDG_RUNTIME_DIR", dir, 1);
+    EXPECT_EQ(MessageNameTable::default_path().rfind(std::string(dir) + "/zt-message-names-", 0), 0u);
+    if (runtime)
+        setenv("XDG_RUNTIME_DIR", keepRuntime.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+    rmdir(dir);
+
     setenv("ZT_MESSAGE_NAMES", "/tmp/chosen-table", 1);
     EXPECT_EQ(MessageNameTable::default_path(), "/tmp/chosen-table");
     if (saved)
