@@ -11,7 +11,7 @@ CMAKE_FLAGS ?=
 # Warnings stop the build only where asked (CI: WERROR=ON).
 WERROR ?= OFF
 
-.PHONY: all setup configure build run sim test test-asan test-clang fuzz soak bench install deb clean format format-check
+.PHONY: all setup configure build run sim test test-asan test-clang conformance fuzz soak bench install deb clean format format-check
 
 all: build
 
@@ -34,6 +34,12 @@ sim: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@cat $(BUILD)/conformance-win32.summary 2>/dev/null || true
+
+# The conformance tests on both sides: the stand-in, and real Win32 (MinGW-w64
+# build run under Wine); prints each side's count and every known difference.
+conformance: build
+	@bash conformance/run $(BUILD) $(BUILD)/conformance/test_conformance
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: setup

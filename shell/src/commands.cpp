@@ -47,7 +47,7 @@ LRESULT SendTimed(const WCHAR* pszClass, UINT uMsg, WPARAM wParam, LPARAM lParam
     HWND hWnd = FindWindowW(pszClass, nullptr);
     if (hWnd == nullptr)
         return 0;
-    DWORD dwReply = 0;
+    DWORD_PTR dwReply = 0; // the reply cell is pointer-sized on Win32, 32-bit on the phone
     return SendMessageTimeoutW(hWnd, uMsg, wParam, lParam, SMTO_NORMAL, uTimeout, &dwReply);
 }
 

@@ -37,6 +37,10 @@ using REGSAM = DWORD;
 using LSTATUS = LONG;
 using UINT_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
+// Pointer-sized on Win32, so 32 bits on the phone; here it names the 32-bit
+// cell a timed send writes its reply into (64 bits on 64-bit Win32).
+using DWORD_PTR = DWORD;
+using PDWORD_PTR = DWORD_PTR*;
 
 // Messages keep 32-bit parameters and results, as on the phone.
 using WPARAM = std::uint32_t;
@@ -312,7 +316,7 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 // The reply is delivered into a 32-bit cell, as on the phone.
 LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
-                            DWORD* result);
+                            PDWORD_PTR result);
 UINT RegisterWindowMessageW(LPCWSTR name);
 BOOL GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
 BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage);

@@ -7,6 +7,7 @@
 #include "timers.h"
 #include "window_manager.h"
 #include "zt/gfx/rect.h"
+#include "zt/sys/message_names.h"
 #include "zt/sys/trace.h"
 
 #include <algorithm>
@@ -72,9 +73,10 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass) {
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
-    const bool removed = className && !is_atom(className) &&
-                         WindowManager::get().unregister_class(Kernel::get().lock(), view(className));
-    return removed ? TRUE : fail<BOOL>(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
+    if (className == nullptr || is_atom(className))
+        return fail<BOOL>(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
+    const DWORD error = WindowManager::get().unregister_class(Kernel::get().lock(), view(className));
+    return error == ERROR_SUCCESS ? TRUE : fail<BOOL>(error, FALSE);
 }
 
 // ----- windows ----------------------------------------------------------------
@@ -344,8 +346,7 @@ UINT RegisterWindowMessageW(LPCWSTR name) {
         return 0;
     if (name == nullptr || is_atom(name) || name[0] == 0)
         return fail<UINT>(ERROR_INVALID_PARAMETER, 0);
-    const UINT id = WindowManager::get().register_message(Kernel::get().lock(), view(name));
-    return id != 0 ? id : fail<UINT>(ERROR_NOT_ENOUGH_MEMORY, 0);
+    return register_message_name(view(name));
 }
 
 BOOL GetMessageW(LPMSG msg, HWND, UINT, UINT) {

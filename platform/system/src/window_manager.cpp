@@ -34,13 +34,18 @@ ATOM WindowManager::register_class(const Locked& locked, std::u16string_view nam
     return static_cast<ATOM>(0xC000 + m_classes.size());
 }
 
-bool WindowManager::unregister_class(const Locked&, std::u16string_view name) {
+DWORD WindowManager::unregister_class(const Locked&, std::u16string_view name) {
     auto it = std::find_if(m_classes.begin(), m_classes.end(),
                            [&](const WindowClass& c) { return equal_ignore_case(c.name, name); });
     if (it == m_classes.end())
-        return false;
+        return ERROR_CLASS_DOES_NOT_EXIST;
+    // As on Win32, a class stays while windows of it exist.
+    constexpr DWORD kErrorClassHasWindows = 1412;
+    for (const auto& entry : m_windows)
+        if (equal_ignore_case(entry.second->className, it->name))
+            return kErrorClassHasWindows;
     m_classes.erase(it);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 const WindowClass* WindowManager::find_class(const Locked&, std::u16string_view name) const {
@@ -152,16 +157,6 @@ bool WindowManager::invalidate(const Locked& locked, Window& window, const RECT*
     s.dirty = true;
     Kernel::get().notify_all(locked);
     return true;
-}
-
-UINT WindowManager::register_message(const Locked&, std::u16string_view name) {
-    for (std::size_t i = 0; i < m_registeredMessages.size(); ++i)
-        if (equal_ignore_case(m_registeredMessages[i], name))
-            return static_cast<UINT>(0xC000 + i);
-    if (m_registeredMessages.size() >= 0x4000)
-        return 0;
-    m_registeredMessages.emplace_back(name);
-    return static_cast<UINT>(0xC000 + m_registeredMessages.size() - 1);
 }
 
 // ----- lookups for the drawing code and the hosts -----------------------------

@@ -39,7 +39,8 @@ class WindowManager {
 
     // The class's atom, or 0 when a class of that name exists.
     ATOM register_class(const Locked&, std::u16string_view name, WNDPROC proc, HINSTANCE instance);
-    bool unregister_class(const Locked&, std::u16string_view name);
+    // ERROR_SUCCESS, or why the class stays.
+    DWORD unregister_class(const Locked&, std::u16string_view name);
     const WindowClass* find_class(const Locked&, std::u16string_view name) const;
 
     std::shared_ptr<Window> create(const Locked&, const WindowClass& windowClass, const WindowSpec& spec,
@@ -63,14 +64,10 @@ class WindowManager {
     // window's update rectangle; false when nothing of it is inside.
     bool invalidate(const Locked&, Window& window, const RECT* rect);
 
-    // RegisterWindowMessageW's number for a name, or 0 when the range is full.
-    UINT register_message(const Locked&, std::u16string_view name);
-
   private:
     std::vector<WindowClass> m_classes;
     std::map<std::uint32_t, std::shared_ptr<Window>> m_windows;
     std::uint32_t m_nextWindow = 0x00010010;
-    std::vector<std::u16string> m_registeredMessages;
 };
 
 } // namespace zt::sys
