@@ -153,13 +153,13 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section) {
 }
 
 // The runtime's linear congruential generator, as the phone's C runtime has it.
-extern "C" int rand(void) noexcept {
+extern "C" int rand(void) ZT_C_NOEXCEPT {
     std::lock_guard guard(g_randLock);
     g_randState = g_randState * 214013u + 2531011u;
     return static_cast<int>((g_randState >> 16) & 0x7FFF);
 }
 
-extern "C" void srand(unsigned int seed) noexcept {
+extern "C" void srand(unsigned int seed) ZT_C_NOEXCEPT {
     std::lock_guard guard(g_randLock);
     g_randState = seed;
 }

@@ -169,3 +169,78 @@ TEST(SimulatedShell, AnswersEveryShellCommandAtOnceAndLogsItInOrder) {
                                     "trace:shell: DesktopExploreWindows received 0xfff00001(0x0, 0x2)\n",
                                 }));
 }
+
+namespace {
+
+// Every shell command once, with what it returned, and what the windows logged.
+struct CommandRun {
+    std::vector<int> results;
+    std::vector<std::string> log;
+    DWORD elapsed = 0;
+};
+
+CommandRun run_every_command() {
+    zt::testhost::TraceCapture trace(zt::trace::kShell);
+    CommandRun run;
+    const DWORD start = GetTickCount();
+    run.results = {TaskBarMsg0D(),          TaskBarMsg12(),     DesktopLockMsg02(3), ShellMainMsg19(3, 4),
+                   ShellMainMsg19(0, 4),    ShellMainMsg1A(0, 4), StartupWndMsg1B_2(), DesktopExploreMsg01(),
+                   HideTaskBar(),           HideTaskBar(),      ShowTaskBar(),       QueryLockState()};
+    run.elapsed = GetTickCount() - start;
+    run.log = received(trace);
+    return run;
+}
+
+} // namespace
+
+TEST(SimulatedShellOnTheCallersThread, OwnsItsWindowsOnTheThreadThatStartsIt) {
+    SimulatedShell::Options options;
+    options.ownThread = false;
+    SimulatedShell shell(options);
+    shell.start();
+    for (const char16_t* name : SimulatedShell::kClassNames) {
+        HWND hwnd = FindWindowW(name, nullptr);
+        ASSERT_NE(hwnd, nullptr) << zt::sys::to_utf8(name);
+        EXPECT_EQ(shell.window(name), hwnd);
+        EXPECT_EQ(GetWindowThreadProcessId(hwnd, nullptr), GetCurrentThreadId());
+    }
+    EXPECT_TRUE(shell.taskbar_visible());
+    shell.stop();
+    EXPECT_FALSE(shell.running());
+    for (const char16_t* name : SimulatedShell::kClassNames)
+        EXPECT_EQ(FindWindowW(name, nullptr), nullptr) << zt::sys::to_utf8(name);
+}
+
+TEST(SimulatedShellOnTheCallersThread, GivesEveryShellCommandTheSameAnswerAndLogAsTheThreadedShell) {
+    CommandRun threaded;
+    {
+        SimulatedShell shell;
+        shell.start();
+        threaded = run_every_command();
+    }
+    SimulatedShell::Options options;
+    options.ownThread = false;
+    SimulatedShell shell(options);
+    shell.start();
+    const CommandRun inline_ = run_every_command();
+    EXPECT_EQ(inline_.results, threaded.results);
+    EXPECT_EQ(inline_.log, threaded.log);
+    EXPECT_EQ(inline_.elapsed, threaded.elapsed); // the one 10 ms pause, nothing more
+    ASSERT_EQ(threaded.results.size(), 12u);
+    EXPECT_EQ(threaded.results[8], 1); // the first HideTaskBar found it visible
+}
+
+TEST(SimulatedShellOnTheCallersThread, APostedMessageArrivesThroughTheCallersLoop) {
+    SimulatedShell::Options options;
+    options.ownThread = false;
+    SimulatedShell shell(options);
+    shell.start();
+    zt::testhost::TraceCapture trace(zt::trace::kShell);
+    ASSERT_TRUE(PostMessageW(shell.window(u"CShellMainWnd"), 0x4321, 7, 8));
+    EXPECT_TRUE(received(trace).empty()); // not before the loop runs
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    EXPECT_EQ(received(trace),
+              (std::vector<std::string>{"trace:shell: CShellMainWnd received 0x4321(0x7, 0x8)\n"}));
+}
