@@ -1,10 +1,14 @@
 # Thin wrapper over CMake for newcomers: `make run` and `make test`.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+WEB_BUILD ?= build-web
+# `make web-serve WEB_BIND=0.0.0.0` lets a phone on the same network open it.
+WEB_BIND ?= 127.0.0.1
+WEB_PORT ?= 8080
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run sim test test-asan bench clean format
+.PHONY: all setup configure build run sim test test-asan bench web web-serve clean format
 
 all: build
 
@@ -37,8 +41,16 @@ test-asan: setup
 bench: build
 	@bash scripts/run-bench $(BUILD)
 
+# The app as a web page in $(WEB_BUILD)/site (emscripten), and a static
+# server for it. `make test` builds the page too (its browser tests need it).
+web: setup
+	@bash scripts/build-web $(WEB_BUILD)
+
+web-serve: web
+	@python3 platform/host/web/serve.py --bind $(WEB_BIND) --port $(WEB_PORT) $(WEB_BUILD)/site
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD)

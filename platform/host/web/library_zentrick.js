@@ -130,7 +130,7 @@ mergeInto(LibraryManager.library, {
         ZtPage.push(9, 1);
       ZtPage.active = true;
       ZtPage.activity();
-      window.zentrick = { stats: ZtPage.stats, rehearse: !!rehearse };
+      window.zentrick = { stats: ZtPage.stats, rehearse: !!rehearse, page: ZtPage };
     }
   },
 

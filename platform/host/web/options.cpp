@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "zt/sys/trace.h"
+
 namespace zt::web {
 
 namespace {
@@ -80,7 +82,16 @@ bool apply(Options& options, const std::string& name, const std::string& value, 
         options = flipped;
         return true;
     }
-    problem = "unknown option \"" + name + "\" (known: rehearse, accel, flip)";
+    if (name == "trace") {
+        unsigned channels = 0;
+        if (!trace::parse_channels(value, channels)) {
+            problem = "trace: expected channels such as msg,shell or all, not \"" + value + "\"";
+            return false;
+        }
+        options.traceChannels = channels;
+        return true;
+    }
+    problem = "unknown option \"" + name + "\" (known: rehearse, accel, flip, trace)";
     return false;
 }
 

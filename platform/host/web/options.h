@@ -1,4 +1,4 @@
-// The page's options, read from its URL query: "?rehearse&accel=keys&flip=xy".
+// The page's options, read from its URL query: "?rehearse&accel=keys&flip=xy&trace=msg".
 #pragma once
 
 #include <string>
@@ -19,6 +19,8 @@ struct Options {
     bool flipX = false;
     bool flipY = false;
     bool flipZ = false;
+    // Trace channels written to the browser's console ("trace=shell,msg").
+    unsigned traceChannels = 0;
 };
 
 // Reads a query string, with or without its leading '?'. Names and values

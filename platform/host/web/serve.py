@@ -38,7 +38,7 @@ def main():
     parser = argparse.ArgumentParser(description="Serve the web page.")
     parser.add_argument("folder", nargs="?", default="build-web/site")
     parser.add_argument("--bind", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
-    parser.add_argument("--port", type=int, default=8080, help="port (default 8080)")
+    parser.add_argument("--port", type=int, default=8080, help="port (default 8080; 0 takes a free one)")
     parser.add_argument("--quiet", action="store_true", help="log no requests")
     args = parser.parse_args()
     if not os.path.isfile(os.path.join(args.folder, "index.html")):
@@ -52,7 +52,8 @@ def main():
         return 1
     server.quiet = args.quiet
     host = f"[{args.bind}]" if ":" in args.bind else args.bind
-    print(f"serve: http://{host}:{args.port}/ (Ctrl+C stops)", flush=True)
+    port = server.server_address[1]  # --port 0 takes a free one
+    print(f"serve: http://{host}:{port}/ (Ctrl+C stops)", flush=True)
     try:
         server.serve_forever()
     except KeyboardInterrupt:

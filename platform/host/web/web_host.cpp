@@ -9,6 +9,7 @@
 #include "zt/host/overlay.h"
 #include "zt/host/simulated_shell.h"
 #include "zt/sys/kernel.h"
+#include "zt/sys/trace.h"
 #include "zt/sys/windows.h"
 
 #include <algorithm>
@@ -178,6 +179,10 @@ void WebHost::boot() {
     for (const std::string& problem : problems)
         zt_page_log(1, ("zentrick: " + problem).c_str());
     s.tilt = std::make_unique<TiltSource>(s.options);
+    if (s.options.traceChannels != 0) {
+        trace::set_sink([](std::string_view line) { web_host().debug_output(line); });
+        trace::enable(s.options.traceChannels);
+    }
 
     zt_page_start(s.options.rehearse ? 1 : 0);
     read_page_size(s);
@@ -257,7 +262,6 @@ host::IdleAction WebHost::idle(DWORD timeout) {
         wait = wait < 0 ? 1000 : std::min(wait, 1000);
     zt_page_wait(wait);
 
-    s.pending.clear();
     double f[8];
     for (int kind = zt_page_next_event(f); kind != 0; kind = zt_page_next_event(f)) {
         switch (kind) {
@@ -304,14 +308,20 @@ host::IdleAction WebHost::idle(DWORD timeout) {
     }
     if (!s.pending.empty()) {
         HWND target = application_window(s);
+        if (target == nullptr) {
+            // Before the window exists only activation has a meaning: it
+            // waits for the window; touches on nothing are dropped.
+            std::erase_if(s.pending, [](const WindowMessage& m) { return m.message != WM_ACTIVATE; });
+            return {true, 0};
+        }
         for (std::size_t i = 0; i < s.pending.size(); ++i) {
             const WindowMessage& m = s.pending[i];
             // Of a run of moves only the last matters.
             if (m.message == WM_MOUSEMOVE && i + 1 < s.pending.size() && s.pending[i + 1].message == WM_MOUSEMOVE)
                 continue;
-            if (target != nullptr)
-                PostMessageW(target, m.message, m.wParam, m.lParam);
+            PostMessageW(target, m.message, m.wParam, m.lParam);
         }
+        s.pending.clear();
     }
     // Whatever happened, the loop looks again: a timer may be due now.
     return {true, 0};
