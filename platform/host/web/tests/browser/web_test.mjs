@@ -261,6 +261,30 @@ test('after one visit the page works offline', async ({ browser, url }) => {
   check(again.errors.length === 0, 'console errors offline: ' + again.errors.join(' | '));
 });
 
+test('a rebuilt page replaces the cached one on the next visit', async ({ browser }) => {
+  // A copy of the site that can be "rebuilt" in place.
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-site-'));
+  fs.cpSync(site, dir, { recursive: true });
+  const copy = await serve(dir);
+  try {
+    const context = await browser.newContext({ viewport: { width: 480, height: 720 }, hasTouch: true });
+    const first = await open(browser, copy.url, { context });
+    await first.page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 10000 });
+    const index = path.join(dir, 'index.html');
+    fs.writeFileSync(index, fs.readFileSync(index, 'utf8').replace('<title>', '<meta name="zt-build" content="2"><title>'));
+    const sw = path.join(dir, 'sw.js');
+    fs.writeFileSync(sw, fs.readFileSync(sw, 'utf8').replace(/const VERSION = '[0-9a-f]+'/, "const VERSION = 'rebuilt'"));
+    await first.page.reload();
+    await first.page.waitForFunction(() => document.querySelector('meta[name=zt-build]') !== null, null, { timeout: 15000 });
+    await first.page.waitForFunction(() => window.zentrick && window.zentrick.stats.frames > 0, null, { timeout: 10000 });
+    const names = await first.page.evaluate(() => caches.keys());
+    check(names.length === 1 && names[0] === 'zentrick-rebuilt', 'caches ' + names);
+  } finally {
+    copy.stop();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+});
+
 const server = await serve(site);
 const browser = await launch();
 let passed = 0, failed = 0;
