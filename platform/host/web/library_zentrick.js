@@ -15,7 +15,8 @@ mergeInto(LibraryManager.library, {
     active: true,
     wakeLock: null,
     // For tests and measurements (window.zentrick.stats).
-    stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0 },
+    stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, awakeMs: 0 },
+    wokeAt: 0,
 
     push: function (kind, a, b, c, d) {
       ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0]);
@@ -72,11 +73,15 @@ mergeInto(LibraryManager.library, {
       }
       if (kind === 3) ZtPage.stats.releasedAt = performance.now();
       ZtPage.push(kind, event.pointerId, event.button < 0 ? 0 : event.button, event.clientX, event.clientY);
-      if (kind === 3 && ZtPage.firstTouch) {
-        ZtPage.firstTouch = false;
-        ZtPage.askMotion();
-        ZtPage.performance();
-      }
+      // A finger's gesture is asked for on its touchend, which every
+      // browser counts as one; a mouse's or pen's here.
+      if (kind === 3 && event.pointerType !== 'touch') ZtPage.firstGesture();
+    },
+    firstGesture: function () {
+      if (!ZtPage.firstTouch) return;
+      ZtPage.firstTouch = false;
+      ZtPage.askMotion();
+      ZtPage.performance();
     },
     key: function (down, event) {
       var keys = { ArrowUp: 0, ArrowDown: 1, ArrowLeft: 2, ArrowRight: 3, KeyF: 4 };
@@ -107,6 +112,7 @@ mergeInto(LibraryManager.library, {
       target.addEventListener('pointerup', function (e) { ZtPage.pointer(3, e); }, { passive: false });
       target.addEventListener('pointercancel', function (e) { ZtPage.pointer(4, e); });
       // Touch events would still scroll, zoom or pull to refresh on some browsers.
+      target.addEventListener('touchend', function () { ZtPage.firstGesture(); });
       ['touchstart', 'touchmove', 'touchend', 'gesturestart', 'contextmenu', 'selectstart', 'dblclick'].forEach(function (name) {
         target.addEventListener(name, function (e) { if (e.cancelable) e.preventDefault(); }, { passive: false });
       });
@@ -153,6 +159,8 @@ mergeInto(LibraryManager.library, {
 
   zt_page_wait__deps: ['$ZtPage'],
   zt_page_wait: function (milliseconds) {
+    // Time the program ran since it last woke (measurements).
+    if (ZtPage.wokeAt) ZtPage.stats.awakeMs += performance.now() - ZtPage.wokeAt;
     return Asyncify.handleSleep(function (wakeUp) {
       if (ZtPage.queue.length) {
         // Already something to do: still let the browser have its turn.
@@ -164,6 +172,7 @@ mergeInto(LibraryManager.library, {
         if (timer !== null) clearTimeout(timer);
         ZtPage.waiter = null;
         ZtPage.stats.wakes++;
+        ZtPage.wokeAt = performance.now();
         wakeUp();
       };
       ZtPage.waiter = done;

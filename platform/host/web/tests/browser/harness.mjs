@@ -44,9 +44,10 @@ export async function launch() {
 
 // A page of the phone's size; `tilt` ([x, y, z] m/s^2) feeds the motion
 // sensor from before the page loads, null leaves the page without one.
-export async function open(browser, url, { tilt = null, query = '', context = null, viewport } = {}) {
+export async function open(browser, url, { tilt = null, query = '', context = null, viewport, init = null } = {}) {
   const ctx = context || await browser.newContext({ viewport: viewport || { width: 480, height: 720 }, hasTouch: true });
   const page = await ctx.newPage();
+  if (init) await page.addInitScript(init);
   const errors = [];
   page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
   page.on('pageerror', (e) => errors.push(e.message));

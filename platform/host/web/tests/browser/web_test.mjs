@@ -235,6 +235,57 @@ test('?rehearse shows the readings and where they come from; ?accel=none runs wi
   check(none.errors.length === 0, 'console errors: ' + none.errors.join(' | ')); // a bad option is a warning
 });
 
+test('iOS: the first touch asks for motion, once, and the rehearsal says the answer', async ({ browser, url }) => {
+  // Safari's permission call, answered "denied", as the page would meet it.
+  const init = () => {
+    window.asked = 0;
+    DeviceMotionEvent.requestPermission = () => { window.asked++; return Promise.resolve('denied'); };
+  };
+  const { page, cdp } = await open(browser, url, { query: '?rehearse', init });
+  await page.waitForTimeout(150);
+  const before = await screen(page);
+  check(await page.evaluate(() => window.asked) === 0, 'asked before any touch');
+  await tap(page, cdp, 100, 300);
+  await page.waitForTimeout(100);
+  await tap(page, cdp, 100, 300);
+  await page.waitForTimeout(100);
+  check(await page.evaluate(() => window.asked) === 1, 'asked ' + await page.evaluate(() => window.asked) + ' times');
+  // The status line over the readings changed from "tap to allow" to "denied".
+  const after = await screen(page);
+  const status = count(after, 0, 646, 480, 672, (p, x, y) => p.join() !== before.at(x, y).join());
+  check(status > 50, `the status line did not change (${status})`);
+});
+
+test('the screen is kept awake, and again after coming back', async ({ browser, url }) => {
+  const init = () => {
+    window.locks = [];
+    Object.defineProperty(navigator, 'wakeLock', { configurable: true, value: { request: (type) => {
+      const lock = new EventTarget();
+      lock.type = type;
+      window.locks.push(lock);
+      return Promise.resolve(lock);
+    } } });
+  };
+  const { page } = await open(browser, url, { init });
+  await page.waitForTimeout(100);
+  check(await page.evaluate(() => window.locks.length) === 1, 'no wake lock at start');
+  // The browser lets go when the page hides; showing it again takes a new one.
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' });
+    document.dispatchEvent(new Event('visibilitychange'));
+    window.locks[0].dispatchEvent(new Event('release'));
+  });
+  await page.waitForTimeout(50);
+  check(await page.evaluate(() => window.locks.length) === 1, 'a wake lock taken while hidden');
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'visible' });
+    document.dispatchEvent(new Event('visibilitychange'));
+  });
+  await page.waitForTimeout(50);
+  const locks = await page.evaluate(() => window.locks.map((l) => l.type));
+  check(locks.join() === 'screen,screen', 'locks ' + locks);
+});
+
 test('a wide page letterboxes the screen and maps touches through it', async ({ browser, url }) => {
   const { page, cdp } = await open(browser, url, { viewport: { width: 1000, height: 900 } });
   await page.waitForTimeout(300); // the slide-in is over
