@@ -244,9 +244,9 @@ host::IdleAction WebHost::idle(DWORD timeout) {
         const bool taskbar = s.shell && s.shell->taskbar_visible();
         if (taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn))
             redraw = true;
-        if (s.options.rehearse && (s.tilt->status() != s.statusDrawn ||
-                                   (s.tilt->reading() != s.readingDrawn &&
-                                    now - s.readingDrawnAt >= kReadingRefreshMilliseconds)))
+        if (s.options.rehearse &&
+            (s.tilt->status() != s.statusDrawn ||
+             (s.tilt->reading() != s.readingDrawn && now - s.readingDrawnAt >= kReadingRefreshMilliseconds)))
             redraw = true;
         if (redraw)
             show(s, now);

@@ -159,15 +159,15 @@ TEST(SimulatedShell, AnswersEveryShellCommandAtOnceAndLogsItInOrder) {
     EXPECT_EQ(DesktopExploreMsg01(), 1);
     EXPECT_EQ(GetTickCount() - start, 10u);
     EXPECT_EQ(received(trace), (std::vector<std::string>{
-                                    "trace:shell: CTaskBar received 0xfff0000d(0x0, 0x0)\n",
-                                    "trace:shell: CTaskBar received 0xfff00012(0x0, 0x0)\n",
-                                    "trace:shell: DesktopExplorerWindow received 0xfff00002(0x0, 0x0)\n",
-                                    "trace:shell: CLockPhoneWnd received 0xfff00002(0x0, 0x0)\n",
-                                    "trace:shell: CShellMainWnd received 0xfff00019(0x3, 0x4)\n",
-                                    "trace:shell: CShellMainWnd received 0xfff0001a(0x0, 0x4)\n",
-                                    "trace:shell: CStartupWnd received 0xfff0001b(0x2, 0x0)\n",
-                                    "trace:shell: DesktopExploreWindows received 0xfff00001(0x0, 0x2)\n",
-                                }));
+                                   "trace:shell: CTaskBar received 0xfff0000d(0x0, 0x0)\n",
+                                   "trace:shell: CTaskBar received 0xfff00012(0x0, 0x0)\n",
+                                   "trace:shell: DesktopExplorerWindow received 0xfff00002(0x0, 0x0)\n",
+                                   "trace:shell: CLockPhoneWnd received 0xfff00002(0x0, 0x0)\n",
+                                   "trace:shell: CShellMainWnd received 0xfff00019(0x3, 0x4)\n",
+                                   "trace:shell: CShellMainWnd received 0xfff0001a(0x0, 0x4)\n",
+                                   "trace:shell: CStartupWnd received 0xfff0001b(0x2, 0x0)\n",
+                                   "trace:shell: DesktopExploreWindows received 0xfff00001(0x0, 0x2)\n",
+                               }));
 }
 
 namespace {
@@ -183,9 +183,9 @@ CommandRun run_every_command() {
     zt::testhost::TraceCapture trace(zt::trace::kShell);
     CommandRun run;
     const DWORD start = GetTickCount();
-    run.results = {TaskBarMsg0D(),          TaskBarMsg12(),     DesktopLockMsg02(3), ShellMainMsg19(3, 4),
-                   ShellMainMsg19(0, 4),    ShellMainMsg1A(0, 4), StartupWndMsg1B_2(), DesktopExploreMsg01(),
-                   HideTaskBar(),           HideTaskBar(),      ShowTaskBar(),       QueryLockState()};
+    run.results = {TaskBarMsg0D(),       TaskBarMsg12(),       DesktopLockMsg02(3), ShellMainMsg19(3, 4),
+                   ShellMainMsg19(0, 4), ShellMainMsg1A(0, 4), StartupWndMsg1B_2(), DesktopExploreMsg01(),
+                   HideTaskBar(),        HideTaskBar(),        ShowTaskBar(),       QueryLockState()};
     run.elapsed = GetTickCount() - start;
     run.log = received(trace);
     return run;
@@ -246,6 +246,5 @@ TEST(SimulatedShellOnTheCallersThread, APostedMessageArrivesThroughTheCallersLoo
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageW(&msg);
-    EXPECT_EQ(received(trace),
-              (std::vector<std::string>{"trace:shell: CShellMainWnd received 0x4321(0x7, 0x8)\n"}));
+    EXPECT_EQ(received(trace), (std::vector<std::string>{"trace:shell: CShellMainWnd received 0x4321(0x7, 0x8)\n"}));
 }

@@ -32,8 +32,7 @@ TEST(PointerInput, MapsThePageToPhonePixelsAsTheDesktopWindowDoes) {
     ASSERT_TRUE(input.translate(event(PointerPhase::Move, 1, 201.2, 899.9), 1000, 900, out));
     ASSERT_TRUE(input.translate(event(PointerPhase::Up, 1, 100, -10), 1000, 900, out));
     EXPECT_EQ(out, (std::vector<WindowMessage>{msg(WM_LBUTTONDOWN, MK_LBUTTON, 400, 200),
-                                               msg(WM_MOUSEMOVE, MK_LBUTTON, 0, 719),
-                                               msg(WM_LBUTTONUP, 0, -80, -8)}));
+                                               msg(WM_MOUSEMOVE, MK_LBUTTON, 0, 719), msg(WM_LBUTTONUP, 0, -80, -8)}));
 }
 
 TEST(PointerInput, OnlyTheFirstPointerCountsUntilItEnds) {
