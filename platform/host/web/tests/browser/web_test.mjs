@@ -79,7 +79,7 @@ test('loads with no console error and shows the card back on felt', async ({ bro
 test('bottom edge up, a press on the Two: the Two of hearts', async ({ browser, url }) => {
   const { page, cdp, errors } = await open(browser, url, { tilt: raised('bottom') });
   await tap(page, cdp, 400, 300); // arm
-  await page.waitForTimeout(60);  // a few 10 ms ticks latch the suit
+  await page.waitForTimeout(120);  // a few 10 ms ticks latch the suit
   await tap(page, cdp, 400, 200);
   const s = await screen(page);
   check(isWhite(s.at(FACE.x + 20, FACE.y + 20)), 'no white face');
@@ -95,7 +95,7 @@ test('bottom edge up, a press on the Two: the Two of hearts', async ({ browser, 
 test('right edge up, a middle press released on the right: the King of clubs', async ({ browser, url }) => {
   const { page, cdp } = await open(browser, url, { tilt: raised('right') });
   await tap(page, cdp, 400, 300);
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   await tap(page, cdp, 200, 600, 400, 600);
   const s = await screen(page);
   check(isWhite(s.at(FACE.x + 20, FACE.y + 20)), 'no white face');
@@ -109,9 +109,9 @@ test('top edge up, the left column: the Six of spades, the suit from the sensor 
   const { page, cdp } = await open(browser, url, { tilt: raised('flat') });
   await tap(page, cdp, 400, 300);
   await setTilt(cdp, raised('top'));
-  await page.waitForTimeout(100);
+  await page.waitForTimeout(200);
   await setTilt(cdp, raised('flat')); // the latch holds
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   await tap(page, cdp, 100, 200);
   const s = await screen(page);
   check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isBlackInk) > 3000, 'no spade');
@@ -137,7 +137,7 @@ test('a tap on the left while idle shows a card; a tap on the right re-arms', as
 test('a cancelled press reveals the card it pressed and leaves the trick working', async ({ browser, url }) => {
   const { page, cdp } = await open(browser, url, { tilt: raised('bottom') });
   await tap(page, cdp, 400, 300);
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   const before = await frames(page);
   await touch(cdp, 'touchStart', 400, 200); // the Two
   await touch(cdp, 'touchCancel', 0, 0);    // the browser took the gesture
@@ -149,7 +149,7 @@ test('a cancelled press reveals the card it pressed and leaves the trick working
   // The trick goes on: re-arm, and a new press is a new card (the Four).
   await tap(page, cdp, 400, 300);
   feltAndCardBack(await screen(page), 're-armed after a cancel');
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   await tap(page, cdp, 400, 650);
   await compareWithSimulator(page, await screen(page), 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 650\nrelease 400 650\n', 'Four of hearts after a cancel');
 });
@@ -157,13 +157,13 @@ test('a cancelled press reveals the card it pressed and leaves the trick working
 test('a second finger does not count', async ({ browser, url }) => {
   const { page, cdp } = await open(browser, url, { tilt: raised('bottom') });
   await tap(page, cdp, 400, 300);
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   const before = await frames(page);
   await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: 400, y: 200, id: 1 }] });
   await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: 400, y: 200, id: 1 }, { x: 100, y: 650, id: 2 }] });
   // touchEnd names the points that lift: the second finger first.
   await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [{ x: 100, y: 650, id: 2 }] });
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   check(await frames(page) === before, 'the second finger changed the screen');
   await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [{ x: 400, y: 200, id: 1 }] });
   await nextFrame(page, before);
@@ -201,7 +201,7 @@ test('keyboard tilt works when no sensor reading arrives', async ({ browser, url
   const { page, cdp } = await open(browser, url);
   await page.keyboard.down('ArrowDown'); // bottom edge up: hearts
   await tap(page, cdp, 400, 300);
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   await page.keyboard.up('ArrowDown');
   await tap(page, cdp, 400, 200);
   const s = await screen(page);
@@ -211,10 +211,10 @@ test('keyboard tilt works when no sensor reading arrives', async ({ browser, url
   await page.keyboard.press('KeyF');
   await tap(page, cdp, 400, 300);
   await page.keyboard.down('ArrowRight');
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   await page.keyboard.up('ArrowRight');
   await page.keyboard.press('KeyF');
-  await page.waitForTimeout(60);
+  await page.waitForTimeout(120);
   await tap(page, cdp, 400, 200);
   const ink = count(await screen(page), FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, (p) => isRedInk(p) || isBlackInk(p));
   check(ink > 2000, 'no card after tilting face down');
