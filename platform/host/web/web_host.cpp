@@ -134,8 +134,13 @@ void show(WebHost::State& s, double now) {
             // Above the readings: where the tilt comes from, and whether the
             // browser lets the page read the motion sensor.
             const int width = static_cast<int>(s.statusDrawn.size()) * 12 - 2;
-            host::draw_text(s.composed, (kScreenWidth - width) / 2, kScreenHeight - 64, s.statusDrawn,
-                            host::kTaskbarInk, 2);
+            const int left = (kScreenWidth - width) / 2;
+            const int top = kScreenHeight - 64;
+            // A dark box behind it, as behind the readings: it lies on the card.
+            for (int y = std::max(0, top - 5); y < std::min(kScreenHeight, top + 19); ++y)
+                for (int x = std::max(0, left - 6); x < std::min(kScreenWidth, left + width + 6); ++x)
+                    s.composed.set(x, y, host::blend(s.composed.at(x, y), 0xFF000000u, 150));
+            host::draw_text(s.composed, left, top, s.statusDrawn, host::kTaskbarInk, 2);
         }
         source = &s.composed;
     }
