@@ -14,6 +14,8 @@ mergeInto(LibraryManager.library, {
     firstTouch: true,
     active: true,
     wakeLock: null,
+    // The latest motion sample not yet taken, as a queued event.
+    motion: null,
     // For tests and measurements (window.zentrick.stats).
     stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, awakeMs: 0 },
     wokeAt: 0,
@@ -121,10 +123,10 @@ mergeInto(LibraryManager.library, {
       window.addEventListener('devicemotion', function (e) {
         var a = e.accelerationIncludingGravity;
         if (!a || a.x === null || a.y === null || a.z === null) return;
-        // Only the latest sample matters to the 10 ms poll.
-        var last = ZtPage.queue.length ? ZtPage.queue[ZtPage.queue.length - 1] : null;
-        if (last && last[0] === 6) { last[1] = a.x; last[2] = a.y; last[3] = a.z; ZtPage.wake(); return; }
-        ZtPage.push(6, a.x, a.y, a.z);
+        // Only the latest sample matters to the 10 ms poll, which takes it
+        // when it wakes anyway: a sample wakes nobody (sensors stream at
+        // 60 Hz or more, which would double the wakes).
+        ZtPage.motion = [6, a.x, a.y, a.z, 0];
       });
       document.addEventListener('visibilitychange', ZtPage.activity);
       window.addEventListener('focus', ZtPage.activity);
@@ -183,6 +185,10 @@ mergeInto(LibraryManager.library, {
   zt_page_next_event__deps: ['$ZtPage'],
   zt_page_next_event: function (fields) {
     var event = ZtPage.queue.shift();
+    if (!event && ZtPage.motion) {
+      event = ZtPage.motion;
+      ZtPage.motion = null;
+    }
     if (!event) return 0;
     for (var i = 0; i < 4; i++) HEAPF64[(fields >> 3) + i] = event[i + 1];
     return event[0];

@@ -19,7 +19,8 @@ void zt_page_log(int level, const char* text);
 // negative value: no limit). Other JavaScript runs meanwhile (Asyncify).
 void zt_page_wait(int milliseconds);
 // Takes the oldest queued event into `fields` (8 numbers); returns its kind
-// (a PageEvent), or 0 when none is queued.
+// (a PageEvent), or 0 when none is queued. The latest motion sample comes
+// after the queue, once; samples do not wake zt_page_wait.
 int zt_page_next_event(double* fields);
 // The page's size in CSS pixels and the device pixel ratio.
 void zt_page_size(double* fields);

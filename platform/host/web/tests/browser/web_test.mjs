@@ -286,6 +286,21 @@ test('the screen is kept awake, and again after coming back', async ({ browser, 
   check(locks.join() === 'screen,screen', 'locks ' + locks);
 });
 
+test('idle, the page wakes for the 10 ms timer only, even with the sensor streaming', async ({ browser, url }) => {
+  const { page } = await open(browser, url, { tilt: raised('flat') });
+  const motions = await page.evaluate(() => new Promise((resolve) => {
+    let n = 0;
+    window.addEventListener('devicemotion', () => n++);
+    setTimeout(() => resolve(n), 1000);
+  }));
+  check(motions > 20, `the sensor override streams no samples (${motions} a second)`);
+  const start = await page.evaluate(() => [window.zentrick.stats.wakes, performance.now()]);
+  await page.waitForTimeout(2000);
+  const end = await page.evaluate(() => [window.zentrick.stats.wakes, performance.now()]);
+  const rate = (end[0] - start[0]) / ((end[1] - start[1]) / 1000);
+  check(rate > 60 && rate < 115, `${rate.toFixed(0)} wakes a second`);
+});
+
 test('a wide page letterboxes the screen and maps touches through it', async ({ browser, url }) => {
   const { page, cdp } = await open(browser, url, { viewport: { width: 1000, height: 900 } });
   await page.waitForTimeout(300); // the slide-in is over
