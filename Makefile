@@ -4,6 +4,10 @@ ASAN_BUILD ?= build-asan
 CLANG_BUILD ?= build-clang
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
+WEB_BUILD ?= build-web
+# `make web-serve WEB_BIND=0.0.0.0` lets a phone on the same network open it.
+WEB_BIND ?= 127.0.0.1
+WEB_PORT ?= 8080
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DEB_OUT ?= build-deb
@@ -11,7 +15,7 @@ CMAKE_FLAGS ?=
 # Warnings stop the build only where asked (CI: WERROR=ON).
 WERROR ?= OFF
 
-.PHONY: all setup configure build run sim test test-asan test-clang conformance fuzz soak bench install deb clean format format-check
+.PHONY: all setup configure build run sim test test-asan test-clang conformance fuzz soak bench install deb web web-serve clean format format-check
 
 all: build
 
@@ -78,6 +82,14 @@ install: build
 deb: setup
 	@JOBS=$(JOBS) bash scripts/build-deb $(DEB_OUT)
 
+# The app as a web page in $(WEB_BUILD)/site (emscripten), and a static
+# server for it. `make test` builds the page too (its browser tests need it).
+web: setup
+	@bash scripts/build-web $(WEB_BUILD)
+
+web-serve: web
+	@python3 platform/host/web/serve.py --bind $(WEB_BIND) --port $(WEB_PORT) $(WEB_BUILD)/site
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
@@ -85,4 +97,4 @@ format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(FUZZ_BUILD) $(DEB_OUT)
+	@rm -rf $(BUILD) $(ASAN_BUILD) $(CLANG_BUILD) $(FUZZ_BUILD) $(DEB_OUT) $(WEB_BUILD)

@@ -154,9 +154,15 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section);
 
 // The runtime's pseudo-random generator: values 0..0x7FFF, one sequence per
 // seed. It replaces the C library's pair for the whole process, as the
-// phone's runtime does for its programs.
-extern "C" int rand(void) noexcept;
-extern "C" void srand(unsigned int seed) noexcept;
+// phone's runtime does for its programs. Declared as the C library declares
+// them: glibc marks them noexcept, emscripten's C library does not.
+#if defined(__EMSCRIPTEN__)
+#define ZT_C_NOEXCEPT
+#else
+#define ZT_C_NOEXCEPT noexcept
+#endif
+extern "C" int rand(void) ZT_C_NOEXCEPT;
+extern "C" void srand(unsigned int seed) ZT_C_NOEXCEPT;
 constexpr int ZT_RAND_MAX = 0x7FFF;
 
 // Component object library: only what the application starts with.

@@ -155,14 +155,14 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section) {
 }
 
 // The runtime's linear congruential generator, as the phone's C runtime has it.
-extern "C" int rand(void) noexcept {
+extern "C" int rand(void) ZT_C_NOEXCEPT {
     return rand_state().with([](std::uint32_t& state) {
         state = state * 214013u + 2531011u;
         return static_cast<int>((state >> 16) & 0x7FFF);
     });
 }
 
-extern "C" void srand(unsigned int seed) noexcept {
+extern "C" void srand(unsigned int seed) ZT_C_NOEXCEPT {
     rand_state().with([seed](std::uint32_t& state) { state = seed; });
 }
 

@@ -2,7 +2,9 @@
 #include "zt/gfx/font.h"
 #include "zt/sys/unicode.h"
 
+#ifndef __EMSCRIPTEN__
 #include <fontconfig/fontconfig.h>
+#endif
 #include <stb_truetype.h>
 
 #include <algorithm>
@@ -11,17 +13,42 @@
 #include <iterator>
 #include <map>
 
+#ifdef __EMSCRIPTEN__
+// The browser has neither fontconfig nor font files: the web build compiles
+// the bold sans serif file into the program under these names (weak, so a
+// program without them simply has no font) and the path below stands for it.
+// A missing regular weight falls back on the bold one.
+extern "C" __attribute__((weak)) const unsigned char zt_embedded_font_bold[];
+extern "C" __attribute__((weak)) const unsigned long zt_embedded_font_bold_size;
+#endif
+
 namespace zt::gfx {
+
+#ifdef __EMSCRIPTEN__
+namespace {
+constexpr const char* kEmbeddedBold = "embedded:bold";
+bool have_embedded_bold() {
+    return &zt_embedded_font_bold_size != nullptr && zt_embedded_font_bold != nullptr;
+}
+} // namespace
+#endif
 
 // One font file held in memory: stb_truetype reads it in place.
 class FontFile {
   public:
     static std::shared_ptr<const FontFile> load(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            return nullptr;
         auto file = std::shared_ptr<FontFile>(new FontFile());
-        file->m_bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+#ifdef __EMSCRIPTEN__
+        if (path == kEmbeddedBold && have_embedded_bold())
+            file->m_bytes.assign(zt_embedded_font_bold, zt_embedded_font_bold + zt_embedded_font_bold_size);
+        else
+#endif
+        {
+            std::ifstream in(path, std::ios::binary);
+            if (!in)
+                return nullptr;
+            file->m_bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
         const auto* data = file->m_bytes.data();
         const int offset = stbtt_GetFontOffsetForIndex(data, 0);
         if (file->m_bytes.empty() || offset < 0 || stbtt_InitFont(&file->m_info, data, offset) == 0)
@@ -64,6 +91,11 @@ struct Matched {
 
 Matched match_with_fontconfig() {
     Matched matched;
+#ifdef __EMSCRIPTEN__
+    if (have_embedded_bold())
+        matched.bold = kEmbeddedBold;
+    return matched;
+#else
     FcConfig* config = FcInitLoadConfigAndFonts();
     if (config == nullptr)
         return matched;
@@ -86,6 +118,7 @@ Matched match_with_fontconfig() {
     }
     FcConfigDestroy(config);
     return matched;
+#endif
 }
 
 std::shared_ptr<const FontFile> file_for(FontWeight weight) {

@@ -64,6 +64,12 @@ HWND application_window() {
     return bootThread == 0 ? nullptr : sys::first_top_level_window(bootThread);
 }
 
+std::vector<HWND> boot_thread_windows() {
+    sys::Kernel& k = sys::Kernel::get();
+    const DWORD bootThread = k.is_boot_thread() ? k.this_thread().id : k.boot_thread_id();
+    return bootThread == 0 ? std::vector<HWND>() : sys::top_level_windows(bootThread);
+}
+
 HWND window_parent(HWND window) {
     return sys::window_parent(window);
 }

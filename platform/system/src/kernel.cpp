@@ -1,6 +1,7 @@
 // The kernel's state: boot, the clock and its waits, threads and handles.
 #include "zt/sys/kernel.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -148,6 +149,22 @@ bool Kernel::wait_until(Locked& locked, Tick deadline, const std::function<bool(
         return false;
     std::unique_lock<std::mutex>& lock = locked.unique_lock();
     if (m_clockKind == host::ClockKind::Real) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+        // The browser's one thread: a condition variable returns at once
+        // there, so this would spin and freeze the page. Only time and the
+        // host's input can make `ready` true; the host waits for both.
+        while (!ready()) {
+            const Tick now = now_locked();
+            if (deadline != kForever && now >= deadline)
+                return false;
+            const DWORD timeout =
+                deadline == kForever ? INFINITE : static_cast<DWORD>(std::min<Tick>(deadline - now, INFINITE - 1));
+            lock.unlock();
+            (void)host::current().idle(timeout);
+            lock.lock();
+        }
+        return true;
+#endif
         const auto when = std::chrono::steady_clock::time_point(std::chrono::milliseconds(deadline));
         while (!ready()) {
             if (deadline == kForever) {

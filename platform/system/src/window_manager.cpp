@@ -108,11 +108,17 @@ HWND WindowManager::find_top_level(const Locked&, const std::u16string_view* cla
     return nullptr;
 }
 
-HWND WindowManager::first_top_level(const Locked&, DWORD threadId) const {
+HWND WindowManager::first_top_level(const Locked& locked, DWORD threadId) const {
+    const auto all = top_levels(locked, threadId);
+    return all.empty() ? nullptr : all.front();
+}
+
+std::vector<HWND> WindowManager::top_levels(const Locked&, DWORD threadId) const {
+    std::vector<HWND> out;
     for (auto& [key, w] : m_windows)
         if (w->threadId == threadId && w->parent == nullptr)
-            return w->hwnd;
-    return nullptr;
+            out.push_back(w->hwnd);
+    return out;
 }
 
 HWND WindowManager::first_to_paint(const Locked& locked, DWORD threadId) const {
@@ -177,6 +183,10 @@ bool take_update_rect(HWND hwnd, RECT& rect) {
 
 HWND first_top_level_window(DWORD threadId) {
     return WindowManager::get().first_top_level(Kernel::get().lock(), threadId);
+}
+
+std::vector<HWND> top_level_windows(DWORD threadId) {
+    return WindowManager::get().top_levels(Kernel::get().lock(), threadId);
 }
 
 HWND window_parent(HWND hwnd) {

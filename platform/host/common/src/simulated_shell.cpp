@@ -1,4 +1,5 @@
-// The simulated shell: its windows live on a thread of their own.
+// The simulated shell: its windows live on a thread of their own, or on the
+// thread that starts it.
 #include "zt/host/simulated_shell.h"
 
 #include "zt/host.h"
@@ -44,10 +45,12 @@ bool wanted(const SimulatedShell::Options& options, const char16_t* className) {
     return true;
 }
 
-void run_shell(SimulatedShell::State& state, const SimulatedShell::Options& options) {
+using Windows = std::array<HWND, SimulatedShell::kClassNames.size()>;
+
+Windows create_windows(const SimulatedShell::Options& options) {
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes the queue before anyone sends
-    std::array<HWND, SimulatedShell::kClassNames.size()> windows{};
+    Windows windows{};
     for (std::size_t i = 0; i < windows.size(); ++i) {
         const char16_t* name = SimulatedShell::kClassNames[i];
         if (!wanted(options, name))
@@ -61,6 +64,17 @@ void run_shell(SimulatedShell::State& state, const SimulatedShell::Options& opti
         windows[i] = CreateWindowExW(0, name, u"", WS_POPUP | (taskbar ? WS_VISIBLE : 0), r.left, r.top,
                                      r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
     }
+    return windows;
+}
+
+void destroy_windows(const Windows& windows) {
+    for (HWND hwnd : windows)
+        if (hwnd != nullptr)
+            DestroyWindow(hwnd);
+}
+
+void run_shell(SimulatedShell::State& state, const SimulatedShell::Options& options) {
+    const Windows windows = create_windows(options);
     {
         std::lock_guard guard(state.lock);
         state.windows = windows;
@@ -68,11 +82,10 @@ void run_shell(SimulatedShell::State& state, const SimulatedShell::Options& opti
         state.ready = true;
     }
     state.changed.notify_all();
+    MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0)
         DispatchMessageW(&msg);
-    for (HWND hwnd : windows)
-        if (hwnd != nullptr)
-            DestroyWindow(hwnd);
+    destroy_windows(windows);
 }
 
 } // namespace
@@ -91,6 +104,13 @@ void SimulatedShell::start() {
     // The shell writes its lock state; the phone boots unlocked.
     sys::registry::set_dword(HKEY_LOCAL_MACHINE, u"System\\State\\ZaruVuvIvozi", u"IsLockState", 0);
     auto state = std::make_unique<State>();
+    if (!m_options.ownThread) {
+        state->windows = create_windows(m_options);
+        state->threadId = GetCurrentThreadId();
+        state->ready = true;
+        m_state = std::move(state);
+        return;
+    }
     State* raw = state.get();
     const Options options = m_options;
     raw->thread = Thread([raw, options] { run_shell(*raw, options); });
@@ -105,6 +125,11 @@ void SimulatedShell::start() {
 void SimulatedShell::stop() {
     if (!m_state)
         return;
+    if (!m_options.ownThread) {
+        destroy_windows(m_state->windows);
+        m_state.reset();
+        return;
+    }
     PostThreadMessageW(m_state->threadId, WM_QUIT, 0, 0);
     m_state->thread.join();
     m_state.reset();

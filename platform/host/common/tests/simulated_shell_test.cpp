@@ -159,13 +159,92 @@ TEST(SimulatedShell, AnswersEveryShellCommandAtOnceAndLogsItInOrder) {
     EXPECT_EQ(DesktopExploreMsg01(), 1);
     EXPECT_EQ(GetTickCount() - start, 10u);
     EXPECT_EQ(received(trace), (std::vector<std::string>{
-                                    "trace:shell: CTaskBar received 0xfff0000d(0x0, 0x0)\n",
-                                    "trace:shell: CTaskBar received 0xfff00012(0x0, 0x0)\n",
-                                    "trace:shell: DesktopExplorerWindow received 0xfff00002(0x0, 0x0)\n",
-                                    "trace:shell: CLockPhoneWnd received 0xfff00002(0x0, 0x0)\n",
-                                    "trace:shell: CShellMainWnd received 0xfff00019(0x3, 0x4)\n",
-                                    "trace:shell: CShellMainWnd received 0xfff0001a(0x0, 0x4)\n",
-                                    "trace:shell: CStartupWnd received 0xfff0001b(0x2, 0x0)\n",
-                                    "trace:shell: DesktopExploreWindows received 0xfff00001(0x0, 0x2)\n",
-                                }));
+                                   "trace:shell: CTaskBar received 0xfff0000d(0x0, 0x0)\n",
+                                   "trace:shell: CTaskBar received 0xfff00012(0x0, 0x0)\n",
+                                   "trace:shell: DesktopExplorerWindow received 0xfff00002(0x0, 0x0)\n",
+                                   "trace:shell: CLockPhoneWnd received 0xfff00002(0x0, 0x0)\n",
+                                   "trace:shell: CShellMainWnd received 0xfff00019(0x3, 0x4)\n",
+                                   "trace:shell: CShellMainWnd received 0xfff0001a(0x0, 0x4)\n",
+                                   "trace:shell: CStartupWnd received 0xfff0001b(0x2, 0x0)\n",
+                                   "trace:shell: DesktopExploreWindows received 0xfff00001(0x0, 0x2)\n",
+                               }));
+}
+
+namespace {
+
+// Every shell command once, with what it returned, and what the windows logged.
+struct CommandRun {
+    std::vector<int> results;
+    std::vector<std::string> log;
+    DWORD elapsed = 0;
+};
+
+CommandRun run_every_command() {
+    zt::testhost::TraceCapture trace(zt::trace::kShell);
+    CommandRun run;
+    const DWORD start = GetTickCount();
+    run.results = {TaskBarMsg0D(),       TaskBarMsg12(),       DesktopLockMsg02(3), ShellMainMsg19(3, 4),
+                   ShellMainMsg19(0, 4), ShellMainMsg1A(0, 4), StartupWndMsg1B_2(), DesktopExploreMsg01(),
+                   HideTaskBar(),        HideTaskBar(),        ShowTaskBar(),       QueryLockState()};
+    run.elapsed = GetTickCount() - start;
+    run.log = received(trace);
+    return run;
+}
+
+} // namespace
+
+TEST(SimulatedShellOnTheCallersThread, OwnsItsWindowsOnTheThreadThatStartsIt) {
+    SimulatedShell::Options options;
+    options.ownThread = false;
+    SimulatedShell shell(options);
+    shell.start();
+    for (const char16_t* name : SimulatedShell::kClassNames) {
+        HWND hwnd = FindWindowW(name, nullptr);
+        ASSERT_NE(hwnd, nullptr) << zt::host::to_utf8(name);
+        EXPECT_EQ(shell.window(name), hwnd);
+        EXPECT_EQ(GetWindowThreadProcessId(hwnd, nullptr), GetCurrentThreadId());
+    }
+    EXPECT_TRUE(shell.taskbar_visible());
+    shell.stop();
+    EXPECT_FALSE(shell.running());
+    for (const char16_t* name : SimulatedShell::kClassNames)
+        EXPECT_EQ(FindWindowW(name, nullptr), nullptr) << zt::host::to_utf8(name);
+}
+
+TEST(SimulatedShellOnTheCallersThread, GivesEveryShellCommandTheSameAnswerAndLogAsTheThreadedShell) {
+    CommandRun threaded;
+    {
+        SimulatedShell shell;
+        shell.start();
+        threaded = run_every_command();
+    }
+    SimulatedShell::Options options;
+    options.ownThread = false;
+    SimulatedShell shell(options);
+    shell.start();
+    const CommandRun inline_ = run_every_command();
+    EXPECT_EQ(inline_.results, threaded.results);
+    // ShowWindow tells only the caller's own windows (WM_SHOWWINDOW): here
+    // the taskbar hears of being hidden and shown again, and nothing else differs.
+    std::vector<std::string> expected = threaded.log;
+    expected.push_back("trace:shell: CTaskBar received 0x18(0x0, 0x0)\n");
+    expected.push_back("trace:shell: CTaskBar received 0x18(0x1, 0x0)\n");
+    EXPECT_EQ(inline_.log, expected);
+    EXPECT_EQ(inline_.elapsed, threaded.elapsed); // the one 10 ms pause, nothing more
+    ASSERT_EQ(threaded.results.size(), 12u);
+    EXPECT_EQ(threaded.results[8], 1); // the first HideTaskBar found it visible
+}
+
+TEST(SimulatedShellOnTheCallersThread, APostedMessageArrivesThroughTheCallersLoop) {
+    SimulatedShell::Options options;
+    options.ownThread = false;
+    SimulatedShell shell(options);
+    shell.start();
+    zt::testhost::TraceCapture trace(zt::trace::kShell);
+    ASSERT_TRUE(PostMessageW(shell.window(u"CShellMainWnd"), 0x4321, 7, 8));
+    EXPECT_TRUE(received(trace).empty()); // not before the loop runs
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    EXPECT_EQ(received(trace), (std::vector<std::string>{"trace:shell: CShellMainWnd received 0x4321(0x7, 0x8)\n"}));
 }

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zt::gfx {
 class Surface;
@@ -111,6 +112,9 @@ bool is_boot_thread();
 // (the shell's windows live on threads of their own). Null when there is
 // none yet, or after it is destroyed.
 HWND application_window();
+// Every top-level window of the boot thread, in the order they were made:
+// for a host whose shell windows share that thread and must be told apart.
+std::vector<HWND> boot_thread_windows();
 
 // A window's parent, or null for a top-level window or a handle that is no
 // window.

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zt::gfx {
 class Surface;
@@ -53,6 +54,8 @@ bool take_update_rect(HWND hwnd, RECT& rect);
 // For hosts.
 // The first top-level window (in the order they were made) of a thread, or null.
 HWND first_top_level_window(DWORD threadId);
+// Every top-level window of a thread, in the order they were made.
+std::vector<HWND> top_level_windows(DWORD threadId);
 // A window's parent; null for a top-level or unknown window.
 HWND window_parent(HWND hwnd);
 // True on the thread that booted the platform (the application's loop).

@@ -2,6 +2,10 @@
 // class that the shell commands look for, owned by a thread of its own with
 // its own message loop, so that timed sends to it wait and time out for real.
 // Each window logs what it receives on the `shell` trace channel and answers 1.
+// Where no second thread can run (the browser), the windows may instead
+// belong to the thread that starts the shell: sends to them then call their
+// procedure at once and posts wait for that thread's loop, with the same
+// answers.
 #pragma once
 
 #include "zt/platform.h"
@@ -20,6 +24,10 @@ class SimulatedShell {
     // named here (compared without regard to case).
     struct Options {
         std::set<std::u16string> without;
+        // False: the windows belong to the thread that calls start(), whose
+        // message loop dispatches what is posted to them; stop() must then be
+        // called on that thread too.
+        bool ownThread = true;
     };
 
     // The taskbar first; it is visible at start, the others hidden.
@@ -35,12 +43,12 @@ class SimulatedShell {
     SimulatedShell(const SimulatedShell&) = delete;
     SimulatedShell& operator=(const SimulatedShell&) = delete;
 
-    // Seeds the shell's registry values, starts the thread and returns once
-    // its windows exist. Safe to call from a host's boot hook, that is during
+    // Seeds the shell's registry values, starts the thread (if it has one)
+    // and returns once its windows exist. Safe to call from a host's boot hook, that is during
     // the first platform call, even from a static initialiser. A second call
     // while running does nothing.
     void start();
-    // Ends the thread; its windows go with it. Safe to call when not running.
+    // Ends the thread, or destroys the windows; safe when not running.
     void stop();
     bool running() const;
 

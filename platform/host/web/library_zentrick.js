@@ -1,0 +1,247 @@
+// The page side of the web host (see page.h). Everything the browser
+// reports is queued here and taken by the program in its idle turn; the
+// program sleeps in zt_page_wait until something is queued or its time is
+// up. Nothing here calls into the program while it sleeps except to wake it.
+mergeInto(LibraryManager.library, {
+  $ZtPage: {
+    queue: [],
+    waiter: null,
+    canvas: null,
+    context: null,
+    frame: null,
+    frameContext: null,
+    started: false,
+    firstTouch: true,
+    active: true,
+    wakeLock: null,
+    // The latest motion sample not yet taken, as a queued event.
+    motion: null,
+    // For tests and measurements (window.zentrick.stats).
+    stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, awakeMs: 0 },
+    wokeAt: 0,
+
+    push: function (kind, a, b, c, d) {
+      ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0]);
+      ZtPage.wake();
+    },
+    wake: function () {
+      var waiter = ZtPage.waiter;
+      if (waiter) {
+        ZtPage.waiter = null;
+        waiter();
+      }
+    },
+    isActive: function () {
+      return document.visibilityState === 'visible' && document.hasFocus();
+    },
+    activity: function () {
+      var now = ZtPage.isActive();
+      if (now !== ZtPage.active) {
+        ZtPage.active = now;
+        ZtPage.push(7, now ? 1 : 0);
+      }
+      if (document.visibilityState === 'visible') ZtPage.keepAwake();
+    },
+    keepAwake: function () {
+      // The screen stays on while the page shows; the browser lets go of
+      // the lock whenever the page hides, so it is taken again on return.
+      if (!('wakeLock' in navigator) || ZtPage.wakeLock) return;
+      navigator.wakeLock.request('screen').then(function (lock) {
+        ZtPage.wakeLock = lock;
+        lock.addEventListener('release', function () { ZtPage.wakeLock = null; });
+      }, function () {});
+    },
+    askMotion: function () {
+      // iOS asks the user, and only from a touch.
+      if (typeof DeviceMotionEvent === 'undefined' || typeof DeviceMotionEvent.requestPermission !== 'function') return;
+      DeviceMotionEvent.requestPermission().then(function (answer) {
+        ZtPage.push(9, answer === 'granted' ? 2 : 3);
+      }, function () { ZtPage.push(9, 3); });
+    },
+    performance: function () {
+      // Full screen and portrait where the browser allows it; both need a touch.
+      var root = document.documentElement;
+      if (!document.fullscreenElement && root.requestFullscreen) {
+        root.requestFullscreen({ navigationUI: 'hide' }).then(function () {
+          if (screen.orientation && screen.orientation.lock) screen.orientation.lock('portrait').catch(function () {});
+        }, function () {});
+      }
+    },
+    pointer: function (kind, event) {
+      // The page is the phone's glass: no scrolling, zooming or menus.
+      if (event.cancelable) event.preventDefault();
+      if (kind === 1 && event.target && event.target.setPointerCapture) {
+        try { event.target.setPointerCapture(event.pointerId); } catch (e) {}
+      }
+      if (kind === 3) ZtPage.stats.releasedAt = performance.now();
+      ZtPage.push(kind, event.pointerId, event.button < 0 ? 0 : event.button, event.clientX, event.clientY);
+      // A finger's gesture is asked for on its touchend, which every
+      // browser counts as one; a mouse's or pen's here.
+      if (kind === 3 && event.pointerType !== 'touch') ZtPage.firstGesture();
+    },
+    firstGesture: function () {
+      if (!ZtPage.firstTouch) return;
+      ZtPage.firstTouch = false;
+      ZtPage.askMotion();
+      ZtPage.performance();
+    },
+    key: function (down, event) {
+      var keys = { ArrowUp: 0, ArrowDown: 1, ArrowLeft: 2, ArrowRight: 3, KeyF: 4 };
+      if (!(event.code in keys) || event.ctrlKey || event.altKey || event.metaKey) return;
+      event.preventDefault();
+      if (event.repeat) return;
+      ZtPage.push(5, keys[event.code], down ? 1 : 0);
+    },
+    start: function (rehearse) {
+      if (ZtPage.started) return;
+      ZtPage.started = true;
+      var canvas = document.getElementById('screen');
+      if (!canvas) {
+        canvas = document.createElement('canvas');
+        canvas.id = 'screen';
+        document.body.appendChild(canvas);
+      }
+      ZtPage.canvas = canvas;
+      ZtPage.context = canvas.getContext('2d', { alpha: false });
+      ZtPage.frame = document.createElement('canvas');
+      ZtPage.frame.width = 480;
+      ZtPage.frame.height = 720;
+      ZtPage.frameContext = ZtPage.frame.getContext('2d');
+
+      var target = document;
+      target.addEventListener('pointerdown', function (e) { ZtPage.pointer(1, e); }, { passive: false });
+      target.addEventListener('pointermove', function (e) { ZtPage.pointer(2, e); }, { passive: false });
+      target.addEventListener('pointerup', function (e) { ZtPage.pointer(3, e); }, { passive: false });
+      target.addEventListener('pointercancel', function (e) { ZtPage.pointer(4, e); });
+      // Touch events would still scroll, zoom or pull to refresh on some browsers.
+      target.addEventListener('touchend', function () { ZtPage.firstGesture(); });
+      ['touchstart', 'touchmove', 'touchend', 'gesturestart', 'contextmenu', 'selectstart', 'dblclick'].forEach(function (name) {
+        target.addEventListener(name, function (e) { if (e.cancelable) e.preventDefault(); }, { passive: false });
+      });
+      window.addEventListener('keydown', function (e) { ZtPage.key(true, e); });
+      window.addEventListener('keyup', function (e) { ZtPage.key(false, e); });
+      window.addEventListener('devicemotion', function (e) {
+        var a = e.accelerationIncludingGravity;
+        if (!a || a.x === null || a.y === null || a.z === null) return;
+        // Only the latest sample matters to the 10 ms poll, which takes it
+        // when it wakes anyway: a sample wakes nobody (sensors stream at
+        // 60 Hz or more, which would double the wakes).
+        ZtPage.motion = [6, a.x, a.y, a.z, 0];
+      });
+      document.addEventListener('visibilitychange', ZtPage.activity);
+      window.addEventListener('focus', ZtPage.activity);
+      window.addEventListener('blur', ZtPage.activity);
+      window.addEventListener('resize', function () { ZtPage.push(8); });
+      if (window.visualViewport) window.visualViewport.addEventListener('resize', function () { ZtPage.push(8); });
+
+      if (typeof DeviceMotionEvent !== 'undefined' && typeof DeviceMotionEvent.requestPermission === 'function')
+        ZtPage.push(9, 1);
+      ZtPage.active = true;
+      ZtPage.activity();
+      window.zentrick = { stats: ZtPage.stats, rehearse: !!rehearse, page: ZtPage };
+    }
+  },
+
+  zt_page_start__deps: ['$ZtPage'],
+  zt_page_start: function (rehearse) {
+    ZtPage.start(rehearse);
+  },
+
+  zt_page_query: function (buffer, size) {
+    var text = location.search || '';
+    return stringToUTF8(text, buffer, size);
+  },
+
+  zt_page_log: function (level, text) {
+    var line = UTF8ToString(text);
+    if (level >= 2) console.error(line);
+    else if (level === 1) console.warn(line);
+    else console.info(line);
+  },
+
+  zt_page_wait__deps: ['$ZtPage'],
+  zt_page_wait: function (milliseconds) {
+    // Time the program ran since it last woke (measurements).
+    if (ZtPage.wokeAt) ZtPage.stats.awakeMs += performance.now() - ZtPage.wokeAt;
+    return Asyncify.handleSleep(function (wakeUp) {
+      if (ZtPage.queue.length) {
+        // Already something to do: still let the browser have its turn.
+        setTimeout(wakeUp, 0);
+        return;
+      }
+      var timer = null;
+      var done = function () {
+        if (timer !== null) clearTimeout(timer);
+        ZtPage.waiter = null;
+        ZtPage.stats.wakes++;
+        ZtPage.wokeAt = performance.now();
+        wakeUp();
+      };
+      ZtPage.waiter = done;
+      if (milliseconds >= 0) timer = setTimeout(function () { timer = null; ZtPage.wake(); }, milliseconds);
+    });
+  },
+
+  zt_page_next_event__deps: ['$ZtPage'],
+  zt_page_next_event: function (fields) {
+    var event = ZtPage.queue.shift();
+    if (!event && ZtPage.motion) {
+      event = ZtPage.motion;
+      ZtPage.motion = null;
+    }
+    if (!event) return 0;
+    for (var i = 0; i < 4; i++) HEAPF64[(fields >> 3) + i] = event[i + 1];
+    return event[0];
+  },
+
+  zt_page_size: function (fields) {
+    HEAPF64[(fields >> 3) + 0] = window.innerWidth;
+    HEAPF64[(fields >> 3) + 1] = window.innerHeight;
+    HEAPF64[(fields >> 3) + 2] = window.devicePixelRatio || 1;
+  },
+
+  zt_page_layout__deps: ['$ZtPage'],
+  zt_page_layout: function (x, y, width, height) {
+    var canvas = ZtPage.canvas;
+    if (!canvas) return;
+    var ratio = window.devicePixelRatio || 1;
+    canvas.style.left = x + 'px';
+    canvas.style.top = y + 'px';
+    canvas.style.width = width + 'px';
+    canvas.style.height = height + 'px';
+    // One canvas pixel per device pixel keeps the picture sharp.
+    var w = Math.max(1, Math.round(width * ratio));
+    var h = Math.max(1, Math.round(height * ratio));
+    if (canvas.width !== w || canvas.height !== h) {
+      canvas.width = w;
+      canvas.height = h;
+    }
+  },
+
+  zt_page_present__deps: ['$ZtPage'],
+  zt_page_present: function (rgba) {
+    var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, 480 * 720 * 4), 480, 720);
+    var canvas = ZtPage.canvas;
+    var context = ZtPage.context;
+    if (canvas.width === 480 && canvas.height === 720) {
+      context.putImageData(image, 0, 0);
+    } else {
+      ZtPage.frameContext.putImageData(image, 0, 0);
+      // Whole multiples stay crisp; anything else is filtered.
+      context.imageSmoothingEnabled = !(canvas.width % 480 === 0 && canvas.height === canvas.width / 480 * 720);
+      context.drawImage(ZtPage.frame, 0, 0, canvas.width, canvas.height);
+    }
+    var now = performance.now();
+    if (!ZtPage.stats.frames) ZtPage.stats.firstFrameAt = now;
+    ZtPage.stats.frames++;
+    ZtPage.stats.presentedAt = now;
+  },
+
+  zt_page_slide_in__deps: ['$ZtPage'],
+  zt_page_slide_in: function (milliseconds) {
+    var canvas = ZtPage.canvas;
+    if (!canvas || !canvas.animate) return;
+    canvas.animate([{ transform: 'translateY(100vh)' }, { transform: 'translateY(0)' }],
+                   { duration: milliseconds, easing: 'cubic-bezier(0.33, 1, 0.68, 1)' });
+  }
+});

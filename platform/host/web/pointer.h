@@ -1,0 +1,52 @@
+// Turns the page's pointer events (touch, pen, mouse) into the messages the
+// phone's window gets. Only the first pointer down counts until it ends,
+// as on the phone's single-touch screen.
+#pragma once
+
+#include "zt/platform.h"
+
+#include <vector>
+
+namespace zt::web {
+
+struct WindowMessage {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    bool operator==(const WindowMessage&) const = default;
+};
+
+enum class PointerPhase { Down, Move, Up, Cancel };
+
+struct PointerEvent {
+    PointerPhase phase = PointerPhase::Down;
+    int id = 0;
+    // The mouse's button number (0 the main one); touch and pen report 0.
+    int button = 0;
+    // CSS pixels from the top left of the page.
+    double x = 0;
+    double y = 0;
+};
+
+class PointerInput {
+  public:
+    // Appends the messages for `event` on a page of `pageWidth` x
+    // `pageHeight` CSS pixels, on which the phone's screen sits as the
+    // desktop places it in its window. Returns false when the event is not
+    // the finger's (another pointer, another button, no press).
+    //
+    // A cancelled pointer (the browser took the gesture, or the page lost it)
+    // ends as the finger lifting where it was last seen: the phone's screen
+    // knows no cancel, and a press left hanging would make the trick ignore
+    // the next press and show the old region's card later.
+    bool translate(const PointerEvent& event, int pageWidth, int pageHeight, std::vector<WindowMessage>& out);
+
+    bool pressed() const { return m_pressed; }
+
+  private:
+    bool m_pressed = false;
+    int m_id = 0;
+    LPARAM m_last = 0;
+};
+
+} // namespace zt::web

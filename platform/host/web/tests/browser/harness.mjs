@@ -1,0 +1,129 @@
+// What the browser tests and the measurements share: the page's own static
+// server on 127.0.0.1, headless Chromium, and helpers that touch, tilt and
+// read the canvas through the DevTools protocol.
+import { spawn } from 'node:child_process';
+import { fileURLToPath } from 'node:url';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+export const G = 9.80665;
+
+export function argument(name, fallback) {
+  const i = process.argv.indexOf(name);
+  return i >= 0 && i + 1 < process.argv.length ? process.argv[i + 1] : fallback;
+}
+
+// Starts serve.py on a free port; resolves to { url, stop }.
+export function serve(site) {
+  const server = spawn('python3', [path.join(here, '..', '..', 'serve.py'), '--port', '0', '--quiet', site],
+                       { stdio: ['ignore', 'pipe', 'pipe'] });
+  return new Promise((resolve, reject) => {
+    let out = '';
+    const timer = setTimeout(() => { server.kill(); reject(new Error('serve.py did not start: ' + out)); }, 10000);
+    const look = (chunk) => {
+      out += chunk;
+      const m = out.match(/http:\/\/127\.0\.0\.1:(\d+)\//);
+      if (m) {
+        clearTimeout(timer);
+        resolve({ url: m[0], stop: () => server.kill() });
+      }
+    };
+    server.stdout.on('data', look);
+    server.stderr.on('data', look);
+    server.on('exit', (code) => { clearTimeout(timer); reject(new Error(`serve.py ended (${code}): ${out}`)); });
+  });
+}
+
+export async function launch() {
+  return chromium.launch({
+    executablePath: process.env.ZT_CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
+  });
+}
+
+// A page of the phone's size; `tilt` ([x, y, z] m/s^2) feeds the motion
+// sensor from before the page loads, null leaves the page without one.
+export async function open(browser, url, { tilt = null, query = '', context = null, viewport, init = null } = {}) {
+  const ctx = context || await browser.newContext({ viewport: viewport || { width: 480, height: 720 }, hasTouch: true });
+  const page = await ctx.newPage();
+  if (init) await page.addInitScript(init);
+  const errors = [];
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  page.on('pageerror', (e) => errors.push(e.message));
+  const cdp = await ctx.newCDPSession(page);
+  // Headless pages are never focused otherwise, and focus is activation.
+  await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: true });
+  if (tilt) {
+    await cdp.send('Emulation.setSensorOverrideEnabled', { enabled: true, type: 'accelerometer' });
+    await setTilt(cdp, tilt);
+  }
+  await page.goto(url + query);
+  await page.waitForFunction(() => window.zentrick && window.zentrick.stats.frames > 0, null, { timeout: 10000 });
+  return { page, cdp, errors, context: ctx };
+}
+
+export async function setTilt(cdp, [x, y, z]) {
+  await cdp.send('Emulation.setSensorOverrideReadings', { type: 'accelerometer', reading: { xyz: { x, y, z } } });
+}
+
+// The phone tilted `degrees` towards an edge: 'top', 'bottom', 'left' or 'right' raised.
+export function raised(edge, degrees = 45) {
+  const s = G * Math.sin(degrees * Math.PI / 180);
+  const c = G * Math.cos(degrees * Math.PI / 180);
+  return { top: [0, s, c], bottom: [0, -s, c], right: [s, 0, c], left: [-s, 0, c], flat: [0, 0, G] }[edge];
+}
+
+export const frames = (page) => page.evaluate(() => window.zentrick.stats.frames);
+
+// Waits until the page has shown a frame after `before` frames, then a
+// little more for the second frame a card reveal shows.
+export async function nextFrame(page, before) {
+  await page.waitForFunction((n) => window.zentrick.stats.frames > n, before, { timeout: 5000 });
+  await page.waitForTimeout(30);
+}
+
+export async function touch(cdp, type, x, y) {
+  const points = type === 'touchEnd' || type === 'touchCancel' ? [] : [{ x, y, id: 1 }];
+  await cdp.send('Input.dispatchTouchEvent', { type, touchPoints: points });
+}
+
+// A finger down at (x, y) and up at (x2, y2) (page pixels), and the frame it shows.
+export async function tap(page, cdp, x, y, x2 = x, y2 = y, { expectFrame = true } = {}) {
+  const before = await frames(page);
+  await touch(cdp, 'touchStart', x, y);
+  if (x2 !== x || y2 !== y) await touch(cdp, 'touchMove', x2, y2);
+  await touch(cdp, 'touchEnd', x2, y2);
+  if (expectFrame) await nextFrame(page, before);
+}
+
+// The canvas's pixels as [r, g, b, a] rows: one read for the whole screen.
+export async function screen(page) {
+  // As base64: a plain array of numbers is many times slower to hand over.
+  const [width, b64] = await page.evaluate(() => {
+    const c = document.getElementById('screen');
+    const bytes = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    return [c.width, btoa(text)];
+  });
+  const data = new Uint8Array(Buffer.from(b64, 'base64'));
+  return { width, height: data.length / 4 / width, data, at(x, y) { const i = (y * width + x) * 4; return Array.from(data.subarray(i, i + 4)); } };
+}
+
+// A PNG file's pixels, decoded by the browser.
+export async function decodePng(page, bytes) {
+  const b64 = Buffer.from(bytes).toString('base64');
+  return page.evaluate(async (b64) => {
+    const img = new Image();
+    img.src = 'data:image/png;base64,' + b64;
+    await img.decode();
+    const c = new OffscreenCanvas(img.width, img.height);
+    const ctx = c.getContext('2d');
+    ctx.drawImage(img, 0, 0);
+    const bytes = ctx.getImageData(0, 0, img.width, img.height).data;
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    return { width: img.width, height: img.height, b64: btoa(text) };
+  }, b64).then((r) => ({ width: r.width, height: r.height, data: new Uint8Array(Buffer.from(r.b64, 'base64')) }));
+}

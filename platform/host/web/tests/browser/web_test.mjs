@@ -1,0 +1,373 @@
+// The built page in headless Chromium, driven as a performer would: touches
+// through the DevTools protocol, the phone's tilt through its sensor
+// override, and every check on the canvas's pixels.
+//
+//   node web_test.mjs --site BUILD-WEB/site [--sim ZENTRICK-SIM] [--only NAME]
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { argument, serve, launch, open, raised, setTilt, tap, touch, frames, nextFrame, screen, decodePng } from './harness.mjs';
+
+const site = argument('--site', 'build-web/site');
+const sim = argument('--sim', '') && path.resolve(argument('--sim', ''));
+const only = argument('--only', '');
+
+const red = (p) => p[0], green = (p) => p[1], blue = (p) => p[2];
+const isWhite = (p) => p[0] > 245 && p[1] > 245 && p[2] > 245;
+const isRedInk = (p) => p[0] > 150 && p[1] < 90 && p[2] < 90;
+const isBlackInk = (p) => p[0] < 70 && p[1] < 70 && p[2] < 70;
+// The face canvas sits at (12, 13) on the screen.
+const FACE = { x: 12, y: 13, w: 456, h: 694 };
+
+function count(s, left, top, right, bottom, pred) {
+  let n = 0;
+  for (let y = top; y < bottom; y++) for (let x = left; x < right; x++) if (pred(s.at(x, y), x, y)) n++;
+  return n;
+}
+
+function check(condition, message) {
+  if (!condition) throw new Error(message);
+}
+
+function feltAndCardBack(s, what) {
+  const corner = s.at(4, 4);
+  check(green(corner) > red(corner) && green(corner) > blue(corner), `${what}: no felt at the top left (${corner})`);
+  const design = count(s, 100, 200, 380, 520, (p) => red(p) > green(p) + 60);
+  check(design > 20000, `${what}: no red card back in the middle (${design} red pixels)`);
+}
+
+// The face as zentrick-sim draws it for the same script, where the sim is at hand.
+async function compareWithSimulator(page, s, script, what) {
+  if (!sim) return;
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-web-'));
+  try {
+    execFileSync(sim, ['-'], { input: script + `snapshot ${dir}/face.png\n`, cwd: dir, stdio: ['pipe', 'ignore', 'pipe'] });
+    const png = await decodePng(page, fs.readFileSync(path.join(dir, 'face.png')));
+    let differ = 0, first = null;
+    for (let y = FACE.y; y < FACE.y + FACE.h; y++) {
+      for (let x = FACE.x; x < FACE.x + FACE.w; x++) {
+        const i = (y * png.width + x) * 4;
+        const p = s.at(x, y);
+        if (p[0] !== png.data[i] || p[1] !== png.data[i + 1] || p[2] !== png.data[i + 2]) {
+          differ++;
+          if (!first) first = `(${x},${y}) page ${p.slice(0, 3)} sim ${png.data.slice(i, i + 3)}`;
+        }
+      }
+    }
+    check(differ === 0, `${what}: ${differ} face pixels differ from zentrick-sim's, first ${first}`);
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+const cases = [];
+const test = (name, body) => cases.push({ name, body });
+
+test('loads with no console error and shows the card back on felt', async ({ browser, url }) => {
+  const { page, errors } = await open(browser, url);
+  await page.waitForTimeout(200);
+  const s = await screen(page);
+  check(s.width === 480 && s.height === 720, `canvas is ${s.width}x${s.height}`);
+  feltAndCardBack(s, 'idle');
+  check(errors.length === 0, 'console errors: ' + errors.join(' | '));
+  // The page neither scrolls nor selects.
+  const style = await page.evaluate(() => [getComputedStyle(document.body).overflow, getComputedStyle(document.body).userSelect, getComputedStyle(document.body).touchAction]);
+  check(style[0] === 'hidden' && style[1] === 'none' && style[2] === 'none', 'page style ' + style);
+});
+
+test('bottom edge up, a press on the Two: the Two of hearts', async ({ browser, url }) => {
+  const { page, cdp, errors } = await open(browser, url, { tilt: raised('bottom') });
+  await tap(page, cdp, 400, 300); // arm
+  await page.waitForTimeout(120);  // a few 10 ms ticks latch the suit
+  await tap(page, cdp, 400, 200);
+  const s = await screen(page);
+  check(isWhite(s.at(FACE.x + 20, FACE.y + 20)), 'no white face');
+  const heart = count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isRedInk);
+  check(heart > 5000, `no heart (${heart} red pixels)`);
+  const rank = count(s, FACE.x + 20, FACE.y + 200, FACE.x + 300, FACE.y + 300, isRedInk);
+  check(rank > 100, `no red rank (${rank})`);
+  check(count(s, FACE.x, FACE.y, FACE.x + FACE.w, FACE.y + FACE.h, isBlackInk) === 0, 'black ink on a heart');
+  await compareWithSimulator(page, s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts');
+  check(errors.length === 0, 'console errors: ' + errors.join(' | '));
+});
+
+test('right edge up, a middle press released on the right: the King of clubs', async ({ browser, url }) => {
+  const { page, cdp } = await open(browser, url, { tilt: raised('right') });
+  await tap(page, cdp, 400, 300);
+  await page.waitForTimeout(120);
+  await tap(page, cdp, 200, 600, 400, 600);
+  const s = await screen(page);
+  check(isWhite(s.at(FACE.x + 20, FACE.y + 20)), 'no white face');
+  const club = count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isBlackInk);
+  check(club > 3000, `no club (${club} black pixels)`);
+  check(count(s, FACE.x, FACE.y, FACE.x + FACE.w, FACE.y + FACE.h, isRedInk) === 0, 'red ink on a club');
+  await compareWithSimulator(page, s, 'tap 400 300\ntilt 45 0 45\nwait 30\npress 200 600\nrelease 400 600\n', 'King of clubs');
+});
+
+test('top edge up, the left column: the Six of spades, the suit from the sensor alone', async ({ browser, url }) => {
+  const { page, cdp } = await open(browser, url, { tilt: raised('flat') });
+  await tap(page, cdp, 400, 300);
+  await setTilt(cdp, raised('top'));
+  await page.waitForTimeout(200);
+  await setTilt(cdp, raised('flat')); // the latch holds
+  await page.waitForTimeout(120);
+  await tap(page, cdp, 100, 200);
+  const s = await screen(page);
+  check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isBlackInk) > 3000, 'no spade');
+  await compareWithSimulator(page, s, 'tap 400 300\ntilt 0 45 45\nwait 30\ntilt 0 0 64\nwait 30\npress 100 200\nrelease 100 200\n', 'Six of spades');
+});
+
+test('a tap on the left while idle shows a card; a tap on the right re-arms', async ({ browser, url }) => {
+  const { page, cdp } = await open(browser, url);
+  await page.waitForTimeout(150);
+  const idle = await screen(page);
+  await tap(page, cdp, 100, 300);
+  const card = await screen(page);
+  check(isWhite(card.at(FACE.x + 30, FACE.y + 30)), 'no card face after a left tap');
+  const ink = count(card, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, (p) => isRedInk(p) || isBlackInk(p));
+  check(ink > 2000, `no suit symbol (${ink})`);
+  await tap(page, cdp, 400, 300);
+  const back = await screen(page);
+  let differ = 0;
+  for (let i = 0; i < back.data.length; i++) if (back.data[i] !== idle.data[i]) differ++;
+  check(differ === 0, `the re-armed screen differs from the idle one in ${differ} bytes`);
+});
+
+test('a cancelled press reveals the card it pressed and leaves the trick working', async ({ browser, url }) => {
+  const { page, cdp } = await open(browser, url, { tilt: raised('bottom') });
+  await tap(page, cdp, 400, 300);
+  await page.waitForTimeout(120);
+  const before = await frames(page);
+  await touch(cdp, 'touchStart', 400, 200); // the Two
+  await touch(cdp, 'touchCancel', 0, 0);    // the browser took the gesture
+  await nextFrame(page, before);
+  const s = await screen(page);
+  check(isWhite(s.at(FACE.x + 20, FACE.y + 20)), 'no face after the cancel');
+  check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isRedInk) > 5000, 'no heart after the cancel');
+  await compareWithSimulator(page, s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'cancelled Two of hearts');
+  // The trick goes on: re-arm, and a new press is a new card (the Four).
+  await tap(page, cdp, 400, 300);
+  feltAndCardBack(await screen(page), 're-armed after a cancel');
+  await page.waitForTimeout(120);
+  await tap(page, cdp, 400, 650);
+  await compareWithSimulator(page, await screen(page), 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 650\nrelease 400 650\n', 'Four of hearts after a cancel');
+});
+
+test('a second finger does not count', async ({ browser, url }) => {
+  const { page, cdp } = await open(browser, url, { tilt: raised('bottom') });
+  await tap(page, cdp, 400, 300);
+  await page.waitForTimeout(120);
+  const before = await frames(page);
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: 400, y: 200, id: 1 }] });
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: 400, y: 200, id: 1 }, { x: 100, y: 650, id: 2 }] });
+  // touchEnd names the points that lift: the second finger first.
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [{ x: 100, y: 650, id: 2 }] });
+  await page.waitForTimeout(120);
+  check(await frames(page) === before, 'the second finger changed the screen');
+  await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [{ x: 400, y: 200, id: 1 }] });
+  await nextFrame(page, before);
+  await compareWithSimulator(page, await screen(page), 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts with two fingers');
+});
+
+test('hidden and shown again: the taskbar strip comes and goes', async ({ browser, url }) => {
+  const { page } = await open(browser, url);
+  await page.waitForTimeout(150);
+  const idle = await screen(page);
+  const setVisible = (visible) => page.evaluate((visible) => {
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => (visible ? 'visible' : 'hidden') });
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => !visible });
+    document.dispatchEvent(new Event('visibilitychange'));
+  }, visible);
+  let before = await frames(page);
+  await setVisible(false);
+  await nextFrame(page, before);
+  const hidden = await screen(page);
+  check(green(hidden.at(240, 2)) < 60, `no taskbar strip while hidden (${hidden.at(240, 2)})`);
+  check(hidden.at(240, 500).join() === idle.at(240, 500).join(), 'the screen below the strip changed');
+  before = await frames(page);
+  await setVisible(true);
+  await nextFrame(page, before);
+  const shown = await screen(page);
+  check(shown.at(240, 2).join() === idle.at(240, 2).join(), 'the taskbar strip stayed after coming back');
+  // Focus is activation too.
+  before = await frames(page);
+  await page.evaluate(() => { document.hasFocus = () => false; window.dispatchEvent(new Event('blur')); });
+  await nextFrame(page, before);
+  check(green((await screen(page)).at(240, 2)) < 60, 'no taskbar strip after losing focus');
+});
+
+test('keyboard tilt works when no sensor reading arrives', async ({ browser, url }) => {
+  const { page, cdp } = await open(browser, url);
+  await page.keyboard.down('ArrowDown'); // bottom edge up: hearts
+  await tap(page, cdp, 400, 300);
+  await page.waitForTimeout(120);
+  await page.keyboard.up('ArrowDown');
+  await tap(page, cdp, 400, 200);
+  const s = await screen(page);
+  check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isRedInk) > 5000, 'no heart from the keys');
+  await compareWithSimulator(page, s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts from the keys');
+  // F turns the phone face down: no suit is latched then.
+  await page.keyboard.press('KeyF');
+  await tap(page, cdp, 400, 300);
+  await page.keyboard.down('ArrowRight');
+  await page.waitForTimeout(120);
+  await page.keyboard.up('ArrowRight');
+  await page.keyboard.press('KeyF');
+  await page.waitForTimeout(120);
+  await tap(page, cdp, 400, 200);
+  const ink = count(await screen(page), FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, (p) => isRedInk(p) || isBlackInk(p));
+  check(ink > 2000, 'no card after tilting face down');
+});
+
+test('?rehearse shows the readings and where they come from; ?accel=none runs without a device', async ({ browser, url }) => {
+  const plain = await open(browser, url, { tilt: raised('bottom') });
+  const rehearse = await open(browser, url, { tilt: raised('bottom'), query: '?rehearse' });
+  await rehearse.page.waitForTimeout(200);
+  await plain.page.waitForTimeout(200);
+  const a = await screen(plain.page), b = await screen(rehearse.page);
+  const changed = count(b, 0, 640, 480, 720, (p, x, y) => p.join() !== a.at(x, y).join());
+  check(changed > 2000, `no readings drawn near the bottom (${changed} pixels changed)`);
+  check(a.at(160, 100).join() !== b.at(160, 100).join(), 'no region guide at x 160');
+  const none = await open(browser, url, { query: '?accel=none&flip=q' });
+  await tap(none.page, none.cdp, 100, 300);
+  check(isWhite((await screen(none.page)).at(FACE.x + 30, FACE.y + 30)), 'no card without an accelerometer');
+  check(none.errors.length === 0, 'console errors: ' + none.errors.join(' | ')); // a bad option is a warning
+});
+
+test('iOS: the first touch asks for motion, once, and the rehearsal says the answer', async ({ browser, url }) => {
+  // Safari's permission call, answered "denied", as the page would meet it.
+  const init = () => {
+    window.asked = 0;
+    DeviceMotionEvent.requestPermission = () => { window.asked++; return Promise.resolve('denied'); };
+  };
+  const { page, cdp } = await open(browser, url, { query: '?rehearse', init });
+  await page.waitForTimeout(150);
+  const before = await screen(page);
+  check(await page.evaluate(() => window.asked) === 0, 'asked before any touch');
+  await tap(page, cdp, 100, 300);
+  await page.waitForTimeout(100);
+  await tap(page, cdp, 100, 300);
+  await page.waitForTimeout(100);
+  check(await page.evaluate(() => window.asked) === 1, 'asked ' + await page.evaluate(() => window.asked) + ' times');
+  // The status line over the readings changed from "tap to allow" to "denied".
+  const after = await screen(page);
+  const status = count(after, 0, 646, 480, 672, (p, x, y) => p.join() !== before.at(x, y).join());
+  check(status > 50, `the status line did not change (${status})`);
+});
+
+test('the screen is kept awake, and again after coming back', async ({ browser, url }) => {
+  const init = () => {
+    window.locks = [];
+    Object.defineProperty(navigator, 'wakeLock', { configurable: true, value: { request: (type) => {
+      const lock = new EventTarget();
+      lock.type = type;
+      window.locks.push(lock);
+      return Promise.resolve(lock);
+    } } });
+  };
+  const { page } = await open(browser, url, { init });
+  await page.waitForTimeout(100);
+  check(await page.evaluate(() => window.locks.length) === 1, 'no wake lock at start');
+  // The browser lets go when the page hides; showing it again takes a new one.
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' });
+    document.dispatchEvent(new Event('visibilitychange'));
+    window.locks[0].dispatchEvent(new Event('release'));
+  });
+  await page.waitForTimeout(50);
+  check(await page.evaluate(() => window.locks.length) === 1, 'a wake lock taken while hidden');
+  await page.evaluate(() => {
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'visible' });
+    document.dispatchEvent(new Event('visibilitychange'));
+  });
+  await page.waitForTimeout(50);
+  const locks = await page.evaluate(() => window.locks.map((l) => l.type));
+  check(locks.join() === 'screen,screen', 'locks ' + locks);
+});
+
+test('idle, the page wakes for the 10 ms timer only, even with the sensor streaming', async ({ browser, url }) => {
+  const { page } = await open(browser, url, { tilt: raised('flat') });
+  const motions = await page.evaluate(() => new Promise((resolve) => {
+    let n = 0;
+    window.addEventListener('devicemotion', () => n++);
+    setTimeout(() => resolve(n), 1000);
+  }));
+  check(motions > 20, `the sensor override streams no samples (${motions} a second)`);
+  const start = await page.evaluate(() => [window.zentrick.stats.wakes, performance.now()]);
+  await page.waitForTimeout(2000);
+  const end = await page.evaluate(() => [window.zentrick.stats.wakes, performance.now()]);
+  const rate = (end[0] - start[0]) / ((end[1] - start[1]) / 1000);
+  check(rate > 60 && rate < 115, `${rate.toFixed(0)} wakes a second`);
+});
+
+test('a wide page letterboxes the screen and maps touches through it', async ({ browser, url }) => {
+  const { page, cdp } = await open(browser, url, { viewport: { width: 1000, height: 900 } });
+  await page.waitForTimeout(300); // the slide-in is over
+  const box = await page.evaluate(() => { const r = document.getElementById('screen').getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; });
+  check(box.join() === '200,0,600,900', 'canvas at ' + box);
+  // The phone's (100, 300) is the page's (325, 375): left two thirds, a random card.
+  await tap(page, cdp, 325, 375);
+  const s = await screen(page);
+  check(s.width === 600 && s.height === 900, `backing store ${s.width}x${s.height}`);
+  check(isWhite(s.at(Math.round((FACE.x + 30) * 1.25), Math.round((FACE.y + 30) * 1.25))), 'no card face');
+});
+
+test('after one visit the page works offline', async ({ browser, url }) => {
+  const context = await browser.newContext({ viewport: { width: 480, height: 720 }, hasTouch: true });
+  const first = await open(browser, url, { context });
+  await first.page.evaluate(() => navigator.serviceWorker.ready);
+  await first.page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 10000 });
+  await context.setOffline(true);
+  await first.page.close();
+  const again = await open(browser, url, { context, query: '?rehearse' });
+  feltAndCardBack(await screen(again.page), 'offline');
+  await tap(again.page, again.cdp, 100, 300);
+  check(isWhite((await screen(again.page)).at(FACE.x + 30, FACE.y + 30)), 'no card offline');
+  check(again.errors.length === 0, 'console errors offline: ' + again.errors.join(' | '));
+});
+
+test('a rebuilt page replaces the cached one on the next visit', async ({ browser }) => {
+  // A copy of the site that can be "rebuilt" in place.
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-site-'));
+  fs.cpSync(site, dir, { recursive: true });
+  const copy = await serve(dir);
+  try {
+    const context = await browser.newContext({ viewport: { width: 480, height: 720 }, hasTouch: true });
+    const first = await open(browser, copy.url, { context });
+    await first.page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 10000 });
+    const index = path.join(dir, 'index.html');
+    fs.writeFileSync(index, fs.readFileSync(index, 'utf8').replace('<title>', '<meta name="zt-build" content="2"><title>'));
+    const sw = path.join(dir, 'sw.js');
+    fs.writeFileSync(sw, fs.readFileSync(sw, 'utf8').replace(/const VERSION = '[0-9a-f]+'/, "const VERSION = 'rebuilt'"));
+    await first.page.reload();
+    await first.page.waitForFunction(() => document.querySelector('meta[name=zt-build]') !== null, null, { timeout: 15000 });
+    await first.page.waitForFunction(() => window.zentrick && window.zentrick.stats.frames > 0, null, { timeout: 10000 });
+    const names = await first.page.evaluate(() => caches.keys());
+    check(names.length === 1 && names[0] === 'zentrick-rebuilt', 'caches ' + names);
+  } finally {
+    copy.stop();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+});
+
+const server = await serve(site);
+const browser = await launch();
+let passed = 0, failed = 0;
+for (const c of cases) {
+  if (only && !c.name.includes(only)) continue;
+  const started = Date.now();
+  try {
+    await c.body({ browser, url: server.url });
+    passed++;
+    console.log(`ok - ${c.name} (${Date.now() - started} ms)`);
+  } catch (error) {
+    failed++;
+    console.log(`not ok - ${c.name}\n  ${String(error && error.stack || error).split('\n').join('\n  ')}`);
+  }
+  for (const ctx of browser.contexts()) await ctx.close();
+}
+await browser.close();
+server.stop();
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 && passed > 0 ? 0 : 1);

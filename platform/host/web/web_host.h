@@ -1,0 +1,35 @@
+// The web host: the phone in a browser page, on the real clock, on the
+// page's one thread. Frames go to a canvas; pointers, keys, motion and
+// visibility come back as the window's messages and the accelerometer's
+// readings. Between them the loop sleeps in idle() (Asyncify), so the page
+// is idle until the next input or timer.
+#pragma once
+
+#include "options.h"
+#include "zt/host.h"
+
+#include <memory>
+
+namespace zt::web {
+
+class WebHost final : public host::Host {
+  public:
+    WebHost();
+    ~WebHost() override;
+
+    host::ClockKind clock_kind() const override { return host::ClockKind::Real; }
+    void boot() override;
+    host::IdleAction idle(DWORD timeout) override;
+    void present(HWND window, const gfx::Surface& frame) override;
+    void animate_window(HWND window, int type, bool show) override;
+    void debug_output(std::string_view utf8) override;
+
+    struct State;
+
+  private:
+    std::unique_ptr<State> m_state;
+};
+
+WebHost& web_host();
+
+} // namespace zt::web
