@@ -102,7 +102,7 @@ SendResult send_across(HWND hwnd, DWORD targetThread, UINT message, WPARAM wPara
     if (!target)
         return {SendResult::Outcome::WindowGone, 0};
     target->send(locked, sent);
-    k.notify_all(locked);
+    k.notify_thread(locked, targetThread);
     {
         Unlocked open(locked);
         wake_host_if_needed(targetThread);
@@ -129,7 +129,7 @@ bool post_to_thread(DWORD threadId, HWND hwnd, UINT message, WPARAM wParam, LPAR
         if (!record)
             return false;
         queue_of(locked, *record).post(locked, MSG{hwnd, message, wParam, lParam, k.tick_count(locked), POINT{0, 0}});
-        k.notify_all(locked);
+        k.notify_thread(locked, threadId);
     }
     wake_host_if_needed(threadId);
     return true;
@@ -140,7 +140,7 @@ void post_quit(int exitCode) {
     ThreadRecord& self = k.this_thread();
     Locked locked = k.lock();
     queue_of(locked, self).quit(locked, exitCode);
-    k.notify_all(locked);
+    k.notify_thread(locked, self.id);
 }
 
 bool next_message(MSG& msg, bool wait, bool remove) {

@@ -127,7 +127,8 @@ bool WindowManager::show(const Locked& locked, Window& window, bool visible) {
         s.dirty = true;
         s.dirtyRect = gfx::client_rect(s.rect);
     }
-    Kernel::get().notify_all(locked);
+    // Only the owner paints it.
+    Kernel::get().notify_thread(locked, window.threadId);
     return wasVisible;
 }
 
@@ -138,7 +139,8 @@ void WindowManager::move(const Locked& locked, Window& window, const RECT& rect,
         s.dirty = true;
         s.dirtyRect = gfx::client_rect(s.rect);
     }
-    Kernel::get().notify_all(locked);
+    // Only the owner paints it.
+    Kernel::get().notify_thread(locked, window.threadId);
 }
 
 bool WindowManager::invalidate(const Locked& locked, Window& window, const RECT* rect) {
@@ -150,7 +152,8 @@ bool WindowManager::invalidate(const Locked& locked, Window& window, const RECT*
     // Invalidations merge into one update rectangle.
     s.dirtyRect = s.dirty ? gfx::unite(s.dirtyRect, r) : r;
     s.dirty = true;
-    Kernel::get().notify_all(locked);
+    // Only the owner paints it.
+    Kernel::get().notify_thread(locked, window.threadId);
     return true;
 }
 
