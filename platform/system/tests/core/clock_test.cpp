@@ -39,6 +39,7 @@ TEST(VirtualClock, APostToAnIdleThreadIsHandledBeforeTheClockMoves) {
 TEST(VirtualClock, ATimerSetFromAnotherThreadWakesTheOwnerOnTime) {
     WindowThread other;
     HWND hwnd = other.create(u"ClockTimerWindow", false);
+    Sleep(10); // the other thread now waits with no deadline
     const DWORD start = GetTickCount();
     ASSERT_NE(SetTimer(hwnd, 5, 20, nullptr), 0u);
     Sleep(205);
