@@ -330,6 +330,9 @@ ThreadRecord* Kernel::find_thread(const Locked& locked, DWORD id) {
 
 Thread::Thread(std::function<void()> body) {
     Kernel& k = Kernel::get();
+    // The starting thread counts from now on: were it unknown, the new thread
+    // alone could find every thread waiting and move the clock under it.
+    (void)k.this_thread();
     k.count_starting(1);
     m_thread = std::thread([body = std::move(body)] {
         t_platformThread = true;

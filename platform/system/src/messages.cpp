@@ -169,7 +169,11 @@ bool next_message(MSG& msg, bool wait, bool remove) {
                 continue;
             deadline = std::min(deadline, deadline_after(k.now(locked), action.wait));
         }
-        k.wait_until(locked, deadline, [&] { return has_work(locked, self.id, queue, k.now(locked)); });
+        // A timer set meanwhile by another thread moves the deadline: look
+        // again with the new one.
+        k.wait_until(locked, deadline, [&] {
+            return has_work(locked, self.id, queue, k.now(locked)) || Timers::get().next_due(locked, self.id) < nextTimer;
+        });
     }
 }
 
