@@ -404,7 +404,8 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC timerProc) {
     id = Timers::get().set(locked, hwnd, id, period, k.now(locked), timerProc, owner);
     ZT_TRACE(kMsg, "SetTimer(%s, %lu, %u) = %lu", zt::trace::handle(hwnd).c_str(), static_cast<unsigned long>(id),
              period, static_cast<unsigned long>(hwnd ? 1 : id));
-    k.notify_all(locked);
+    // The timer changes only its owner's next deadline.
+    k.notify_thread(locked, owner);
     return hwnd ? 1 : id;
 }
 

@@ -91,8 +91,11 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     if (name == nullptr || !zt::sys::is_text(name)) {
         SetLastError(ERROR_INVALID_PARAMETER);
     } else if (auto driver = zt::sys::find_driver(std::u16string_view(name, zt::sys::wide_length(name)))) {
-        if (auto instance = driver->open(access, shareMode))
-            result = k.handles().insert(std::make_shared<zt::sys::DeviceHandle>(std::move(instance)));
+        if (auto instance = driver->open(access, shareMode)) {
+            // Null when every handle number is in use (the table set the error).
+            if (HANDLE inserted = k.handles().insert(std::make_shared<zt::sys::DeviceHandle>(std::move(instance))))
+                result = inserted;
+        }
     } else {
         SetLastError(ERROR_FILE_NOT_FOUND);
     }

@@ -19,21 +19,30 @@ std::atomic<DWORD> g_nextThreadId{1};
 // goes on at once instead of waiting for the boot to end.
 thread_local bool t_platformThread = false;
 
-// Virtual-clock bookkeeping, guarded by the kernel lock (the functions that
-// touch it take its Locked proof). Every wake-up is a
-// new generation; a waiter records the generation it last looked at its
-// condition in. Time may jump only when every waiter has looked since the
-// last wake-up: one that was handed work but has not run yet is not idle.
-// Plain and never destroyed, like the kernel itself: platform threads may
-// still wait while the process runs its exit handlers.
-std::uint64_t g_generation = 0;
+// The waits, guarded by the kernel lock (the functions that touch them take
+// its Locked proof). Each waiting thread has a record with its own condition
+// variable, so a change wakes only the threads it concerns. A waiter counts
+// as idle only once it has looked at its condition since it was last woken:
+// one that was handed work but has not run yet keeps the clock still. Plain
+// and never destroyed, like the kernel itself: platform threads may still
+// wait while the process runs its exit handlers.
 struct WaitRecord {
-    std::uint64_t seen = UINT64_MAX;
+    DWORD threadId = 0;
+    Tick deadline = kForever;
+    bool looked = false;
+    std::condition_variable wake;
 };
 std::vector<WaitRecord*>& wait_records() {
     static auto* const records = new std::vector<WaitRecord*>();
     return *records;
 }
+
+void wake(WaitRecord& record) {
+    record.looked = false;
+    record.wake.notify_one();
+}
+
+thread_local ThreadRecord* t_record = nullptr;
 
 Tick real_now() {
     using namespace std::chrono;
@@ -44,13 +53,51 @@ Tick real_now() {
 
 // ----- handles --------------------------------------------------------------
 
+namespace {
+
+// A valid range: aligned, in order, and leaving the low numbers alone.
+HandleTable::Range aligned(HandleTable::Range range) {
+    range.first = std::max(range.first & ~3u, HandleTable::kFirst);
+    range.last = std::max(range.last & ~3u, range.first);
+    range.next = range.next & ~3u;
+    if (range.next < range.first || range.next > range.last)
+        range.next = range.first;
+    return range;
+}
+
+} // namespace
+
+HandleTable::HandleTable(Range range) : m_entries() {
+    set_range(range);
+}
+
 HANDLE HandleTable::insert(std::shared_ptr<KernelObject> object) {
-    return m_entries.with([&](Entries& e) {
-        const std::uint32_t value = e.next;
-        e.next += 4;
-        e.objects.emplace(value, std::move(object));
-        return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+    const std::uint32_t value = m_entries.with([&](Entries& e) -> std::uint32_t {
+        Range& r = e.range;
+        // Tries each number of the range at most once: a full range fails
+        // instead of handing out a number that is still open.
+        const std::uint64_t count = (static_cast<std::uint64_t>(r.last) - r.first) / 4 + 1;
+        for (std::uint64_t tried = 0; tried < count; ++tried) {
+            const std::uint32_t candidate = r.next;
+            r.next = candidate >= r.last ? r.first : candidate + 4;
+            if (e.objects.try_emplace(candidate, object).second)
+                return candidate;
+        }
+        return 0;
     });
+    if (value == 0) {
+        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+        return nullptr;
+    }
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
+}
+
+HandleTable::Range HandleTable::range() {
+    return m_entries.with([](Entries& e) { return e.range; });
+}
+
+void HandleTable::set_range(Range range) {
+    m_entries.with([&](Entries& e) { e.range = aligned(range); });
 }
 
 std::shared_ptr<KernelObject> HandleTable::find(HANDLE handle) {
@@ -123,23 +170,42 @@ DWORD Kernel::tick_count() {
     return static_cast<DWORD>(m_startTick + now());
 }
 
+// Called by a waiter that has just looked and found nothing to do, and when
+// a thread stops counting (it ends, or waits outside the platform). When
+// every thread waits and each has looked since it was last woken, the clock
+// jumps straight to the earliest deadline and only the waiters whose
+// deadline has come are woken: the others' conditions cannot change until a
+// notify that targets them, so they stay asleep and still count as idle.
 void Kernel::maybe_advance(Locked& locked) {
     if (m_clockKind != host::ClockKind::Virtual || locked->starting > 0)
         return;
-    if (locked->waiting < static_cast<int>(locked->threads.size()) || locked->deadlines.empty())
+    if (locked->waiting < static_cast<int>(locked->threads.size()))
         return;
-    for (const WaitRecord* record : wait_records())
-        if (record->seen != g_generation)
+    Tick earliest = kForever;
+    for (const WaitRecord* record : wait_records()) {
+        if (!record->looked)
             return; // it will look and call again
-    const Tick earliest = *locked->deadlines.begin();
+        earliest = std::min(earliest, record->deadline);
+    }
+    if (earliest == kForever)
+        return;
     if (earliest > locked->virtualNow)
         locked->virtualNow = earliest;
-    notify_all(locked);
+    for (WaitRecord* record : wait_records())
+        if (record->deadline <= locked->virtualNow)
+            wake(*record);
 }
 
 void Kernel::notify_all(const Locked&) {
-    ++g_generation;
-    m_changed.notify_all();
+    for (WaitRecord* record : wait_records())
+        wake(*record);
+}
+
+void Kernel::notify_thread(const Locked&, DWORD threadId) {
+    // A thread that is not waiting looks at its condition before it waits.
+    for (WaitRecord* record : wait_records())
+        if (record->threadId == threadId)
+            wake(*record);
 }
 
 bool Kernel::wait_until(Locked& locked, Tick deadline, const std::function<bool()>& ready) {
@@ -148,54 +214,55 @@ bool Kernel::wait_until(Locked& locked, Tick deadline, const std::function<bool(
     if (deadline != kForever && now(locked) >= deadline)
         return false;
     std::unique_lock<std::mutex>& lock = locked.unique_lock();
+    WaitRecord record;
+    record.threadId = t_record != nullptr ? t_record->id : 0;
+    record.deadline = deadline;
+    wait_records().push_back(&record);
+    bool result = false;
     if (m_clockKind == host::ClockKind::Real) {
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
         // The browser's one thread: a condition variable returns at once
         // there, so this would spin and freeze the page. Only time and the
         // host's input can make `ready` true; the host waits for both.
-        while (!ready()) {
-            const Tick now = now_locked();
-            if (deadline != kForever && now >= deadline)
-                return false;
+        while (!(result = ready())) {
+            const Tick current = now(locked);
+            if (deadline != kForever && current >= deadline)
+                break;
             const DWORD timeout =
-                deadline == kForever ? INFINITE : static_cast<DWORD>(std::min<Tick>(deadline - now, INFINITE - 1));
+                deadline == kForever ? INFINITE : static_cast<DWORD>(std::min<Tick>(deadline - current, INFINITE - 1));
             lock.unlock();
             (void)host::current().idle(timeout);
             lock.lock();
         }
-        return true;
-#endif
+#else
         const auto when = std::chrono::steady_clock::time_point(std::chrono::milliseconds(deadline));
-        while (!ready()) {
+        while (!(result = ready())) {
             if (deadline == kForever) {
-                m_changed.wait(lock);
-            } else if (m_changed.wait_until(lock, when) == std::cv_status::timeout) {
-                return ready();
+                record.wake.wait(lock);
+            } else if (record.wake.wait_until(lock, when) == std::cv_status::timeout) {
+                result = ready();
+                break;
             }
         }
-        return true;
+#endif
+        std::erase(wait_records(), &record);
+        return result;
     }
     ++locked->waiting;
-    auto slot = deadline == kForever ? locked->deadlines.end() : locked->deadlines.insert(deadline);
-    WaitRecord record;
-    wait_records().push_back(&record);
-    bool result = false;
     for (;;) {
         if ((result = ready()))
             break;
         if (deadline != kForever && locked->virtualNow >= deadline)
             break;
-        if (record.seen != g_generation) {
-            // Looked after the latest wake-up and still idle: time may move.
-            record.seen = g_generation;
+        if (!record.looked) {
+            // Looked since the latest wake-up and still idle: time may move.
+            record.looked = true;
             maybe_advance(locked);
             continue;
         }
-        m_changed.wait(lock);
+        record.wake.wait(lock);
     }
     std::erase(wait_records(), &record);
-    if (slot != locked->deadlines.end())
-        locked->deadlines.erase(slot);
     --locked->waiting;
     return result;
 }
@@ -246,8 +313,6 @@ void Kernel::unregister_thread(ThreadRecord* record) {
 
 namespace {
 
-thread_local ThreadRecord* t_record = nullptr;
-
 // Ends a thread's record as the thread ends.
 struct RecordOwner {
     ~RecordOwner() {
@@ -281,6 +346,9 @@ ThreadRecord* Kernel::find_thread(const Locked& locked, DWORD id) {
 
 Thread::Thread(std::function<void()> body) {
     Kernel& k = Kernel::get();
+    // The starting thread counts from now on: were it unknown, the new thread
+    // alone could find every thread waiting and move the clock under it.
+    (void)k.this_thread();
     k.count_starting(1);
     m_thread = std::thread([body = std::move(body)] {
         t_platformThread = true;

@@ -102,7 +102,7 @@ SendResult send_across(HWND hwnd, DWORD targetThread, UINT message, WPARAM wPara
     if (!target)
         return {SendResult::Outcome::WindowGone, 0};
     target->send(locked, sent);
-    k.notify_all(locked);
+    k.notify_thread(locked, targetThread);
     {
         Unlocked open(locked);
         wake_host_if_needed(targetThread);
@@ -129,7 +129,7 @@ bool post_to_thread(DWORD threadId, HWND hwnd, UINT message, WPARAM wParam, LPAR
         if (!record)
             return false;
         queue_of(locked, *record).post(locked, MSG{hwnd, message, wParam, lParam, k.tick_count(locked), POINT{0, 0}});
-        k.notify_all(locked);
+        k.notify_thread(locked, threadId);
     }
     wake_host_if_needed(threadId);
     return true;
@@ -140,7 +140,7 @@ void post_quit(int exitCode) {
     ThreadRecord& self = k.this_thread();
     Locked locked = k.lock();
     queue_of(locked, self).quit(locked, exitCode);
-    k.notify_all(locked);
+    k.notify_thread(locked, self.id);
 }
 
 bool next_message(MSG& msg, bool wait, bool remove) {
@@ -169,7 +169,11 @@ bool next_message(MSG& msg, bool wait, bool remove) {
                 continue;
             deadline = std::min(deadline, deadline_after(k.now(locked), action.wait));
         }
-        k.wait_until(locked, deadline, [&] { return has_work(locked, self.id, queue, k.now(locked)); });
+        // A timer set meanwhile by another thread moves the deadline: look
+        // again with the new one.
+        k.wait_until(locked, deadline, [&] {
+            return has_work(locked, self.id, queue, k.now(locked)) || Timers::get().next_due(locked, self.id) < nextTimer;
+        });
     }
 }
 

@@ -514,6 +514,8 @@ HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
     const mq_attr granted = opened.granted;
     HANDLE handle = Kernel::get().handles().insert(
         std::make_shared<MsgQueue>(std::move(opened.nonBlocking), std::move(opened.blocking), *options, granted));
+    if (handle == nullptr)
+        return create_failed(name, options, ERROR_NO_SYSTEM_RESOURCES);
     ZT_TRACE(zt::trace::kQueue, "CreateMsgQueue(%s, %s) = %s, as \"%s\" (%ld x %ld bytes%s)",
              zt::trace::quote(name).c_str(), describe_options(options).c_str(), zt::trace::handle(handle).c_str(),
              posixName->c_str(), granted.mq_maxmsg, granted.mq_msgsize, opened.existed ? ", existing" : "");

@@ -327,6 +327,8 @@ Opened open_key(HKEY key, LPCWSTR subKey, REGSAM access, bool create) {
         out.created = walk.created;
         if (out.status == ERROR_SUCCESS)
             out.key = insert_handle(std::move(walk.key), access);
+        if (out.status == ERROR_SUCCESS && out.key == nullptr)
+            out.status = ERROR_NO_SYSTEM_RESOURCES; // every handle number is in use
     }
     return out;
 }

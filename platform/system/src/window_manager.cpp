@@ -138,7 +138,8 @@ bool WindowManager::show(const Locked& locked, Window& window, bool visible) {
         s.dirty = true;
         s.dirtyRect = gfx::client_rect(s.rect);
     }
-    Kernel::get().notify_all(locked);
+    // Only the owner paints it.
+    Kernel::get().notify_thread(locked, window.threadId);
     return wasVisible;
 }
 
@@ -149,7 +150,8 @@ void WindowManager::move(const Locked& locked, Window& window, const RECT& rect,
         s.dirty = true;
         s.dirtyRect = gfx::client_rect(s.rect);
     }
-    Kernel::get().notify_all(locked);
+    // Only the owner paints it.
+    Kernel::get().notify_thread(locked, window.threadId);
 }
 
 bool WindowManager::invalidate(const Locked& locked, Window& window, const RECT* rect) {
@@ -161,7 +163,8 @@ bool WindowManager::invalidate(const Locked& locked, Window& window, const RECT*
     // Invalidations merge into one update rectangle.
     s.dirtyRect = s.dirty ? gfx::unite(s.dirtyRect, r) : r;
     s.dirty = true;
-    Kernel::get().notify_all(locked);
+    // Only the owner paints it.
+    Kernel::get().notify_thread(locked, window.threadId);
     return true;
 }
 

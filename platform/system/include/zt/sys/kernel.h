@@ -38,9 +38,32 @@ class KernelObject {
     virtual bool closable() const { return true; }
 };
 
-// Small, never-reused handle numbers that fit in 32 bits. Thread-safe.
+// Handle numbers that fit in 32 bits: multiples of 4 from 0x40 up to just
+// below 0x80000000, handed out in turn and coming around again only after the
+// whole range, skipping numbers still in use. So they never equal the main
+// module (0x10), resource handles (2 mod 4), the registry's predefined keys
+// (0x80000000 and up) or INVALID_HANDLE_VALUE, and a live number is never
+// handed out twice. Thread-safe.
 class HandleTable {
   public:
+    static constexpr std::uint32_t kFirst = 0x40;
+    static constexpr std::uint32_t kLast = 0x7FFFFFFC;
+    // The numbers a table hands out: multiples of 4 in [first, last], the
+    // next one tried being `next`.
+    struct Range {
+        std::uint32_t first = kFirst;
+        std::uint32_t last = kLast;
+        std::uint32_t next = kFirst;
+    };
+
+    HandleTable() = default;
+    // A table over a range of its own; tests use it to reach the wrap and a
+    // full table without 2^29 creations.
+    explicit HandleTable(Range range);
+
+    // The object's new handle, or null when every number of the range is in
+    // use; the calling thread's last error then says so
+    // (ERROR_NO_SYSTEM_RESOURCES).
     HANDLE insert(std::shared_ptr<KernelObject> object);
     std::shared_ptr<KernelObject> find(HANDLE handle);
     template <typename T> std::shared_ptr<T> find_as(HANDLE handle) {
@@ -49,10 +72,16 @@ class HandleTable {
     // Removes the entry; the object dies with its last user.
     std::shared_ptr<KernelObject> remove(HANDLE handle);
 
+    // The range new numbers come from. Changing it leaves open handles as
+    // they are; tests narrow the kernel's table to fill it through the
+    // Win32 calls, and put the old range back.
+    Range range();
+    void set_range(Range range);
+
   private:
     struct Entries {
         std::unordered_map<std::uint32_t, std::shared_ptr<KernelObject>> objects;
-        std::uint32_t next = 0x40;
+        Range range;
     };
     Guarded<Entries> m_entries;
 };
@@ -78,7 +107,6 @@ class KernelState {
     std::map<DWORD, ThreadRecord*> threads;
     int waiting = 0;
     int starting = 0;
-    std::multiset<Tick> deadlines;
 };
 
 // The one lock that guards the clock, the windows, the message queues, the
@@ -105,8 +133,13 @@ class Kernel {
     // virtual clock a thread that waits counts as idle; when every platform
     // thread is idle, the clock jumps to the earliest deadline among them.
     bool wait_until(Locked& locked, Tick deadline, const std::function<bool()>& ready);
-    // Wakes every waiter to look again.
+    // Wakes every waiter to look again: for changes that any thread may be
+    // waiting for (an event, a window going).
     void notify_all(const Locked& locked);
+    // Wakes only the given thread's waiter: for changes to what that thread
+    // alone waits for (its queue, its windows' paint and timers). Threads
+    // left asleep keep counting as idle.
+    void notify_thread(const Locked& locked, DWORD threadId);
 
     HandleTable& handles() { return m_handles; }
 
@@ -142,7 +175,6 @@ class Kernel {
     void count_starting(int delta);
 
     Guarded<KernelState> m_state;
-    std::condition_variable m_changed;
     host::ClockKind m_clockKind = host::ClockKind::Virtual;
     HandleTable m_handles;
     std::thread::id m_bootThread;
