@@ -69,10 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (op) {
         case 0:
         case 1: {
-            const LSTATUS status =
-                op == 0 ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                          &key, nullptr)
-                        : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key);
+            const LSTATUS status = op == 0 ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
+                                                             KEY_ALL_ACCESS, nullptr, &key, nullptr)
+                                           : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key);
             FUZZ_CHECK(known_status(status));
             FUZZ_CHECK((status == ERROR_SUCCESS) == (key != nullptr));
             if (key) {

@@ -70,4 +70,3 @@ TEST_F(AppTest, AnInitWhoseWindowCannotBeMadeFailsAndWinMainSkipsTheLoop) {
     }
     EXPECT_TRUE(IsWindowVisible(m_taskbar)); // the app object's end gives it back
 }
-

@@ -79,7 +79,7 @@ TEST(CardFaceRank, EachRankIsWrittenAsTheCardShowsIt) {
     const struct {
         int rank;
         const char* text;
-    } cases[] = {{-5, "A"}, {0, "A"}, {1, "A"},  {2, "2"},  {9, "9"},  {10, "10"},
+    } cases[] = {{-5, "A"}, {0, "A"},  {1, "A"},  {2, "2"},  {9, "9"}, {10, "10"},
                  {11, "J"}, {12, "Q"}, {13, "K"}, {14, "K"}, {99, "K"}};
     for (const auto& c : cases) {
         CMzStringW text(128);

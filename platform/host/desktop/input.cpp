@@ -38,8 +38,8 @@ bool InputTranslator::translate_mouse(const SDL_Event& event, int windowWidth, i
     return true;
 }
 
-bool InputTranslator::translate_finger(const SDL_TouchFingerEvent& f, Uint32 type, int windowWidth,
-                                       int windowHeight, std::vector<WindowMessage>& out) {
+bool InputTranslator::translate_finger(const SDL_TouchFingerEvent& f, Uint32 type, int windowWidth, int windowHeight,
+                                       std::vector<WindowMessage>& out) {
     // Finger positions are fractions of the window.
     const Point where = to_screen_pixel(static_cast<double>(f.x) * windowWidth, static_cast<double>(f.y) * windowHeight,
                                         windowWidth, windowHeight);

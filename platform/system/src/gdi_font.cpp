@@ -55,7 +55,9 @@ class FontFile {
             return nullptr;
         return file;
     }
-    const stbtt_fontinfo& info() const { return m_info; }
+    const stbtt_fontinfo& info() const {
+        return m_info;
+    }
 
   private:
     FontFile() = default;

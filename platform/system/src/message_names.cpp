@@ -22,7 +22,7 @@ namespace zt::sys {
 namespace {
 
 constexpr char kMagic[8] = {'Z', 'T', 'M', 'S', 'G', 'N', 'M', '1'};
-constexpr long long kHeaderSize = sizeof kMagic;
+[[maybe_unused]] constexpr long long kHeaderSize = sizeof kMagic;
 
 // The index's key: the name with the letters equal_ignore_case matches
 // folded alike (a match is still confirmed with it).

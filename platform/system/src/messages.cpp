@@ -172,7 +172,8 @@ bool next_message(MSG& msg, bool wait, bool remove) {
         // A timer set meanwhile by another thread moves the deadline: look
         // again with the new one.
         k.wait_until(locked, deadline, [&] {
-            return has_work(locked, self.id, queue, k.now(locked)) || Timers::get().next_due(locked, self.id) < nextTimer;
+            return has_work(locked, self.id, queue, k.now(locked)) ||
+                   Timers::get().next_due(locked, self.id) < nextTimer;
         });
     }
 }

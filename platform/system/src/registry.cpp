@@ -295,9 +295,9 @@ void clear() {
 } // namespace zt::sys::registry
 
 using namespace zt::sys::registry;
+using zt::sys::view;
 using zt::trace::kReg;
 using zt::trace::quote;
-using zt::sys::view;
 
 namespace {
 

@@ -106,7 +106,8 @@ class FullKernelTable : public ::testing::Test {
         // is full.
         ReleaseDC(nullptr, GetDC(nullptr));
         m_saved = zt::sys::Kernel::get().handles().range();
-        zt::sys::Kernel::get().handles().set_range({HandleTable::kLast - 12, HandleTable::kLast, HandleTable::kLast - 4});
+        zt::sys::Kernel::get().handles().set_range(
+            {HandleTable::kLast - 12, HandleTable::kLast, HandleTable::kLast - 4});
     }
     void TearDown() override {
         for (HANDLE h : m_open)
@@ -163,8 +164,8 @@ TEST_F(FullKernelTable, EveryCallThatMakesAHandleReportsTheFullTable) {
     EXPECT_EQ(GetLastError(), ERROR_NO_SYSTEM_RESOURCES);
     HKEY key = nullptr;
     DWORD disposition = 0;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\HandleTableTest", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, &disposition),
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\HandleTableTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, &disposition),
               static_cast<LSTATUS>(ERROR_NO_SYSTEM_RESOURCES));
     EXPECT_EQ(key, nullptr);
 }

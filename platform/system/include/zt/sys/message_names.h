@@ -62,7 +62,7 @@ class MessageNameTable {
     bool m_tried = false;
     std::vector<std::u16string> m_names;
     std::unordered_map<std::u16string, std::size_t> m_index; // folded name -> place in m_names
-    long long m_offset = 0;                                  // where the next unread record begins
+    [[maybe_unused]] long long m_offset = 0;                 // where the next unread record begins
 };
 
 // The process's table (at default_path()), made on first use.
