@@ -108,27 +108,9 @@ struct Reader {
     HANDLE handle = nullptr;
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
-    // Never destroyed: the platform may call its host until the very end.
-    static ListenHost* const host = new ListenHost();
-    zt::host::install(*host);
-    Options options;
-    bool help = false;
-    std::string error;
-    if (!parse(argc, argv, options, help, error)) {
-        std::fprintf(stderr, "zentrick-shell-listen: %s\n", error.c_str());
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    if (help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-
-    // The signals are let through only while waiting, so a record is never
-    // cut off halfway through its line.
+// Lets SIGINT and SIGTERM through only while waiting, so a record is never
+// cut off halfway through its line; returns the mask to wait with.
+sigset_t catch_stop_signals() {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -142,8 +124,11 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    return waitMask;
+}
 
-    std::vector<Reader> readers;
+// Opens the reading end of each queue asked for; false (said) on a failure.
+bool open_readers(const Options& options, std::vector<Reader>& readers) {
     std::string names;
     for (auto queue : options.queues) {
         const auto& info = zt::listen::queue_info(queue);
@@ -152,13 +137,18 @@ int main(int argc, char** argv) {
         if (handle == nullptr) {
             std::fprintf(stderr, "zentrick-shell-listen: cannot open the %s queue (error %u)\n", info.word,
                          GetLastError());
-            return 1;
+            return false;
         }
         readers.push_back({queue, handle});
         names += names.empty() ? info.word : std::string(", ") + info.word;
     }
     std::fprintf(stderr, "zentrick-shell-listen: listening on %s\n", names.c_str());
+    return true;
+}
 
+// Prints one line per record until a stop signal or `count` records (0: no
+// limit); the exit status.
+int print_records(const std::vector<Reader>& readers, unsigned long count, const sigset_t& waitMask) {
     std::vector<BYTE> buffer(8192);
     unsigned long seen = 0;
     while (!g_stop) {
@@ -183,9 +173,34 @@ int main(int argc, char** argv) {
                 continue; // another reader took it first
             std::printf("%s\n", zt::listen::decode(readers[i].queue, buffer.data(), got).c_str());
             std::fflush(stdout);
-            if (options.count != 0 && ++seen >= options.count)
+            if (count != 0 && ++seen >= count)
                 return 0;
         }
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Never destroyed: the platform may call its host until the very end.
+    static ListenHost* const host = new ListenHost();
+    zt::host::install(*host);
+    Options options;
+    bool help = false;
+    std::string error;
+    if (!parse(argc, argv, options, help, error)) {
+        std::fprintf(stderr, "zentrick-shell-listen: %s\n", error.c_str());
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    const sigset_t waitMask = catch_stop_signals();
+    std::vector<Reader> readers;
+    if (!open_readers(options, readers))
+        return 1;
+    return print_records(readers, options.count, waitMask);
 }

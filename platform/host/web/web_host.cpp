@@ -225,95 +225,117 @@ void WebHost::debug_output(std::string_view utf8) {
     zt_page_log(0, line.c_str());
 }
 
-host::IdleAction WebHost::idle(DWORD timeout) {
-    State& s = *m_state;
-    const double now = now_ms();
+namespace {
 
-    // Overlays whose content changed without a paint.
-    if (s.haveFrame) {
-        bool redraw = false;
-        const bool taskbar = s.shell && s.shell->taskbar_visible();
-        if (taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn))
-            redraw = true;
-        if (s.options.rehearse &&
-            (s.tilt->status() != s.statusDrawn ||
-             (s.tilt->reading() != s.readingDrawn && now - s.readingDrawnAt >= kReadingRefreshMilliseconds)))
-            redraw = true;
-        if (redraw)
-            show(s, now);
-    }
+// Redraws the overlays whose content changed without a paint.
+void redraw_outdated_overlays(WebHost::State& s, double now) {
+    if (!s.haveFrame)
+        return;
+    bool redraw = false;
+    const bool taskbar = s.shell && s.shell->taskbar_visible();
+    if (taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn))
+        redraw = true;
+    if (s.options.rehearse &&
+        (s.tilt->status() != s.statusDrawn ||
+         (s.tilt->reading() != s.readingDrawn && now - s.readingDrawnAt >= kReadingRefreshMilliseconds)))
+        redraw = true;
+    if (redraw)
+        show(s, now);
+}
 
+// Sleeps until the page has an event or the next deadline comes: the loop's
+// timer, the shown reading's refresh, or the taskbar clock's next minute.
+void wait_for_page(const WebHost::State& s, DWORD timeout, double now) {
     int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
     if (s.options.rehearse && s.tilt->reading() != s.readingDrawn) {
         const int refresh = static_cast<int>(std::ceil(kReadingRefreshMilliseconds - (now - s.readingDrawnAt)));
         wait = wait < 0 ? std::max(refresh, 1) : std::min(wait, std::max(refresh, 1));
     }
-    // Minutes change the taskbar's clock while it shows.
     if (s.taskbarDrawn)
         wait = wait < 0 ? 1000 : std::min(wait, 1000);
     zt_page_wait(wait);
+}
 
+void take_pointer(WebHost::State& s, int kind, const double* f) {
+    PointerEvent e;
+    e.phase = kind == kPointerDown   ? PointerPhase::Down
+              : kind == kPointerMove ? PointerPhase::Move
+              : kind == kPointerUp   ? PointerPhase::Up
+                                     : PointerPhase::Cancel;
+    e.id = static_cast<int>(f[0]);
+    e.button = static_cast<int>(f[1]);
+    e.x = f[2];
+    e.y = f[3];
+    s.pointer.translate(e, s.pageWidth, s.pageHeight, s.pending);
+}
+
+// Takes one event the page queued.
+void take_event(WebHost::State& s, int kind, const double* f) {
+    switch (kind) {
+    case kPointerDown:
+    case kPointerMove:
+    case kPointerUp:
+    case kPointerCancel:
+        take_pointer(s, kind, f);
+        break;
+    case kKey:
+        if (s.tilt->key(tilt_key(static_cast<int>(f[0])), f[1] != 0) && s.accelerometer)
+            s.accelerometer->set_reading(s.tilt->reading());
+        break;
+    case kMotion:
+        if (s.tilt->motion(f[0], f[1], f[2]) && s.accelerometer)
+            s.accelerometer->set_reading(s.tilt->reading());
+        break;
+    case kActive:
+        if (f[0] == 0 && s.tilt->release_arrows() && s.accelerometer)
+            s.accelerometer->set_reading(s.tilt->reading());
+        s.pending.push_back({WM_ACTIVATE, static_cast<WPARAM>(f[0] != 0 ? WA_ACTIVE : WA_INACTIVE), 0});
+        break;
+    case kResize:
+        read_page_size(s);
+        if (s.haveFrame)
+            show(s, now_ms());
+        break;
+    case kPermission:
+        s.tilt->set_permission(static_cast<MotionPermission>(std::clamp(static_cast<int>(f[0]), 0, 3)));
+        break;
+    default:
+        break;
+    }
+}
+
+// Posts the input gathered to the application's window.
+void post_pending(WebHost::State& s) {
+    if (s.pending.empty())
+        return;
+    HWND target = application_window(s);
+    if (target == nullptr) {
+        // Before the window exists only activation has a meaning: it waits
+        // for the window; touches on nothing are dropped.
+        std::erase_if(s.pending, [](const WindowMessage& m) { return m.message != WM_ACTIVATE; });
+        return;
+    }
+    for (std::size_t i = 0; i < s.pending.size(); ++i) {
+        const WindowMessage& m = s.pending[i];
+        // Of a run of moves only the last matters.
+        if (m.message == WM_MOUSEMOVE && i + 1 < s.pending.size() && s.pending[i + 1].message == WM_MOUSEMOVE)
+            continue;
+        PostMessageW(target, m.message, m.wParam, m.lParam);
+    }
+    s.pending.clear();
+}
+
+} // namespace
+
+host::IdleAction WebHost::idle(DWORD timeout) {
+    State& s = *m_state;
+    const double now = now_ms();
+    redraw_outdated_overlays(s, now);
+    wait_for_page(s, timeout, now);
     double f[8];
-    for (int kind = zt_page_next_event(f); kind != 0; kind = zt_page_next_event(f)) {
-        switch (kind) {
-        case kPointerDown:
-        case kPointerMove:
-        case kPointerUp:
-        case kPointerCancel: {
-            PointerEvent e;
-            e.phase = kind == kPointerDown   ? PointerPhase::Down
-                      : kind == kPointerMove ? PointerPhase::Move
-                      : kind == kPointerUp   ? PointerPhase::Up
-                                             : PointerPhase::Cancel;
-            e.id = static_cast<int>(f[0]);
-            e.button = static_cast<int>(f[1]);
-            e.x = f[2];
-            e.y = f[3];
-            s.pointer.translate(e, s.pageWidth, s.pageHeight, s.pending);
-            break;
-        }
-        case kKey:
-            if (s.tilt->key(tilt_key(static_cast<int>(f[0])), f[1] != 0) && s.accelerometer)
-                s.accelerometer->set_reading(s.tilt->reading());
-            break;
-        case kMotion:
-            if (s.tilt->motion(f[0], f[1], f[2]) && s.accelerometer)
-                s.accelerometer->set_reading(s.tilt->reading());
-            break;
-        case kActive:
-            if (f[0] == 0 && s.tilt->release_arrows() && s.accelerometer)
-                s.accelerometer->set_reading(s.tilt->reading());
-            s.pending.push_back({WM_ACTIVATE, static_cast<WPARAM>(f[0] != 0 ? WA_ACTIVE : WA_INACTIVE), 0});
-            break;
-        case kResize:
-            read_page_size(s);
-            if (s.haveFrame)
-                show(s, now_ms());
-            break;
-        case kPermission:
-            s.tilt->set_permission(static_cast<MotionPermission>(std::clamp(static_cast<int>(f[0]), 0, 3)));
-            break;
-        default:
-            break;
-        }
-    }
-    if (!s.pending.empty()) {
-        HWND target = application_window(s);
-        if (target == nullptr) {
-            // Before the window exists only activation has a meaning: it
-            // waits for the window; touches on nothing are dropped.
-            std::erase_if(s.pending, [](const WindowMessage& m) { return m.message != WM_ACTIVATE; });
-            return {true, 0};
-        }
-        for (std::size_t i = 0; i < s.pending.size(); ++i) {
-            const WindowMessage& m = s.pending[i];
-            // Of a run of moves only the last matters.
-            if (m.message == WM_MOUSEMOVE && i + 1 < s.pending.size() && s.pending[i + 1].message == WM_MOUSEMOVE)
-                continue;
-            PostMessageW(target, m.message, m.wParam, m.lParam);
-        }
-        s.pending.clear();
-    }
+    for (int kind = zt_page_next_event(f); kind != 0; kind = zt_page_next_event(f))
+        take_event(s, kind, f);
+    post_pending(s);
     // Whatever happened, the loop looks again: a timer may be due now.
     return {true, 0};
 }

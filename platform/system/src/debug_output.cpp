@@ -7,69 +7,80 @@
 
 namespace zt::sys {
 
-RepeatCollapser::RepeatCollapser(Writer writer, bool collapse) : m_writer(std::move(writer)), m_collapse(collapse) {}
+namespace {
+
+using Held = Guarded<RepeatCollapser::State>::Lock;
+
+void pass(const Held& state, std::string_view text) {
+    state->writer(text);
+    state->passed += text.size();
+}
+
+void report_repeats(const Held& state) {
+    if (state->repeats == 0)
+        return;
+    const std::string note =
+        "last message repeated " + std::to_string(state->repeats) + (state->repeats == 1 ? " time\n" : " times\n");
+    state->repeats = 0;
+    state->writer(note);
+}
+
+void write_line_part(const Held& state, std::string_view part, bool ends) {
+    state->current.append(part);
+    if (state->passed > 0) {
+        // This line already differs from the last one: the rest follows at once.
+        pass(state, part);
+    } else if (ends ? state->current == state->last
+                    : state->last.compare(0, state->current.size(), state->current) == 0) {
+        // A repeat, or text that may still become one.
+        if (ends)
+            ++state->repeats;
+    } else {
+        report_repeats(state);
+        pass(state, state->current);
+    }
+    if (ends) {
+        if (state->passed > 0)
+            state->last = state->current;
+        state->current.clear();
+        state->passed = 0;
+    }
+}
+
+void flush_held(const Held& state) {
+    report_repeats(state);
+    if (state->passed == 0 && !state->current.empty())
+        pass(state, state->current);
+}
+
+} // namespace
+
+RepeatCollapser::RepeatCollapser(Writer writer, bool collapse)
+    : m_state(State{std::move(writer), collapse, {}, {}, 0, 0}) {}
 
 void RepeatCollapser::write(std::string_view text) {
-    std::lock_guard guard(m_lock);
-    if (!m_collapse) {
-        m_writer(text);
+    const Held state = m_state.lock();
+    if (!state->collapse) {
+        state->writer(text);
         return;
     }
     while (!text.empty()) {
         const auto newline = text.find('\n');
         const bool ends = newline != std::string_view::npos;
         const std::size_t length = ends ? newline + 1 : text.size();
-        write_line_part_locked(text.substr(0, length), ends);
+        write_line_part(state, text.substr(0, length), ends);
         text.remove_prefix(length);
     }
 }
 
-void RepeatCollapser::write_line_part_locked(std::string_view part, bool ends) {
-    m_current.append(part);
-    if (m_passed > 0) {
-        // This line already differs from the last one: the rest follows at once.
-        pass_locked(part);
-    } else if (ends ? m_current == m_last : m_last.compare(0, m_current.size(), m_current) == 0) {
-        // A repeat, or text that may still become one.
-        if (ends)
-            ++m_repeats;
-    } else {
-        report_repeats_locked();
-        pass_locked(m_current);
-    }
-    if (ends) {
-        if (m_passed > 0)
-            m_last = m_current;
-        m_current.clear();
-        m_passed = 0;
-    }
-}
-
-void RepeatCollapser::pass_locked(std::string_view text) {
-    m_writer(text);
-    m_passed += text.size();
-}
-
-void RepeatCollapser::report_repeats_locked() {
-    if (m_repeats == 0)
-        return;
-    const std::string note =
-        "last message repeated " + std::to_string(m_repeats) + (m_repeats == 1 ? " time\n" : " times\n");
-    m_repeats = 0;
-    m_writer(note);
-}
-
 void RepeatCollapser::flush() {
-    std::lock_guard guard(m_lock);
-    report_repeats_locked();
-    if (m_passed == 0 && !m_current.empty())
-        pass_locked(m_current);
+    flush_held(m_state.lock());
 }
 
 void RepeatCollapser::finish() {
-    flush();
-    std::lock_guard guard(m_lock);
-    m_collapse = false;
+    const Held state = m_state.lock();
+    flush_held(state);
+    state->collapse = false;
 }
 
 namespace {

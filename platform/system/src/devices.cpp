@@ -1,12 +1,12 @@
 // Stream devices: the driver registry and CreateFileW / DeviceIoControl over
 // it. CloseHandle (kernel calls) destroys the open instance.
 #include "zt/sys/devices.h"
+#include "zt/sys/guarded.h"
 
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
 
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -14,21 +14,17 @@ namespace zt::sys {
 
 namespace {
 
-struct Registry {
-    std::mutex lock;
-    std::vector<std::pair<std::u16string, std::shared_ptr<StreamDriver>>> drivers;
-};
+using Drivers = std::vector<std::pair<std::u16string, std::shared_ptr<StreamDriver>>>;
 
 // Never destroyed: static objects may close their devices at process exit.
-Registry& registry() {
-    static Registry* const instance = new Registry();
+Guarded<Drivers>& registry() {
+    static Guarded<Drivers>* const instance = new Guarded<Drivers>();
     return *instance;
 }
 
 std::shared_ptr<StreamDriver> find_driver(std::u16string_view name) {
-    Registry& r = registry();
-    std::lock_guard guard(r.lock);
-    for (const auto& [registered, driver] : r.drivers)
+    const auto drivers = registry().lock();
+    for (const auto& [registered, driver] : *drivers)
         if (equal_ignore_case(registered, name))
             return driver;
     return nullptr;
@@ -56,23 +52,21 @@ bool is_text(LPCWSTR name) {
 bool register_stream_driver(std::u16string name, std::shared_ptr<StreamDriver> driver) {
     if (name.empty() || !driver)
         return false;
-    Registry& r = registry();
-    std::lock_guard guard(r.lock);
-    for (const auto& entry : r.drivers)
+    const auto drivers = registry().lock();
+    for (const auto& entry : *drivers)
         if (equal_ignore_case(entry.first, name))
             return false;
-    r.drivers.emplace_back(std::move(name), std::move(driver));
+    drivers->emplace_back(std::move(name), std::move(driver));
     return true;
 }
 
 bool unregister_stream_driver(std::u16string_view name) {
     std::shared_ptr<StreamDriver> removed; // released outside the lock
-    Registry& r = registry();
-    std::lock_guard guard(r.lock);
-    for (auto it = r.drivers.begin(); it != r.drivers.end(); ++it) {
+    const auto drivers = registry().lock();
+    for (auto it = drivers->begin(); it != drivers->end(); ++it) {
         if (equal_ignore_case(it->first, name)) {
             removed = std::move(it->second);
-            r.drivers.erase(it);
+            drivers->erase(it);
             return true;
         }
     }

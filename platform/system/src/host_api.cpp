@@ -3,6 +3,7 @@
 #include "host_api.h"
 
 #include "zt/host.h"
+#include "zt/sys/guarded.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/windows.h"
 
@@ -25,8 +26,11 @@ std::atomic<bool> g_hostTaken{false};
     std::abort();
 }
 
-std::mutex g_hookLock;
-RegisterMessageHook g_registerHook;
+// Never destroyed, like the rest of the platform's state.
+sys::Guarded<RegisterMessageHook>& register_hook() {
+    static auto* const hook = new sys::Guarded<RegisterMessageHook>();
+    return *hook;
+}
 std::atomic<bool> g_registerHookSet{false};
 
 } // namespace
@@ -134,19 +138,15 @@ bool equal_ignore_case(std::u16string_view a, std::u16string_view b) {
 }
 
 void set_register_message_hook(RegisterMessageHook hook) {
-    std::lock_guard guard(g_hookLock);
+    const auto held = register_hook().lock();
     g_registerHookSet.store(static_cast<bool>(hook), std::memory_order_release);
-    g_registerHook = std::move(hook);
+    *held = std::move(hook);
 }
 
 bool registration_allowed(LPCWSTR name) {
     if (!g_registerHookSet.load(std::memory_order_acquire))
         return true;
-    RegisterMessageHook hook;
-    {
-        std::lock_guard guard(g_hookLock);
-        hook = g_registerHook;
-    }
+    const RegisterMessageHook hook = *register_hook().lock();
     return !hook || hook(name);
 }
 

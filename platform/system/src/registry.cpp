@@ -5,13 +5,13 @@
 // hold an empty name. Results are LSTATUS codes; the last error is untouched.
 #include "zt/sys/registry.h"
 
+#include "zt/sys/guarded.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -74,18 +74,18 @@ constexpr Root kRoots[] = {{0x80000000u, "HKEY_CLASSES_ROOT"},
                            {0x80000003u, "HKEY_USERS"}};
 constexpr std::size_t kRootCount = std::size(kRoots);
 
-struct Store {
-    std::mutex lock;
+struct Tree {
     std::shared_ptr<Key> roots[kRootCount];
-    Store() {
+    Tree() {
         for (auto& root : roots)
             root = std::make_shared<Key>();
     }
 };
+using Held = Guarded<Tree>::Lock;
 
 // Never destroyed: static objects may read the registry until the process ends.
-Store& store() {
-    static Store* const instance = new Store();
+Guarded<Tree>& store() {
+    static Guarded<Tree>* const instance = new Guarded<Tree>();
     return *instance;
 }
 
@@ -110,12 +110,12 @@ struct Resolved {
 };
 
 // The key behind a handle, refused with ERROR_ACCESS_DENIED when it was not
-// opened with every right in `needs`. Called with the store's lock held.
-Resolved resolve_locked(HKEY handle, REGSAM needs = 0) {
+// opened with every right in `needs`.
+Resolved resolve(const Held& tree, HKEY handle, REGSAM needs = 0) {
     Resolved out;
     const int root = root_index(handle);
     if (root >= 0) {
-        out.key = store().roots[root];
+        out.key = tree->roots[root];
         out.access = KEY_ALL_ACCESS;
         return out;
     }
@@ -200,13 +200,13 @@ HKEY insert_handle(std::shared_ptr<Key> key, REGSAM access) {
     return static_cast<HKEY>(Kernel::get().handles().insert(std::make_shared<KeyObject>(std::move(key), access)));
 }
 
-// Opens or creates the key `path` below `base`; the caller holds the lock.
+// Opens or creates the key `path` below `base`.
 struct Walk {
     LSTATUS status = ERROR_SUCCESS;
     std::shared_ptr<Key> key;
     bool created = false;
 };
-Walk walk_locked(const std::shared_ptr<Key>& base, const std::vector<std::u16string_view>& names, bool create) {
+Walk walk(const Held&, const std::shared_ptr<Key>& base, const std::vector<std::u16string_view>& names, bool create) {
     Walk out;
     if (base->depth + names.size() > kMaxKeyDepth) {
         out.status = ERROR_INVALID_PARAMETER;
@@ -261,14 +261,13 @@ LSTATUS delete_tree(HKEY root, std::u16string_view path) {
         return status;
     if (names.empty())
         return ERROR_ACCESS_DENIED;
-    Store& s = store();
-    std::lock_guard guard(s.lock);
-    Resolved base = resolve_locked(root);
+    const Held tree = store().lock();
+    Resolved base = resolve(tree, root);
     if (base.status != ERROR_SUCCESS)
         return base.status;
     const std::u16string_view last = names.back();
     names.pop_back();
-    Walk parent = walk_locked(base.key, names, false);
+    Walk parent = walk(tree, base.key, names, false);
     if (parent.status != ERROR_SUCCESS)
         return parent.status;
     auto& children = parent.key->children;
@@ -282,9 +281,8 @@ LSTATUS delete_tree(HKEY root, std::u16string_view path) {
 }
 
 void clear() {
-    Store& s = store();
-    std::lock_guard guard(s.lock);
-    for (auto& root : s.roots) {
+    const Held tree = store().lock();
+    for (auto& root : tree->roots) {
         for (auto& child : root->children)
             mark_deleted(std::move(child));
         root->children.clear();
@@ -314,19 +312,18 @@ Opened open_key(HKEY key, LPCWSTR subKey, REGSAM access, bool create) {
     std::vector<std::u16string_view> names;
     if ((out.status = split_path(view(subKey), names)) != ERROR_SUCCESS)
         return out;
-    auto& s = store();
-    std::lock_guard guard(s.lock);
-    Resolved base = resolve_locked(key);
+    const Held tree = store().lock();
+    Resolved base = resolve(tree, key);
     if (base.status != ERROR_SUCCESS) {
         out.status = base.status;
     } else if (names.empty() && root_index(key) >= 0) {
         out.key = key;
     } else {
-        Walk walk = walk_locked(base.key, names, create);
-        out.status = walk.status;
-        out.created = walk.created;
+        Walk found = walk(tree, base.key, names, create);
+        out.status = found.status;
+        out.created = found.created;
         if (out.status == ERROR_SUCCESS)
-            out.key = insert_handle(std::move(walk.key), access);
+            out.key = insert_handle(std::move(found.key), access);
         if (out.status == ERROR_SUCCESS && out.key == nullptr)
             out.status = ERROR_NO_SYSTEM_RESOURCES; // every handle number is in use
     }
@@ -371,9 +368,8 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD 
     if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) {
         status = ERROR_INVALID_PARAMETER;
     } else {
-        auto& s = store();
-        std::lock_guard guard(s.lock);
-        Resolved resolved = resolve_locked(key, KEY_QUERY_VALUE);
+        const Held tree = store().lock();
+        Resolved resolved = resolve(tree, key, KEY_QUERY_VALUE);
         Value* value = nullptr;
         if (resolved.status != ERROR_SUCCESS) {
             status = resolved.status;
@@ -405,9 +401,8 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, 
     if ((data == nullptr && dataSize > 0) || name.size() > kMaxValueNameLength) {
         status = ERROR_INVALID_PARAMETER;
     } else {
-        auto& s = store();
-        std::lock_guard guard(s.lock);
-        Resolved resolved = resolve_locked(key, KEY_SET_VALUE);
+        const Held tree = store().lock();
+        Resolved resolved = resolve(tree, key, KEY_SET_VALUE);
         if (resolved.status != ERROR_SUCCESS) {
             status = resolved.status;
         } else {
@@ -428,9 +423,8 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, 
 LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     LSTATUS status = ERROR_SUCCESS;
     {
-        auto& s = store();
-        std::lock_guard guard(s.lock);
-        Resolved resolved = resolve_locked(key, KEY_SET_VALUE);
+        const Held tree = store().lock();
+        Resolved resolved = resolve(tree, key, KEY_SET_VALUE);
         if (resolved.status != ERROR_SUCCESS) {
             status = resolved.status;
         } else if (!erase_value(*resolved.key, view(valueName))) {

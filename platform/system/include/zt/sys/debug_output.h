@@ -5,9 +5,10 @@
 
 #include <cstddef>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
+
+#include "zt/sys/guarded.h"
 
 namespace zt::sys {
 
@@ -31,18 +32,17 @@ class RepeatCollapser {
     // nothing may stay held back.
     void finish();
 
-  private:
-    void write_line_part_locked(std::string_view part, bool ends);
-    void pass_locked(std::string_view text);
-    void report_repeats_locked();
+    struct State {
+        Writer writer;
+        bool collapse = true;
+        std::string last;       // the last complete line passed on, with its newline
+        std::string current;    // the line being received
+        std::size_t passed = 0; // how much of `current` was passed on already
+        unsigned long repeats = 0;
+    };
 
-    std::mutex m_lock;
-    Writer m_writer;
-    bool m_collapse;
-    std::string m_last;       // the last complete line passed on, with its newline
-    std::string m_current;    // the line being received
-    std::size_t m_passed = 0; // how much of m_current was passed on already
-    unsigned long m_repeats = 0;
+  private:
+    Guarded<State> m_state;
 };
 
 // The process's debug output: standard error through one RepeatCollapser,
