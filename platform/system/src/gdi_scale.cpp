@@ -24,6 +24,36 @@ struct Axis {
     int taps = 0; // stride of `weights`
 };
 
+// One destination pixel's tent weights around the source position `u`,
+// normalised to add up to 1: written to `w`, for the `count` source pixels
+// from `start`.
+void tent_weights(double u, double support, int lo, int hi, float* w, int& start, int& count) {
+    const int fromIndex = std::max(static_cast<int>(std::floor(u - support)), lo);
+    const int toIndex = std::min(static_cast<int>(std::ceil(u + support)), hi - 1);
+    double total = 0;
+    int begin = -1, end = -1;
+    for (int s = fromIndex; s <= toIndex; ++s) {
+        const double weight = 1.0 - std::abs(static_cast<double>(s) + 0.5 - u) / support;
+        if (weight <= 0)
+            continue;
+        if (begin < 0)
+            begin = s;
+        end = s + 1;
+        w[s - begin] = static_cast<float>(weight);
+        total += weight;
+    }
+    if (begin < 0) { // cannot happen for a centre inside the source; stay safe
+        begin = std::clamp(static_cast<int>(std::floor(u)), lo, hi - 1);
+        end = begin + 1;
+        w[0] = 1.0f;
+        total = 1.0;
+    }
+    start = begin;
+    count = end - begin;
+    for (int k = 0; k < end - begin; ++k)
+        w[k] = static_cast<float>(w[k] / total);
+}
+
 bool build_axis(int sourceSize, long long from, long long fromLength, long long to, long long toLength, int clipLo,
                 int clipHi, Filter filter, Axis& axis) {
     if (fromLength == 0 || toLength == 0)
@@ -73,32 +103,8 @@ bool build_axis(int sourceSize, long long from, long long fromLength, long long 
     axis.taps = static_cast<int>(std::ceil(2 * support)) + 2;
     axis.weights.assign(n * static_cast<std::size_t>(axis.taps), 0.0f);
     for (std::size_t i = 0; i < n; ++i) {
-        const double u = centre(first + static_cast<long long>(i));
-        const int from_index = std::max(static_cast<int>(std::floor(u - support)), lo);
-        const int to_index = std::min(static_cast<int>(std::ceil(u + support)), hi - 1);
         float* w = &axis.weights[i * static_cast<std::size_t>(axis.taps)];
-        double total = 0;
-        int begin = -1, end = -1;
-        for (int s = from_index; s <= to_index; ++s) {
-            const double weight = 1.0 - std::abs(static_cast<double>(s) + 0.5 - u) / support;
-            if (weight <= 0)
-                continue;
-            if (begin < 0)
-                begin = s;
-            end = s + 1;
-            w[s - begin] = static_cast<float>(weight);
-            total += weight;
-        }
-        if (begin < 0) { // cannot happen for a centre inside the source; stay safe
-            begin = std::clamp(static_cast<int>(std::floor(u)), lo, hi - 1);
-            end = begin + 1;
-            w[0] = 1.0f;
-            total = 1.0;
-        }
-        axis.start[i] = begin;
-        axis.count[i] = end - begin;
-        for (int k = 0; k < end - begin; ++k)
-            w[k] = static_cast<float>(w[k] / total);
+        tent_weights(centre(first + static_cast<long long>(i)), support, lo, hi, w, axis.start[i], axis.count[i]);
     }
     return true;
 }
