@@ -271,12 +271,12 @@ LRESULT default_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-OwnWindow::OwnWindow(const Spec& spec) {
+OwnWindow::OwnWindow(const Shape& shape) {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = spec.proc != nullptr ? spec.proc : default_proc;
-    wc.lpszClassName = spec.className;
+    wc.lpfnWndProc = shape.proc != nullptr ? shape.proc : default_proc;
+    wc.lpszClassName = shape.className;
     RegisterClassW(&wc); // fails harmlessly when it exists
-    m_hwnd = CreateWindowExW(0, spec.className, u"own", spec.style, 0, 0, spec.width, spec.height, nullptr, nullptr,
+    m_hwnd = CreateWindowExW(0, shape.className, u"own", shape.style, 0, 0, shape.width, shape.height, nullptr, nullptr,
                              nullptr, nullptr);
 }
 

@@ -96,8 +96,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             return fail<HWND>(ERROR_CANNOT_FIND_WND_CLASS, nullptr);
         if (parent && !wm.find(locked, parent))
             return fail<HWND>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
-        const WindowSpec spec{exStyle, view(windowName), style, frame_of(x, y, width, height), parent, instance};
-        window = wm.create(locked, *wc, spec, self);
+        const WindowParams params{exStyle, view(windowName), style, frame_of(x, y, width, height), parent, instance};
+        window = wm.create(locked, *wc, params, self);
     }
     HWND hwnd = window->hwnd;
     // The creation record is a pointer, which a 32-bit lParam cannot carry;

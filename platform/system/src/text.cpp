@@ -47,7 +47,7 @@ enum class Size { Int, Short, Char, Long, LongLong, Wide, Narrow };
 
 // One conversion's flags, width, precision and size. `cFormat` holds the
 // flags, width and precision as the C library's printf wants them.
-struct Spec {
+struct Placeholder {
     std::string cFormat = "%";
     bool left = false;
     int width = -1;
@@ -63,33 +63,33 @@ void parse_number(LPCWSTR& p, int& value, std::string& cFormat) {
     }
 }
 
-void parse_width(LPCWSTR& p, Arguments& args, Spec& spec) {
+void parse_width(LPCWSTR& p, Arguments& args, Placeholder& placeholder) {
     if (*p != u'*') {
-        parse_number(p, spec.width, spec.cFormat);
+        parse_number(p, placeholder.width, placeholder.cFormat);
         return;
     }
-    spec.width = args.next<int>();
-    if (spec.width < 0) {
-        spec.left = true;
-        spec.cFormat += '-';
-        spec.width = -spec.width;
+    placeholder.width = args.next<int>();
+    if (placeholder.width < 0) {
+        placeholder.left = true;
+        placeholder.cFormat += '-';
+        placeholder.width = -placeholder.width;
     }
-    spec.cFormat += std::to_string(spec.width);
+    placeholder.cFormat += std::to_string(placeholder.width);
     ++p;
 }
 
-void parse_precision(LPCWSTR& p, Arguments& args, Spec& spec) {
+void parse_precision(LPCWSTR& p, Arguments& args, Placeholder& placeholder) {
     if (*p != u'.')
         return;
-    spec.cFormat += '.';
+    placeholder.cFormat += '.';
     ++p;
-    spec.precision = 0;
+    placeholder.precision = 0;
     if (*p == u'*') {
-        spec.precision = args.next<int>();
-        spec.cFormat += std::to_string(spec.precision < 0 ? 0 : spec.precision);
+        placeholder.precision = args.next<int>();
+        placeholder.cFormat += std::to_string(placeholder.precision < 0 ? 0 : placeholder.precision);
         ++p;
     } else {
-        parse_number(p, spec.precision, spec.cFormat);
+        parse_number(p, placeholder.precision, placeholder.cFormat);
     }
 }
 
@@ -125,68 +125,71 @@ Size parse_size(LPCWSTR& p) {
 
 // Reads what follows a '%' up to the conversion letter, taking '*' widths
 // and precisions from the arguments; p is left on the letter.
-Spec parse_spec(LPCWSTR& p, Arguments& args) {
-    Spec spec;
+Placeholder parse_placeholder(LPCWSTR& p, Arguments& args) {
+    Placeholder placeholder;
     while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0') {
-        spec.left = spec.left || *p == u'-';
-        spec.cFormat += static_cast<char>(*p++);
+        placeholder.left = placeholder.left || *p == u'-';
+        placeholder.cFormat += static_cast<char>(*p++);
     }
-    parse_width(p, args, spec);
-    parse_precision(p, args, spec);
-    spec.size = parse_size(p);
-    return spec;
+    parse_width(p, args, placeholder);
+    parse_precision(p, args, placeholder);
+    placeholder.size = parse_size(p);
+    return placeholder;
 }
 
-void format_signed(std::u16string& out, const Spec& spec, Arguments& args) {
-    long long v = spec.size == Size::LongLong ? args.next<long long>() : args.next<int>();
-    if (spec.size == Size::Short)
+void format_signed(std::u16string& out, const Placeholder& placeholder, Arguments& args) {
+    long long v = placeholder.size == Size::LongLong ? args.next<long long>() : args.next<int>();
+    if (placeholder.size == Size::Short)
         v = static_cast<short>(v);
-    if (spec.size == Size::Char)
+    if (placeholder.size == Size::Char)
         v = static_cast<signed char>(v);
     char buf[128];
-    std::snprintf(buf, sizeof buf, (spec.cFormat + "lld").c_str(), v);
+    std::snprintf(buf, sizeof buf, (placeholder.cFormat + "lld").c_str(), v);
     append_ascii(out, buf);
 }
 
-void format_unsigned(std::u16string& out, const Spec& spec, char conversion, Arguments& args) {
-    unsigned long long v = spec.size == Size::LongLong ? args.next<unsigned long long>() : args.next<unsigned int>();
-    if (spec.size == Size::Short)
+void format_unsigned(std::u16string& out, const Placeholder& placeholder, char conversion, Arguments& args) {
+    unsigned long long v =
+        placeholder.size == Size::LongLong ? args.next<unsigned long long>() : args.next<unsigned int>();
+    if (placeholder.size == Size::Short)
         v = static_cast<unsigned short>(v);
-    if (spec.size == Size::Char)
+    if (placeholder.size == Size::Char)
         v = static_cast<unsigned char>(v);
     char buf[128];
-    std::snprintf(buf, sizeof buf, (spec.cFormat + "ll" + conversion).c_str(), v);
+    std::snprintf(buf, sizeof buf, (placeholder.cFormat + "ll" + conversion).c_str(), v);
     append_ascii(out, buf);
 }
 
-void format_pointer(std::u16string& out, const Spec& spec, Arguments& args) {
+void format_pointer(std::u16string& out, const Placeholder& placeholder, Arguments& args) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%08lX",
                   static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(args.next<void*>())));
-    append_padded(out, to_utf16(buf), spec.left, spec.width, -1);
+    append_padded(out, to_utf16(buf), placeholder.left, placeholder.width, -1);
 }
 
 // On the phone %s and %c in a wide format are wide; %S, %C and the h size
 // are narrow, l and w wide.
-bool is_narrow(const Spec& spec, char16_t conversion) {
-    return spec.size == Size::Short ||
-           ((conversion == u'S' || conversion == u'C') && spec.size != Size::Long && spec.size != Size::Wide);
+bool is_narrow(const Placeholder& placeholder, char16_t conversion) {
+    return placeholder.size == Size::Short || ((conversion == u'S' || conversion == u'C') &&
+                                               placeholder.size != Size::Long && placeholder.size != Size::Wide);
 }
 
-void format_char(std::u16string& out, const Spec& spec, char16_t conversion, Arguments& args) {
+void format_char(std::u16string& out, const Placeholder& placeholder, char16_t conversion, Arguments& args) {
     const int v = args.next<int>();
-    const char16_t ch =
-        is_narrow(spec, conversion) ? static_cast<char16_t>(static_cast<unsigned char>(v)) : static_cast<char16_t>(v);
-    append_padded(out, std::u16string_view(&ch, 1), spec.left, spec.width, -1);
+    const char16_t ch = is_narrow(placeholder, conversion) ? static_cast<char16_t>(static_cast<unsigned char>(v))
+                                                           : static_cast<char16_t>(v);
+    append_padded(out, std::u16string_view(&ch, 1), placeholder.left, placeholder.width, -1);
 }
 
-void format_string(std::u16string& out, const Spec& spec, char16_t conversion, Arguments& args) {
-    if (is_narrow(spec, conversion)) {
+void format_string(std::u16string& out, const Placeholder& placeholder, char16_t conversion, Arguments& args) {
+    if (is_narrow(placeholder, conversion)) {
         const char* s = args.next<const char*>();
-        append_padded(out, to_utf16(s != nullptr ? s : "(null)"), spec.left, spec.width, spec.precision);
+        append_padded(out, to_utf16(s != nullptr ? s : "(null)"), placeholder.left, placeholder.width,
+                      placeholder.precision);
     } else {
         LPCWSTR s = args.next<LPCWSTR>();
-        append_padded(out, s != nullptr ? view(s) : u"(null)", spec.left, spec.width, spec.precision);
+        append_padded(out, s != nullptr ? view(s) : u"(null)", placeholder.left, placeholder.width,
+                      placeholder.precision);
     }
 }
 
@@ -194,29 +197,29 @@ void format_string(std::u16string& out, const Spec& spec, char16_t conversion, A
 // or null at the end of the format.
 LPCWSTR format_one(std::u16string& out, LPCWSTR percent, Arguments& args) {
     LPCWSTR p = percent + 1;
-    const Spec spec = parse_spec(p, args);
+    const Placeholder placeholder = parse_placeholder(p, args);
     const char16_t conversion = *p;
     switch (conversion) {
     case u'd':
     case u'i':
-        format_signed(out, spec, args);
+        format_signed(out, placeholder, args);
         break;
     case u'u':
     case u'x':
     case u'X':
     case u'o':
-        format_unsigned(out, spec, static_cast<char>(conversion), args);
+        format_unsigned(out, placeholder, static_cast<char>(conversion), args);
         break;
     case u'p':
-        format_pointer(out, spec, args);
+        format_pointer(out, placeholder, args);
         break;
     case u'c':
     case u'C':
-        format_char(out, spec, conversion, args);
+        format_char(out, placeholder, conversion, args);
         break;
     case u's':
     case u'S':
-        format_string(out, spec, conversion, args);
+        format_string(out, placeholder, conversion, args);
         break;
     case u'%':
         out += u'%';

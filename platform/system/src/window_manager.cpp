@@ -58,19 +58,19 @@ const WindowClass* WindowManager::find_class(const Locked&, std::u16string_view 
 // ----- windows ----------------------------------------------------------------
 
 std::shared_ptr<Window> WindowManager::create(const Locked& locked, const WindowClass& windowClass,
-                                              const WindowSpec& spec, DWORD threadId) {
+                                              const WindowParams& params, DWORD threadId) {
     auto window = std::make_shared<Window>();
     window->hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(m_nextWindow));
     m_nextWindow += 4;
     window->className = windowClass.name;
-    window->title = std::u16string(spec.title);
+    window->title = std::u16string(params.title);
     window->proc = windowClass.proc;
-    window->instance = spec.instance;
+    window->instance = params.instance;
     window->threadId = threadId;
-    window->parent = spec.parent;
-    window->style = spec.style;
-    window->exStyle = spec.exStyle;
-    window->state(locked).rect = spec.rect;
+    window->parent = params.parent;
+    window->style = params.style;
+    window->exStyle = params.exStyle;
+    window->state(locked).rect = params.rect;
     m_windows.emplace(key_of(window->hwnd), window);
     return window;
 }

@@ -24,7 +24,7 @@ struct WindowClass {
 };
 
 // What CreateWindowExW asks for.
-struct WindowSpec {
+struct WindowParams {
     DWORD exStyle = 0;
     std::u16string_view title;
     DWORD style = 0;
@@ -43,7 +43,7 @@ class WindowManager {
     DWORD unregister_class(const Locked&, std::u16string_view name);
     const WindowClass* find_class(const Locked&, std::u16string_view name) const;
 
-    std::shared_ptr<Window> create(const Locked&, const WindowClass& windowClass, const WindowSpec& spec,
+    std::shared_ptr<Window> create(const Locked&, const WindowClass& windowClass, const WindowParams& params,
                                    DWORD threadId);
     std::shared_ptr<Window> find(const Locked&, HWND hwnd) const;
     // Forgets the window (its timers go too) and wakes the waiters.

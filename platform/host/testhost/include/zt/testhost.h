@@ -106,15 +106,15 @@ class WindowThread {
 // DefWindowProcW); a class of that name registered earlier keeps its own.
 class OwnWindow {
   public:
-    struct Spec {
+    struct Shape {
         const char16_t* className = u"TestOwnWindow";
         WNDPROC proc = nullptr;
         DWORD style = 0;
         int width = 100;
         int height = 100;
     };
-    OwnWindow() : OwnWindow(Spec{}) {}
-    explicit OwnWindow(const Spec& spec);
+    OwnWindow() : OwnWindow(Shape{}) {}
+    explicit OwnWindow(const Shape& shape);
     ~OwnWindow();
     OwnWindow(const OwnWindow&) = delete;
     OwnWindow& operator=(const OwnWindow&) = delete;
