@@ -10,20 +10,18 @@ set -euo pipefail
 source=$1
 work=$2
 id=org.zentrick.Zentrick
+source "$source/scripts/skip.sh"
 
 if [ "$(id -u)" -ne 0 ]; then
-  echo "SKIP: installing a package needs root"
-  exit 77
+  skip "installing a package needs root"
 fi
 for tool in dpkg-buildpackage dh apt-get lintian; do
   if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing (scripts/setup installs it)"
-    exit 77
+    skip "$tool is missing (scripts/setup installs it)"
   fi
 done
 if dpkg-query -W -f='${Status}' zentrick 2>/dev/null | grep -q "install ok installed"; then
-  echo "SKIP: a zentrick package is installed already; this test would remove it"
-  exit 77
+  skip "a zentrick package is installed already; this test would remove it"
 fi
 
 fail=0

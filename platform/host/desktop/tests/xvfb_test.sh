@@ -5,13 +5,13 @@
 # the taskbar shown again; a lost X server ends it with one line.
 #
 # usage: xvfb_test.sh ZENTRICK SEND_CLOSE
-# Exit 77 (skipped) when the X tools are missing; scripts/setup installs them.
+# Skipped (77, or a failure where CI is set) when the X tools are missing; scripts/setup installs them.
 # ZT_KEEP_SHOTS=1 keeps the screenshots of a passing run too.
 set -uo pipefail
 
 zentrick=$1
 send_close=$2
-skip=77
+source "$(dirname "$0")/../../../../scripts/skip.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -35,8 +35,7 @@ if [ -z "${ZT_IN_XVFB:-}" ]; then
 
   for tool in xvfb-run xdotool import convert xwininfo; do
     if ! command -v "$tool" >/dev/null 2>&1; then
-      echo "SKIP: $tool is not installed (scripts/setup installs xvfb, xdotool and imagemagick)"
-      exit $skip
+      skip "$tool is not installed (scripts/setup installs xvfb, xdotool and imagemagick)"
     fi
   done
   export ZT_IN_XVFB=1
