@@ -39,12 +39,18 @@ zt::sys::Guarded<std::uint32_t>& rand_state() {
 
 } // namespace
 
+// The last error lives with the thread itself: setting it never registers the
+// thread with the kernel, so it is safe under any lock, the kernel's included.
+namespace {
+thread_local DWORD t_lastError = 0;
+}
+
 DWORD GetLastError() {
-    return Kernel::get().this_thread().lastError;
+    return t_lastError;
 }
 
 void SetLastError(DWORD error) {
-    Kernel::get().this_thread().lastError = error;
+    t_lastError = error;
 }
 
 DWORD GetTickCount() {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -97,4 +98,20 @@ TEST(Guarded, EveryAccessHoldsTheLockSoConcurrentUpdatesAreNotLost) {
     auto held = values.lock();
     EXPECT_EQ(held->size(), 20000u);
     EXPECT_TRUE(held.unique_lock().owns_lock());
+}
+
+// A thread's first platform call may be SetLastError while the kernel's lock
+// is held (a failing call inside a locked section): the last error is the
+// thread's own and never waits for that lock.
+TEST(LastError, AFreshThreadSetsAndReadsItUnderTheKernelLock) {
+    std::atomic<DWORD> seen{0};
+    std::thread fresh([&] {
+        auto locked = zt::sys::Kernel::get().lock();
+        SetLastError(ERROR_INVALID_PARAMETER);
+        seen = GetLastError();
+    });
+    fresh.join();
+    EXPECT_EQ(seen.load(), DWORD{ERROR_INVALID_PARAMETER});
+    SetLastError(ERROR_TIMEOUT);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_TIMEOUT}) << "another thread's error leaked into this one";
 }

@@ -188,8 +188,6 @@ struct ThreadRecord {
     ThreadRecord();
     ~ThreadRecord();
     DWORD id = 0;
-    // Only this thread reads or writes it: SetLastError and GetLastError.
-    DWORD lastError = 0;
     // The thread's message queue, made on first use (message_queue.h).
     std::shared_ptr<MessageQueue> queue;
 };
