@@ -29,8 +29,19 @@ if command -v emcmake >/dev/null; then
     echo "FAIL: the web page does not build"
     exit 1
   fi
-  trees+=(--site "$source/build-web/site")
+  site=$source/build-web/site
+  trees+=(--site "$site")
+  # The notices reach a visitor offline too: the service worker caches every
+  # file of the site, licenses.txt among them.
+  for file in "$site"/*; do
+    name=$(basename "$file")
+    if [ "$name" != sw.js ] && ! grep -qF "'./$name'" "$site/sw.js"; then
+      echo "FAIL: site: the service worker does not cache $name"
+      uncached=1
+    fi
+  done
 else
   echo "note: emscripten is not installed (scripts/setup installs it): the web page is not checked"
 fi
-exec python3 "$source/data/tests/notices.py" "$source/data/shipped-files.list" "${trees[@]}"
+python3 "$source/data/tests/notices.py" "$source/data/shipped-files.list" "${trees[@]}"
+exit "${uncached:-0}"
