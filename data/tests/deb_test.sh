@@ -53,6 +53,8 @@ echo "testing $deb"
 
 dpkg-deb -x "$deb" "$work/unpacked"
 check_tree "$work/unpacked/usr"
+check "every file of the package is covered by a notice (data/shipped-files.list)" \
+  python3 "$source/data/tests/notices.py" "$source/data/shipped-files.list" --deb "$work/unpacked"
 
 lintian_status=0
 lintian_out=$(lintian --fail-on error "$deb" 2>&1) || lintian_status=$?
