@@ -8,6 +8,7 @@
 #include "zt/sys/msgqueue.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -127,35 +128,80 @@ sigset_t catch_stop_signals() {
     return waitMask;
 }
 
+// Opens the reading end of `queue`; null (said) on a failure.
+HANDLE open_reader(zt::listen::Queue queue) {
+    const auto& info = zt::listen::queue_info(queue);
+    MSGQUEUEOPTIONS o = {sizeof(MSGQUEUEOPTIONS), MSGQUEUE_ALLOW_BROKEN, 16, info.recordSize, TRUE};
+    HANDLE handle = CreateMsgQueue(info.name, &o);
+    if (handle != nullptr)
+        return handle;
+    const DWORD error = GetLastError();
+    const auto posixName = zt::sys::msgqueue_posix_name(info.name);
+    if (error == ERROR_ACCESS_DENIED && posixName)
+        std::fprintf(stderr,
+                     "zentrick-shell-listen: cannot open the %s queue: the system's queue %s belongs to another "
+                     "user or may be opened by others; remove it (as its owner or root) to use it\n",
+                     info.word, posixName->c_str());
+    else
+        std::fprintf(stderr, "zentrick-shell-listen: cannot open the %s queue (error %u)\n", info.word, error);
+    return nullptr;
+}
+
 // Opens the reading end of each queue asked for; false (said) on a failure.
 bool open_readers(const Options& options, std::vector<Reader>& readers) {
     std::string names;
     for (auto queue : options.queues) {
-        const auto& info = zt::listen::queue_info(queue);
-        MSGQUEUEOPTIONS o = {sizeof(MSGQUEUEOPTIONS), MSGQUEUE_ALLOW_BROKEN, 16, info.recordSize, TRUE};
-        HANDLE handle = CreateMsgQueue(info.name, &o);
-        if (handle == nullptr) {
-            std::fprintf(stderr, "zentrick-shell-listen: cannot open the %s queue (error %u)\n", info.word,
-                         GetLastError());
+        HANDLE handle = open_reader(queue);
+        if (handle == nullptr)
             return false;
-        }
         readers.push_back({queue, handle});
-        names += names.empty() ? info.word : std::string(", ") + info.word;
+        const char* word = zt::listen::queue_info(queue).word;
+        names += names.empty() ? word : std::string(", ") + word;
     }
     std::fprintf(stderr, "zentrick-shell-listen: listening on %s\n", names.c_str());
     return true;
 }
 
+// Prints the next record waiting on `reader`; false when none waits.
+bool print_record(const Reader& reader, std::vector<BYTE>& buffer) {
+    DWORD got = 0;
+    DWORD flags = 0;
+    const BOOL ok = ReadMsgQueue(reader.handle, buffer.data(), static_cast<DWORD>(buffer.size()), &got, 0, &flags);
+    if (!ok && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return false; // none, or another reader took it first
+    std::printf("%s\n", zt::listen::decode(reader.queue, buffer.data(), got).c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+// A queue removed (and perhaps made again by a writer) no longer reaches
+// this reader: say so, print what was left in it, and read the queue its
+// name leads to now. False (said) when that cannot be opened.
+bool follow(Reader& reader, std::vector<BYTE>& buffer, unsigned long& seen, unsigned long count) {
+    while ((count == 0 || seen < count) && print_record(reader, buffer))
+        ++seen;
+    CloseMsgQueue(reader.handle);
+    std::fprintf(stderr, "zentrick-shell-listen: the %s queue was removed; reading the one of that name now\n",
+                 zt::listen::queue_info(reader.queue).word);
+    reader.handle = open_reader(reader.queue);
+    return reader.handle != nullptr;
+}
+
+// How often the readers check that their queues' names still lead to them.
+constexpr auto kFollowPeriod = std::chrono::milliseconds(250);
+constexpr timespec kFollowWait = {0, 250 * 1000 * 1000};
+
 // Prints one line per record until a stop signal or `count` records (0: no
 // limit); the exit status.
-int print_records(const std::vector<Reader>& readers, unsigned long count, const sigset_t& waitMask) {
+int print_records(std::vector<Reader>& readers, unsigned long count, const sigset_t& waitMask) {
     std::vector<BYTE> buffer(8192);
     unsigned long seen = 0;
+    auto lastCheck = std::chrono::steady_clock::now();
     while (!g_stop) {
         std::vector<pollfd> fds;
         for (const auto& r : readers)
             fds.push_back({zt::sys::msgqueue_poll_descriptor(r.handle), POLLIN, 0});
-        const int ready = ppoll(fds.data(), fds.size(), nullptr, &waitMask);
+        const int ready = ppoll(fds.data(), fds.size(), &kFollowWait, &waitMask);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -163,17 +209,18 @@ int print_records(const std::vector<Reader>& readers, unsigned long count, const
             return 1;
         }
         for (std::size_t i = 0; i < readers.size(); ++i) {
-            if ((fds[i].revents & POLLIN) == 0)
-                continue;
-            DWORD got = 0;
-            DWORD flags = 0;
-            const BOOL ok =
-                ReadMsgQueue(readers[i].handle, buffer.data(), static_cast<DWORD>(buffer.size()), &got, 0, &flags);
-            if (!ok && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-                continue; // another reader took it first
-            std::printf("%s\n", zt::listen::decode(readers[i].queue, buffer.data(), got).c_str());
-            std::fflush(stdout);
-            if (count != 0 && ++seen >= count)
+            if ((fds[i].revents & POLLIN) != 0 && print_record(readers[i], buffer))
+                ++seen;
+            if (count != 0 && seen >= count)
+                return 0;
+        }
+        if (std::chrono::steady_clock::now() - lastCheck < kFollowPeriod)
+            continue;
+        lastCheck = std::chrono::steady_clock::now();
+        for (auto& reader : readers) {
+            if (!zt::sys::msgqueue_current(reader.handle) && !follow(reader, buffer, seen, count))
+                return 1;
+            if (count != 0 && seen >= count)
                 return 0;
         }
     }

@@ -9,8 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <map>
 
 #ifdef __EMSCRIPTEN__
@@ -44,10 +43,14 @@ class FontFile {
         else
 #endif
         {
-            std::ifstream in(path, std::ios::binary);
-            if (!in)
+            // "e": close-on-exec, like every file the platform opens.
+            std::FILE* in = std::fopen(path.c_str(), "rbe");
+            if (in == nullptr)
                 return nullptr;
-            file->m_bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            char chunk[65536];
+            for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
+                file->m_bytes.insert(file->m_bytes.end(), chunk, chunk + got);
+            std::fclose(in);
         }
         const auto* data = file->m_bytes.data();
         const int offset = stbtt_GetFontOffsetForIndex(data, 0);

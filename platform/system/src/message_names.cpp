@@ -1,9 +1,11 @@
 // Registered window messages shared by the user's processes on this machine.
 #include "zt/sys/message_names.h"
 
+#include "zt/host.h"
 #include "zt/sys/kernel.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,8 +15,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <fstream>
 #endif
 
 namespace zt::sys {
@@ -50,11 +50,99 @@ class FileLock {
   private:
     int m_fd;
 };
+
+// The most a well-formed table can hold: every name as long as a name may be.
+constexpr long long kLargestFile =
+    kHeaderSize + static_cast<long long>(MessageNameTable::kCapacity) * (2 + 2 * MessageNameTable::kMaxName);
+
+// The boot id's hex digits, "unknown" when it cannot be read.
+std::string boot_id() {
+    std::string boot;
+    const int fd = open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
+    char text[64] = {};
+    const ssize_t got = fd >= 0 ? read(fd, text, sizeof text) : -1;
+    if (fd >= 0)
+        close(fd);
+    for (ssize_t i = 0; i < got; ++i)
+        if ((text[i] >= '0' && text[i] <= '9') || (text[i] >= 'a' && text[i] <= 'f'))
+            boot.push_back(text[i]);
+    return boot.empty() ? "unknown" : boot;
+}
+
+std::string system_error(const char* what) {
+    return std::string(what) + " (" + std::strerror(errno) + ")";
+}
+
+// Opens the directory `dir` without following a symlink at its end (making
+// it first when it is to be private and missing); -1 with `why` unless
+// nobody else may change what it holds: a private directory is the user's
+// own with mode 0700, any other the user's or root's, and writable by no one
+// else unless sticky (as /tmp is).
+int open_directory(const std::string& dir, TableDirectory directory, std::string& why) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = open(dir.c_str(), kFlags);
+    if (fd < 0 && errno == ENOENT && directory == TableDirectory::Private && mkdir(dir.c_str(), 0700) == 0)
+        fd = open(dir.c_str(), kFlags);
+    if (fd < 0) {
+        why = system_error(("its directory " + dir + " is not a directory that can be opened").c_str());
+        return -1;
+    }
+    struct stat info {};
+    bool safe = fstat(fd, &info) == 0;
+    if (directory == TableDirectory::Private)
+        safe = safe && info.st_uid == geteuid() && (info.st_mode & 077) == 0;
+    else
+        safe = safe && (info.st_uid == geteuid() || info.st_uid == 0) &&
+               ((info.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (info.st_mode & S_ISVTX) != 0);
+    if (!safe) {
+        char detail[64];
+        std::snprintf(detail, sizeof detail, " (owner %u, mode %04o)", static_cast<unsigned>(info.st_uid),
+                      static_cast<unsigned>(info.st_mode & 07777));
+        why = "its directory " + dir +
+              (directory == TableDirectory::Private ? " is not private to this user" : " may be changed by others") +
+              detail;
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Opens the table's file at `path`, made when missing; -1 with `why` unless
+// it is a plain file of the user's own that no one else may write, reached
+// without a symlink, in a directory nobody else may change.
+int open_table_file(const std::string& path, TableDirectory directory, std::string& why) {
+    const auto slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const int dirFd = open_directory(dir, directory, why);
+    if (dirFd < 0)
+        return -1;
+    const int fd = openat(dirFd, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+    const int openError = errno;
+    close(dirFd);
+    if (fd < 0) {
+        errno = openError;
+        why = system_error(openError == ELOOP ? "it is a symlink" : "it cannot be opened");
+        return -1;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        why = "it is not a plain file";
+    else if (info.st_uid != geteuid())
+        why = "it belongs to another user (" + std::to_string(info.st_uid) + ")";
+    else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        why = "others may write it";
+    else
+        return fd;
+    close(fd);
+    return -1;
+}
 #endif
 
 } // namespace
 
-MessageNameTable::MessageNameTable(std::string path) : m_path(std::move(path)) {}
+MessageNameTable::MessageNameTable(std::string path, TableDirectory directory)
+    : m_path(std::move(path)), m_directory(directory) {}
 
 MessageNameTable::~MessageNameTable() {
 #ifndef __EMSCRIPTEN__
@@ -67,46 +155,55 @@ bool MessageNameTable::shared() const {
     return m_fd >= 0;
 }
 
-std::string MessageNameTable::default_path() {
+MessageNameTable::Location MessageNameTable::default_location() {
 #ifdef __EMSCRIPTEN__
-    return std::string(); // one process: nothing to share with
+    return {}; // one process: nothing to share with
 #else
     if (const char* chosen = std::getenv("ZT_MESSAGE_NAMES"); chosen != nullptr && *chosen != 0)
-        return chosen;
-    std::string dir = "/tmp";
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        runtime != nullptr && *runtime != 0 && access(runtime, W_OK) == 0)
-        dir = runtime;
-    else if (access("/dev/shm", W_OK) == 0)
-        dir = "/dev/shm";
-    std::string boot;
-    std::ifstream bootFile("/proc/sys/kernel/random/boot_id");
-    std::string line;
-    if (std::getline(bootFile, line))
-        for (char c : line)
-            if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))
-                boot.push_back(c);
-    if (boot.empty())
-        boot = "unknown";
-    return dir + "/zt-message-names-" + std::to_string(getuid()) + "-" + boot;
+        return {chosen, TableDirectory::AsFound};
+    return location_for(std::getenv("XDG_RUNTIME_DIR"), access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
 #endif
+}
+
+#ifdef __EMSCRIPTEN__
+
+MessageNameTable::Location MessageNameTable::location_for(const char*, const std::string&) {
+    return {};
 }
 
 bool MessageNameTable::open_file() {
     m_tried = true;
-#ifdef __EMSCRIPTEN__
     return false;
+}
+
 #else
+
+MessageNameTable::Location MessageNameTable::location_for(const char* runtimeDir, const std::string& sharedDir) {
+    const std::string uid = std::to_string(getuid());
+    const std::string file = "zt-message-names-" + uid + "-" + boot_id();
+    // The XDG rules: a relative path is no runtime directory. One that is
+    // not ours alone is passed over too, as if unset.
+    struct stat info {};
+    if (runtimeDir != nullptr && runtimeDir[0] == '/' && stat(runtimeDir, &info) == 0 && S_ISDIR(info.st_mode) &&
+        info.st_uid == geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 && access(runtimeDir, W_OK) == 0)
+        return {std::string(runtimeDir) + "/" + file, TableDirectory::AsFound};
+    return {sharedDir + "/zt-" + uid + "/" + file, TableDirectory::Private};
+}
+
+bool MessageNameTable::open_file() {
+    m_tried = true;
     if (m_path.empty())
         return false;
-    const int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
+    std::string why;
+    const int fd = open_table_file(m_path, m_directory, why);
+    if (fd < 0) {
+        stop_sharing(why);
         return false;
-    // Only a plain file of our own: another user's file of that name in a
-    // shared directory is not trusted.
+    }
     struct stat info {};
-    bool usable = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == getuid();
-    if (usable) {
+    fstat(fd, &info);
+    bool usable = false;
+    {
         FileLock lock(fd);
         char header[kHeaderSize] = {};
         const ssize_t got = pread(fd, header, sizeof header, 0);
@@ -118,22 +215,50 @@ bool MessageNameTable::open_file() {
     }
     if (!usable) {
         close(fd);
+        stop_sharing("it is not a table of message names");
         return false;
     }
     m_fd = fd;
     m_offset = kHeaderSize;
+    m_pid = getpid();
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
     return true;
-#endif
+}
+
+bool MessageNameTable::reopen_after_fork() {
+    if (m_pid == getpid())
+        return true;
+    // The inherited descriptor shares its lock with the parent: this
+    // process needs a description, and so a lock, of its own.
+    close(m_fd);
+    m_fd = -1;
+    std::string why;
+    const int fd = open_table_file(m_path, m_directory, why);
+    struct stat info {};
+    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_dev != m_device || info.st_ino != m_inode)) {
+        close(fd);
+        stop_sharing("it was replaced while this process ran");
+        return false;
+    }
+    if (fd < 0) {
+        stop_sharing(why);
+        return false;
+    }
+    m_fd = fd;
+    m_pid = getpid();
+    return true;
 }
 
 bool MessageNameTable::read_new_records() {
-#ifdef __EMSCRIPTEN__
-    return true;
-#else
     struct stat info {};
     if (fstat(m_fd, &info) != 0)
         return false;
     const long long end = info.st_size;
+    if (end > kLargestFile) {
+        stop_sharing("it is larger than a table can be");
+        return true;
+    }
     if (end <= m_offset)
         return true;
     std::vector<unsigned char> bytes(static_cast<std::size_t>(end - m_offset));
@@ -147,11 +272,17 @@ bool MessageNameTable::read_new_records() {
         have += static_cast<std::size_t>(got);
     }
     std::size_t at = 0;
-    while (at + 2 <= bytes.size() && m_names.size() < kCapacity) {
+    while (at + 2 <= bytes.size()) {
         std::uint16_t length = 0;
         std::memcpy(&length, bytes.data() + at, 2);
+        if (length == 0 || length > kMaxName || m_names.size() >= kCapacity) {
+            // No writer makes such a record: trust nothing from here on.
+            stop_sharing(m_names.size() >= kCapacity ? "it holds more names than a table can"
+                                                     : "a record in it is malformed");
+            return true;
+        }
         const std::size_t size = 2 + 2 * std::size_t(length);
-        if (length == 0 || length > kMaxName || at + size > bytes.size())
+        if (at + size > bytes.size())
             break;
         std::u16string name(length, u'\0');
         std::memcpy(name.data(), bytes.data() + at + 2, 2 * std::size_t(length));
@@ -164,7 +295,17 @@ bool MessageNameTable::read_new_records() {
     if (at < bytes.size() && ftruncate(m_fd, static_cast<off_t>(m_offset)) != 0)
         return false;
     return true;
+}
+
 #endif
+
+void MessageNameTable::stop_sharing(const std::string& why) {
+    m_fd = -1; // the caller closes it, once its lock is released
+    if (m_said)
+        return;
+    m_said = true;
+    zt::host::current().debug_output("Registered messages: not using " + m_path + ": " + why +
+                                     "; this process numbers names on its own\n");
 }
 
 void MessageNameTable::remember(std::u16string name) {
@@ -179,6 +320,15 @@ UINT MessageNameTable::find(std::u16string_view name) const {
     return 0;
 }
 
+UINT MessageNameTable::find_or_add_here(std::u16string_view name, DWORD& error) {
+    if (m_names.size() >= kCapacity) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        return 0;
+    }
+    remember(std::u16string(name));
+    return static_cast<UINT>(kFirst + m_names.size() - 1);
+}
+
 UINT MessageNameTable::find_or_add(std::u16string_view name, DWORD& error) {
     if (name.empty() || name.size() > kMaxName) {
         error = ERROR_INVALID_PARAMETER;
@@ -189,26 +339,33 @@ UINT MessageNameTable::find_or_add(std::u16string_view name, DWORD& error) {
         open_file();
     if (const UINT known = find(name))
         return known;
-    if (m_fd < 0) {
-        if (m_names.size() >= kCapacity) {
-            error = ERROR_NOT_ENOUGH_MEMORY;
-            return 0;
-        }
-        remember(std::u16string(name));
-        return static_cast<UINT>(kFirst + m_names.size() - 1);
-    }
 #ifndef __EMSCRIPTEN__
-    FileLock lock(m_fd);
+    if (m_fd >= 0 && reopen_after_fork()) {
+        const int fd = m_fd;
+        UINT number = 0;
+        {
+            FileLock lock(fd);
+            number = add_to_file(name, error);
+        }
+        // The file turned out not to be trusted: closed once its lock is.
+        if (m_fd < 0)
+            close(fd);
+        return number;
+    }
+#endif
+    return find_or_add_here(name, error);
+}
+
+#ifndef __EMSCRIPTEN__
+UINT MessageNameTable::add_to_file(std::u16string_view name, DWORD& error) {
     if (!read_new_records()) {
         error = ERROR_NOT_ENOUGH_MEMORY;
         return 0;
     }
     if (const UINT known = find(name))
         return known;
-    if (m_names.size() >= kCapacity) {
-        error = ERROR_NOT_ENOUGH_MEMORY;
-        return 0;
-    }
+    if (m_fd < 0 || m_names.size() >= kCapacity)
+        return find_or_add_here(name, error);
     // One write per record, so a reader sees all of it or none.
     std::vector<unsigned char> record(2 + 2 * name.size());
     const auto length = static_cast<std::uint16_t>(name.size());
@@ -223,14 +380,15 @@ UINT MessageNameTable::find_or_add(std::u16string_view name, DWORD& error) {
     m_offset += static_cast<long long>(record.size());
     remember(std::u16string(name));
     return static_cast<UINT>(kFirst + m_names.size() - 1);
-#else
-    return 0;
-#endif
 }
+#endif
 
 MessageNameTable& message_names() {
     // Never destroyed: static objects of the application may register late.
-    static MessageNameTable* const table = new MessageNameTable(MessageNameTable::default_path());
+    static MessageNameTable* const table = [] {
+        auto location = MessageNameTable::default_location();
+        return new MessageNameTable(std::move(location.path), location.directory);
+    }();
     return *table;
 }
 

@@ -26,12 +26,16 @@
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
+#include "zt/sys/unicode.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #ifndef __EMSCRIPTEN__
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -87,8 +91,8 @@ std::string queue_prefix() {
 
 } // namespace
 
-std::optional<std::string> msgqueue_posix_name(std::u16string_view name, std::string_view prefix) {
-    std::string out = "/zt-";
+std::optional<std::string> msgqueue_posix_name(std::u16string_view name, std::string_view prefix, unsigned uid) {
+    std::string out = "/zt-" + std::to_string(uid) + "-";
     for (char byte : prefix)
         append_escaped(out, static_cast<unsigned char>(byte));
     for (std::size_t i = 0; i < name.size(); ++i) {
@@ -107,7 +111,11 @@ std::optional<std::string> msgqueue_posix_name(std::u16string_view name, std::st
 }
 
 std::optional<std::string> msgqueue_posix_name(std::u16string_view name) {
-    return msgqueue_posix_name(name, queue_prefix());
+#ifdef __EMSCRIPTEN__
+    return msgqueue_posix_name(name, queue_prefix(), 0);
+#else
+    return msgqueue_posix_name(name, queue_prefix(), geteuid());
+#endif
 }
 
 } // namespace zt::sys
@@ -140,6 +148,10 @@ bool zt::sys::msgqueue_limits(HANDLE, MsgQueueLimits&) {
 
 int zt::sys::msgqueue_poll_descriptor(HANDLE) {
     return -1;
+}
+
+bool zt::sys::msgqueue_current(HANDLE) {
+    return false;
 }
 
 HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
@@ -236,7 +248,7 @@ DWORD error_from_errno(int error) {
 // A limit from /proc/sys/fs/mqueue, or 0 when it cannot be read.
 long system_limit(const char* file) {
     const std::string path = std::string("/proc/sys/fs/mqueue/") + file;
-    std::FILE* f = std::fopen(path.c_str(), "r");
+    std::FILE* f = std::fopen(path.c_str(), "re");
     if (f == nullptr)
         return 0;
     long value = 0;
@@ -266,12 +278,39 @@ bool past(const timespec& deadline) {
 
 std::atomic<bool> g_fallbackReported{false};
 
+// Which queue a descriptor leads to, whatever its name is now.
+struct QueueIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const QueueIdentity&) const = default;
+};
+
+// Whether the queue is the user's own and closed to everyone else: another
+// user's queue, or one others may open, could be read or written by them.
+bool own_and_private(const struct stat& info) {
+    return info.st_uid == geteuid() && (info.st_mode & 077) == 0;
+}
+
 class MsgQueue final : public KernelObject {
   public:
-    MsgQueue(Descriptor nonBlocking, Descriptor blocking, const MSGQUEUEOPTIONS& options, const mq_attr& granted)
+    MsgQueue(Descriptor nonBlocking, Descriptor blocking, const MSGQUEUEOPTIONS& options, const mq_attr& granted,
+             std::string posixName, QueueIdentity identity)
         : m_nonBlocking(std::move(nonBlocking)), m_blocking(std::move(blocking)), m_maxMessages(options.dwMaxMessages),
           m_maxMessageSize(options.cbMaxMessage), m_systemMaxMessages(static_cast<DWORD>(granted.mq_maxmsg)),
-          m_systemMaxMessageSize(static_cast<DWORD>(granted.mq_msgsize)), m_readAccess(options.bReadAccess != 0) {}
+          m_systemMaxMessageSize(static_cast<DWORD>(granted.mq_msgsize)), m_readAccess(options.bReadAccess != 0),
+          m_posixName(std::move(posixName)), m_identity(identity) {}
+
+    // Whether the queue's name still leads to this queue, and not to none
+    // or to one made after this one was removed.
+    bool current() const {
+        const mqd_t d = mq_open(m_posixName.c_str(), O_RDONLY | O_NONBLOCK);
+        if (d == static_cast<mqd_t>(-1))
+            return false;
+        struct stat info {};
+        const bool same = fstat(d, &info) == 0 && QueueIdentity{info.st_dev, info.st_ino} == m_identity;
+        mq_close(d);
+        return same;
+    }
 
     const char* type_name() const override { return "msgqueue"; }
     unsigned trace_channel() const override { return trace::kQueue; }
@@ -360,13 +399,17 @@ class MsgQueue final : public KernelObject {
     DWORD m_systemMaxMessages;
     DWORD m_systemMaxMessageSize;
     bool m_readAccess;
+    std::string m_posixName;
+    QueueIdentity m_identity;
 };
 
 struct Opened {
     Descriptor nonBlocking;
     Descriptor blocking;
     mq_attr granted{};
+    QueueIdentity identity;
     bool existed = false;
+    bool foreign = false; // refused: another user's, or open to others
 };
 
 // Opens (making it when needed) the POSIX queue `name` for one direction,
@@ -386,6 +429,10 @@ DWORD open_posix(const std::string& name, bool readAccess, long maxMessages, lon
             d = mq_open(name.c_str(), direction | O_NONBLOCK);
             if (d == static_cast<mqd_t>(-1) && errno == ENOENT)
                 continue; // removed in between: make it again
+        }
+        if (d == static_cast<mqd_t>(-1) && existed && errno == EACCES) {
+            opened.foreign = true;
+            return ERROR_ACCESS_DENIED;
         }
         if (d == static_cast<mqd_t>(-1)) {
             const int error = errno;
@@ -412,6 +459,14 @@ DWORD open_posix(const std::string& name, bool readAccess, long maxMessages, lon
             continue;
         }
         Descriptor nonBlocking(d);
+        struct stat info {};
+        if (fstat(d, &info) != 0)
+            return error_from_errno(errno);
+        if (!own_and_private(info)) {
+            opened.foreign = true;
+            return ERROR_ACCESS_DENIED;
+        }
+        opened.identity = {info.st_dev, info.st_ino};
         Descriptor blocking(mq_open(name.c_str(), direction));
         if (!blocking) {
             if (errno == ENOENT)
@@ -478,6 +533,11 @@ int msgqueue_poll_descriptor(HANDLE queue) {
     return q ? q->poll_descriptor() : -1;
 }
 
+bool msgqueue_current(HANDLE queue) {
+    auto q = Kernel::get().handles().find_as<MsgQueue>(queue);
+    return q && q->current();
+}
+
 } // namespace zt::sys
 
 using zt::sys::Kernel;
@@ -508,12 +568,19 @@ HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
     zt::sys::Opened opened;
     const DWORD error = zt::sys::open_posix(*posixName, options->bReadAccess != 0, count,
                                             static_cast<long>(options->cbMaxMessage), opened);
+    if (opened.foreign) {
+        // Reading it could hand another user's records to this one, writing
+        // it hand this user's to them: say why the queue is refused.
+        NKDbgPrintfW(u"Message queue \"%s\" is refused: the system's queue %s belongs to another user or may be "
+                     u"opened by others; remove it (as its owner or root) to use the name\n",
+                     name, zt::sys::to_utf16(*posixName).c_str());
+    }
     if (error != ERROR_SUCCESS)
         return create_failed(name, options, error);
     zt::sys::report_fallback_once(name, *options, opened.granted, opened.existed);
     const mq_attr granted = opened.granted;
-    HANDLE handle = Kernel::get().handles().insert(
-        std::make_shared<MsgQueue>(std::move(opened.nonBlocking), std::move(opened.blocking), *options, granted));
+    HANDLE handle = Kernel::get().handles().insert(std::make_shared<MsgQueue>(
+        std::move(opened.nonBlocking), std::move(opened.blocking), *options, granted, *posixName, opened.identity));
     if (handle == nullptr)
         return create_failed(name, options, ERROR_NO_SYSTEM_RESOURCES);
     ZT_TRACE(zt::trace::kQueue, "CreateMsgQueue(%s, %s) = %s, as \"%s\" (%ld x %ld bytes%s)",

@@ -98,6 +98,66 @@ for sig in INT TERM; do
     [ "$status" = 0 ] || fail "SIG$sig: exit $status"
 done
 
+# --- standard streams closed: opened on /dev/null, never a queue -------------
+"$listen" --queue user <&- >&- 2>&- &
+listener=$!
+i=0
+until ls -l "/proc/$listener/fd" 2>/dev/null | grep -q "listen-test-$$-"; do
+    i=$((i + 1))
+    [ $i -gt 100 ] && { fail "closed streams: the queue never opened"; break; }
+    sleep 0.1
+done
+for fd in 0 1 2; do
+    target=$(readlink "/proc/$listener/fd/$fd")
+    [ "$target" = /dev/null ] || fail "closed streams: descriptor $fd is '$target', not /dev/null"
+done
+kill -TERM $listener
+wait_for $listener
+
+# --- a queue removed and made again is followed ------------------------------
+"$listen" --queue notify --count 3 >"$work/out" 2>"$work/err.follow" &
+listener=$!
+wait_listening "$work/err.follow"
+"$writer" --remove
+"$writer" >/dev/null || fail "writer failed after the queues were removed"
+wait_for $listener
+[ "$status" = 0 ] || fail "following a new queue: exit $status"
+cmp -s "$work/out" "$work/expected.notify" || { fail "following a new queue: output"; cat "$work/out"; }
+grep -q "the notify queue was removed; reading the one of that name now" "$work/err.follow" ||
+    fail "following a new queue: not said: $(cat "$work/err.follow")"
+"$writer" --remove
+
+# --- each user has queues of their own ---------------------------------------
+other=65534
+run_as_other() { setpriv --reuid=$other --regid=$other --clear-groups "$@"; }
+if [ "$(id -u)" != 0 ]; then
+    echo "SKIP: queues of two users: acting as a second user needs root (setpriv --reuid)"
+elif ! command -v setpriv >/dev/null 2>&1; then
+    echo "SKIP: queues of two users: setpriv is missing (util-linux)"
+elif ! run_as_other test -x "$listen" -a -x "$writer"; then
+    echo "SKIP: queues of two users: user $other cannot run the programs under $(dirname "$listen")"
+else
+    # After this user has used the queues, another user's listener and
+    # writer work on queues of their own.
+    "$writer" >/dev/null || fail "writer failed"
+    run_as_other sh -c '"$1" --count 10 2>/dev/null & "$2" >/dev/null; wait $!' sh "$listen" "$writer" \
+        >"$work/other.out" 2>"$work/other.err"
+    [ "$(wc -l <"$work/other.out")" = 10 ] ||
+        fail "another user's listener: $(cat "$work/other.out" "$work/other.err")"
+    run_as_other "$writer" --remove
+    "$writer" --remove
+    # Queues another user made first, under this user's names and open to
+    # all, are refused with the reason, and left unread.
+    run_as_other "$writer" --plant "$(id -u)" || fail "planting the queues failed"
+    "$listen" --count 1 >"$work/out" 2>"$work/err.planted"
+    status=$?
+    [ "$status" = 1 ] || fail "planted queues: listener exit $status"
+    grep -q "belongs to another user" "$work/err.planted" ||
+        fail "planted queues: no reason given: $(cat "$work/err.planted")"
+    "$writer" >/dev/null 2>"$work/err.writer" && fail "planted queues: the writer wrote into them"
+    "$writer" --remove
+fi
+
 # --- usage ------------------------------------------------------------------
 for bad in "--bogus" "--queue" "--queue mail" "--count" "--count 0" "--count -3" "--count 5x" "stray"; do
     # shellcheck disable=SC2086

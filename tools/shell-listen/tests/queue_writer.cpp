@@ -1,7 +1,9 @@
 // Writes a fixed set of records through the shell library, as another
 // program would, for the whole-process test of zentrick-shell-listen. Prints
 // the two event handles it used ("0x.. 0x..") on standard output.
-// With --remove it removes the three queues instead.
+// With --remove it removes the three queues instead; with --plant UID it
+// makes the three queues of user UID as this user, open to all, as a hostile
+// user would.
 #include "shell/queues.h"
 
 #include "zt/host.h"
@@ -9,7 +11,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <mqueue.h>
+#include <sys/stat.h>
 
 namespace {
 // Another program's platform: real clock, no shell windows.
@@ -26,6 +32,22 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--remove") == 0) {
         for (LPCWSTR name : {SHELL_NOTIFY_QUEUE_NAME, APPS_ASK_QUEUE_NAME, USER_NOTIFICATION_QUEUE_NAME})
             zt::sys::remove_msgqueue(name);
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--plant") == 0) {
+        const auto uid = static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10));
+        const char* prefix = std::getenv(zt::sys::kMsgQueuePrefixVariable);
+        umask(0);
+        for (LPCWSTR name : {SHELL_NOTIFY_QUEUE_NAME, APPS_ASK_QUEUE_NAME, USER_NOTIFICATION_QUEUE_NAME}) {
+            const auto posixName = zt::sys::msgqueue_posix_name(name, prefix != nullptr ? prefix : "", uid);
+            mq_attr attr{};
+            attr.mq_maxmsg = 4;
+            attr.mq_msgsize = 8192;
+            const mqd_t d = posixName ? mq_open(posixName->c_str(), O_RDWR | O_CREAT, 0666, &attr) : mqd_t(-1);
+            if (d == static_cast<mqd_t>(-1))
+                return 1;
+            mq_close(d);
+        }
         return 0;
     }
     static BYTE payload[USER_NOTIFICATION_PAYLOAD_SIZE];

@@ -189,6 +189,30 @@ status=$?
 trap - EXIT
 [ "$status" -eq 0 ] || fail "half size: exit status $status after SIGTERM, wanted 0; log: $(cat "$log")"
 
+# Started with its standard streams closed: they are opened on /dev/null
+# before anything else, so the X connection never takes one's number (and
+# gets the debug lines written into it); SIGTERM still ends it.
+"$zentrick" --accel none <&- >&- 2>&- &
+pid=$!
+trap 'kill -9 $pid 2>/dev/null' EXIT
+timeout 10 xdotool search --sync --onlyvisible --name '^Zentrick$' >/dev/null ||
+  fail "closed streams: no window within 10 s"
+for fd in 0 1 2; do
+  [ "$(readlink "/proc/$pid/fd/$fd")" = /dev/null ] ||
+    fail "closed streams: descriptor $fd is $(readlink "/proc/$pid/fd/$fd"), wanted /dev/null"
+done
+sleep 0.5 # debug lines for every tick without an accelerometer
+kill -TERM "$pid"
+for _ in $(seq 50); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "closed streams: still running 5 s after SIGTERM"
+wait "$pid"
+status=$?
+trap - EXIT
+[ "$status" -eq 0 ] || fail "closed streams: exit status $status after SIGTERM, wanted 0"
+
 # The X server goes away: one line says so and the process ends with status
 # 1 (as Xlib's own handler would), without touching the dead connection again.
 Xvfb -displayfd 3 -screen 0 800x800x24 3>"$shots/displayfd" 2>/dev/null &

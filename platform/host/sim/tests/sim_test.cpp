@@ -1,6 +1,7 @@
 // The simulator as a performer uses it: whole processes, checked by their
 // exit status, their trace and the pixels of their snapshots.
 #include "zt/gfx/png.h"
+#include "zt/sys/message_names.h"
 #include "zt/testhost.h"
 
 #include <gtest/gtest.h>
@@ -223,6 +224,32 @@ TEST_F(SimTest, AScriptThatCannotBeReadWholeStopsBeforeAnythingRuns) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("script:1: the line is longer than 4096 bytes"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("trace:"), std::string::npos) << "nothing ran";
+}
+
+TEST_F(SimTest, AClosedStandardStreamNeverBecomesTheMessageTable) {
+    // The app registers its messages, so the table is opened; the snapshot
+    // then says "wrote" on standard output.
+    std::ofstream(m_dir / "script.zts") << "snapshot closed.png\n";
+    struct Row {
+        const char* stream;
+        const char* redirections;
+    } rows[] = {{"stdin", "script.zts <&-"}, {"stdout", "- <script.zts >&-"}, {"stderr", "- <script.zts 2>&-"}};
+    for (const auto& row : rows) {
+        const fs::path names = m_dir / (std::string("names-") + row.stream);
+        fs::remove(m_dir / "closed.png");
+        const std::string command = "cd '" + m_dir.string() + "' && ZT_MESSAGE_NAMES='" + names.string() + "' '" +
+                                    ZT_SIM_PATH "' --start-tick 5 " + row.redirections;
+        const int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << row.stream;
+        EXPECT_TRUE(fs::exists(m_dir / "closed.png")) << row.stream;
+        // The table is whole and shared: nothing meant for the terminal
+        // went into it.
+        EXPECT_EQ(bytes_of(names.filename()).substr(0, 8), "ZTMSGNM1") << row.stream;
+        zt::sys::MessageNameTable table(names.string());
+        DWORD error = 0;
+        EXPECT_NE(table.find_or_add(u"AccMessage", error), 0u) << row.stream;
+        EXPECT_TRUE(table.shared()) << row.stream;
+    }
 }
 
 TEST_F(SimTest, LinesAndScriptsPastTheirLimitsAreRefusedByLine) {

@@ -93,6 +93,12 @@ class Host {
 // otherwise run half on one host and half on another.
 void install(Host& host);
 
+// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed, so that
+// no file opened later takes a standard stream's number. Every program of
+// the platform does it before any of its constructors run, and install()
+// again; every other descriptor the platform opens is close-on-exec.
+void keep_standard_descriptors_open();
+
 // The installed host. The platform boots on its first call, so a platform
 // call made before install() ends here: it stops the process with a message
 // on standard error naming the fault, rather than run without a clock.

@@ -1,7 +1,7 @@
 // Registered message names agree across processes: separate tables on one
 // file, and real second processes made with fork, each on a file of the
 // test's own so parallel runs never meet.
-#include "zt/sys/message_names.h"
+#include "table_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,63 +18,8 @@
 #include <vector>
 
 using zt::sys::MessageNameTable;
-
-namespace {
-
-class MessageNames : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/zt-names-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        m_path = m_dir + "/table";
-    }
-    void TearDown() override {
-        unlink(m_path.c_str());
-        rmdir(m_dir.c_str());
-    }
-    static UINT add(MessageNameTable& table, std::u16string_view name) {
-        DWORD error = 0;
-        const UINT number = table.find_or_add(name, error);
-        EXPECT_NE(number, 0u) << "error " << error;
-        return number;
-    }
-    // Runs `body` in a child process; its numbers come back through a pipe.
-    static std::vector<UINT> in_child(const std::function<std::vector<UINT>()>& body) {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return {};
-        const pid_t child = fork();
-        if (child == 0) {
-            close(fds[0]);
-            const auto numbers = body();
-            const auto size = static_cast<ssize_t>(numbers.size() * sizeof(UINT));
-            const bool ok = write(fds[1], numbers.data(), static_cast<std::size_t>(size)) == size;
-            _exit(ok ? 0 : 1);
-        }
-        close(fds[1]);
-        std::vector<UINT> numbers;
-        UINT number = 0;
-        while (read(fds[0], &number, sizeof number) == static_cast<ssize_t>(sizeof number))
-            numbers.push_back(number);
-        close(fds[0]);
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        return numbers;
-    }
-    std::string m_dir;
-    std::string m_path;
-};
-
-std::u16string name_of(int i) {
-    std::u16string name = u"ZtName";
-    for (char c : std::to_string(i))
-        name.push_back(static_cast<char16_t>(c));
-    return name;
-}
-
-} // namespace
+using zt::sys::testing::MessageNames;
+using zt::sys::testing::name_of;
 
 TEST_F(MessageNames, AnotherProcessGetsTheSameNumbersWhateverItsOrderAndCase) {
     MessageNameTable here(m_path);
@@ -99,51 +44,22 @@ TEST_F(MessageNames, AnotherProcessGetsTheSameNumbersWhateverItsOrderAndCase) {
 TEST_F(MessageNames, ProcessesRegisteringAtOnceAgreeOnEveryName) {
     constexpr int kNames = 60;
     constexpr int kProcesses = 4;
-    std::vector<pid_t> children;
-    std::vector<int> readers;
-    for (int p = 0; p < kProcesses; ++p) {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        const pid_t child = fork();
-        if (child == 0) {
-            close(fds[0]);
-            std::vector<int> order(kNames);
-            for (int i = 0; i < kNames; ++i)
-                order[static_cast<std::size_t>(i)] = i;
-            std::shuffle(order.begin(), order.end(), std::mt19937(static_cast<unsigned>(p)));
-            MessageNameTable table(m_path);
-            std::vector<UINT> numbers(kNames);
-            for (int i : order) {
-                DWORD error = 0;
-                numbers[static_cast<std::size_t>(i)] = table.find_or_add(name_of(i), error);
-            }
-            const auto size = static_cast<ssize_t>(numbers.size() * sizeof(UINT));
-            _exit(write(fds[1], numbers.data(), static_cast<std::size_t>(size)) == size ? 0 : 1);
-        }
-        close(fds[1]);
-        children.push_back(child);
-        readers.push_back(fds[0]);
-    }
-    std::vector<std::vector<UINT>> results;
-    for (int p = 0; p < kProcesses; ++p) {
+    const auto results = in_children(kProcesses, [&](int p) {
+        std::vector<int> order(kNames);
+        for (int i = 0; i < kNames; ++i)
+            order[static_cast<std::size_t>(i)] = i;
+        std::shuffle(order.begin(), order.end(), std::mt19937(static_cast<unsigned>(p)));
+        MessageNameTable table(m_path);
         std::vector<UINT> numbers(kNames);
-        const auto size = static_cast<ssize_t>(numbers.size() * sizeof(UINT));
-        std::size_t have = 0;
-        while (have < static_cast<std::size_t>(size)) {
-            const ssize_t got =
-                read(readers[static_cast<std::size_t>(p)], reinterpret_cast<char*>(numbers.data()) + have,
-                     static_cast<std::size_t>(size) - have);
-            if (got <= 0)
-                break;
-            have += static_cast<std::size_t>(got);
+        for (int i : order) {
+            DWORD error = 0;
+            numbers[static_cast<std::size_t>(i)] = table.find_or_add(name_of(i), error);
         }
-        close(readers[static_cast<std::size_t>(p)]);
-        int status = 0;
-        waitpid(children[static_cast<std::size_t>(p)], &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        ASSERT_EQ(have, static_cast<std::size_t>(size));
-        results.push_back(numbers);
-    }
+        return numbers;
+    });
+    ASSERT_EQ(results.size(), static_cast<std::size_t>(kProcesses));
+    for (const auto& numbers : results)
+        ASSERT_EQ(numbers.size(), static_cast<std::size_t>(kNames));
     for (int p = 1; p < kProcesses; ++p)
         EXPECT_EQ(results[static_cast<std::size_t>(p)], results[0]) << "process " << p;
     // Every name got its own number, and no number was handed out twice.

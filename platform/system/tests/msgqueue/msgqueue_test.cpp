@@ -12,8 +12,11 @@
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
+#include <mqueue.h>
 #include <poll.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -219,6 +222,66 @@ TEST(MsgQueueRecords, OpeningAnExistingQueueSaysSo) {
     SetLastError(kSentinel);
     ASSERT_NE(q.open(4, 8, TRUE), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+}
+
+TEST(MsgQueueRecords, AnEndKnowsWhetherItsNameStillLeadsToItsQueue) {
+    TestQueue q(u"followed");
+    HANDLE reader = q.open(4, 8, TRUE);
+    HANDLE writer = q.open(4, 8, FALSE);
+    EXPECT_TRUE(zt::sys::msgqueue_current(reader));
+    EXPECT_TRUE(zt::sys::msgqueue_current(writer));
+    ASSERT_TRUE(zt::sys::remove_msgqueue(q.name()));
+    EXPECT_FALSE(zt::sys::msgqueue_current(reader)); // removed
+    HANDLE fresh = q.open(4, 8, FALSE);
+    EXPECT_FALSE(zt::sys::msgqueue_current(reader)); // and made again
+    EXPECT_TRUE(zt::sys::msgqueue_current(fresh));
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    EXPECT_FALSE(zt::sys::msgqueue_current(event));
+    CloseHandle(event);
+}
+
+// ----- queues of the user's own -----------------------------------------------
+
+TEST(MsgQueueUsers, AQueueOfAnotherUserOrThatOthersMayOpenIsRefusedAndSaidSo) {
+    struct Row {
+        const char* what;
+        unsigned owner; // 0: this process's user
+        mode_t mode;
+    } rows[] = {{"open to all", 0, 0666}, {"readable by the group", 0, 0640}, {"another user's", 65534, 0600}};
+    for (const auto& row : rows) {
+        if (row.owner != 0 && geteuid() != 0)
+            continue; // giving a queue away needs root; said at the end
+        TestQueue q(u"foreign");
+        const auto posix = zt::sys::msgqueue_posix_name(q.name());
+        ASSERT_TRUE(posix);
+        mq_attr attr{};
+        attr.mq_maxmsg = 4;
+        attr.mq_msgsize = 8;
+        const mqd_t planted = mq_open(posix->c_str(), O_RDWR | O_CREAT | O_EXCL, 0600, &attr);
+        ASSERT_NE(planted, static_cast<mqd_t>(-1)) << row.what;
+        ASSERT_EQ(fchmod(planted, row.mode), 0) << row.what;
+        if (row.owner != 0) {
+            ASSERT_EQ(fchown(planted, row.owner, row.owner), 0) << row.what;
+        }
+        const char record[8] = "planted";
+        ASSERT_EQ(mq_send(planted, record, sizeof record, 0), 0);
+        for (BOOL readAccess : {TRUE, FALSE}) {
+            zt::testhost::DebugCapture debug;
+            SetLastError(kSentinel);
+            EXPECT_EQ(q.open(4, 8, readAccess), nullptr) << row.what;
+            EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED) << row.what;
+            EXPECT_NE(debug.text().find("is refused: the system's queue " + *posix + " belongs to another user"),
+                      std::string::npos)
+                << row.what << ": " << debug.text();
+        }
+        // Left as it was, its record unread.
+        mq_attr after{};
+        ASSERT_EQ(mq_getattr(planted, &after), 0);
+        EXPECT_EQ(after.mq_curmsgs, 1) << row.what;
+        mq_close(planted);
+    }
+    if (geteuid() != 0)
+        GTEST_SKIP() << "another user's queue needs root to make (fchown); the other rows ran";
 }
 
 // ----- full queues and large records -----------------------------------------
@@ -470,38 +533,45 @@ TEST(MsgQueueBadInput, AClosedEndIsGone) {
 
 // ----- names --------------------------------------------------------------------
 
-TEST(MsgQueueNames, MapToOnePosixNameUnderThePrefix) {
-    using zt::sys::msgqueue_posix_name;
-    EXPECT_EQ(msgqueue_posix_name(u"QueueNameOfShellNotifyMessage", ""), "/zt-QueueNameOfShellNotifyMessage");
-    EXPECT_EQ(msgqueue_posix_name(u"Q", "run-7-"), "/zt-run-7-Q");
-    EXPECT_EQ(msgqueue_posix_name(u"a/b%c d\t~", ""), "/zt-a%2Fb%25c%20d%09~");
-    EXPECT_EQ(msgqueue_posix_name(u"", ""), "/zt-");
-    EXPECT_EQ(msgqueue_posix_name(u"x", "a/b"), "/zt-a%2Fbx");
-    EXPECT_EQ(msgqueue_posix_name(u"caf\u00e9 \u20ac", ""), "/zt-caf%C3%A9%20%E2%82%AC");
-    EXPECT_EQ(msgqueue_posix_name(u"\U0001F0A1", ""), "/zt-%F0%9F%82%A1");
+TEST(MsgQueueNames, MapToOnePosixNameOfTheUserUnderThePrefix) {
+    const auto posix = [](std::u16string_view name, std::string_view prefix) {
+        return zt::sys::msgqueue_posix_name(name, prefix, 1000);
+    };
+    EXPECT_EQ(posix(u"QueueNameOfShellNotifyMessage", ""), "/zt-1000-QueueNameOfShellNotifyMessage");
+    EXPECT_EQ(posix(u"Q", "run-7-"), "/zt-1000-run-7-Q");
+    EXPECT_EQ(posix(u"a/b%c d\t~", ""), "/zt-1000-a%2Fb%25c%20d%09~");
+    EXPECT_EQ(posix(u"", ""), "/zt-1000-");
+    EXPECT_EQ(posix(u"x", "a/b"), "/zt-1000-a%2Fbx");
+    EXPECT_EQ(posix(u"caf\u00e9 \u20ac", ""), "/zt-1000-caf%C3%A9%20%E2%82%AC");
+    EXPECT_EQ(posix(u"\U0001F0A1", ""), "/zt-1000-%F0%9F%82%A1");
     // Lone surrogates keep names apart instead of all becoming one.
-    EXPECT_EQ(msgqueue_posix_name(u"\xD800", ""), "/zt-%ED%A0%80");
-    EXPECT_NE(msgqueue_posix_name(u"\xD800", ""), msgqueue_posix_name(u"\xD801", ""));
+    EXPECT_EQ(posix(u"\xD800", ""), "/zt-1000-%ED%A0%80");
+    EXPECT_NE(posix(u"\xD800", ""), posix(u"\xD801", ""));
     // An escape in the name cannot pose as an escaped character.
-    EXPECT_NE(msgqueue_posix_name(u"a/b", ""), msgqueue_posix_name(u"a%2Fb", ""));
+    EXPECT_NE(posix(u"a/b", ""), posix(u"a%2Fb", ""));
     // Case matters, as in the phone's object names.
-    EXPECT_NE(msgqueue_posix_name(u"Queue", ""), msgqueue_posix_name(u"queue", ""));
+    EXPECT_NE(posix(u"Queue", ""), posix(u"queue", ""));
+    // Each user has queues of their own.
+    EXPECT_EQ(zt::sys::msgqueue_posix_name(u"Q", "", 0), "/zt-0-Q");
+    EXPECT_NE(zt::sys::msgqueue_posix_name(u"Q", "", 0), zt::sys::msgqueue_posix_name(u"Q", "", 65534));
 }
 
-TEST(MsgQueueNames, FollowTheEnvironmentsPrefix) {
+TEST(MsgQueueNames, FollowTheEnvironmentsPrefixAndTheProcesssUser) {
     const std::string prefix = std::getenv(zt::sys::kMsgQueuePrefixVariable);
-    EXPECT_EQ(zt::sys::msgqueue_posix_name(u"Q"), "/zt-" + prefix + "Q");
+    EXPECT_EQ(zt::sys::msgqueue_posix_name(u"Q"), "/zt-" + std::to_string(geteuid()) + "-" + prefix + "Q");
 }
 
 TEST(MsgQueueNames, ANameTooLongForTheSystemIsRefused) {
-    using zt::sys::msgqueue_posix_name;
-    // 255 bytes after the '/' fit, 256 do not.
-    EXPECT_EQ(msgqueue_posix_name(std::u16string(252, u'x'), "")->size(), 256u);
-    EXPECT_FALSE(msgqueue_posix_name(std::u16string(253, u'x'), ""));
+    const auto posix = [](std::u16string_view name, std::string_view prefix) {
+        return zt::sys::msgqueue_posix_name(name, prefix, 1000);
+    };
+    // 255 bytes after the '/' fit, 256 do not ("zt-1000-" takes 8).
+    EXPECT_EQ(posix(std::u16string(247, u'x'), "")->size(), 256u);
+    EXPECT_FALSE(posix(std::u16string(248, u'x'), ""));
     // Three bytes each once escaped.
-    EXPECT_EQ(msgqueue_posix_name(std::u16string(84, u'/'), "")->size(), 256u);
-    EXPECT_FALSE(msgqueue_posix_name(std::u16string(85, u'/'), ""));
-    EXPECT_FALSE(msgqueue_posix_name(u"x", std::string(300, 'p')));
+    EXPECT_EQ(posix(std::u16string(82, u'/'), "")->size(), 255u);
+    EXPECT_FALSE(posix(std::u16string(83, u'/'), ""));
+    EXPECT_FALSE(posix(u"x", std::string(300, 'p')));
 
     const std::u16string longName(300, u'q');
     MSGQUEUEOPTIONS o = options(4, 8, FALSE);

@@ -15,6 +15,11 @@
 
 namespace zt::sys {
 
+// Where a table's file may live: a directory as found (ZT_MESSAGE_NAMES, the
+// login session's runtime directory), or a private one that the table makes
+// when missing and uses only while it is the user's own with mode 0700.
+enum class TableDirectory { AsFound, Private };
+
 // Names get 0xC000, 0xC001, ... in the order any process first registers
 // them; a name matches without regard to case and keeps its first spelling.
 //
@@ -24,6 +29,15 @@ namespace zt::sys {
 // UTF-16 units, after an 8-byte header. A record cut short by a writer that
 // died is ignored and written over. Each process keeps the names it has read
 // and reads only what was added since, so a known name costs no file access.
+//
+// Only a file nobody else can have written is used: a plain file of the
+// user's own, not writable by group or others, opened without following a
+// symlink, in a directory that nobody else may change. It is read no
+// further than the table can hold, and only while well formed. When any of
+// that fails, the table says so once on the debug output and numbers names
+// in this process alone, after those it had read. A child made by fork opens
+// the file afresh before touching it, so that its lock is its own: flock
+// belongs to the open file description, which fork shares.
 class MessageNameTable {
   public:
     static constexpr UINT kFirst = 0xC000;
@@ -32,7 +46,7 @@ class MessageNameTable {
 
     // A table shared through the file at `path`; an empty path, or a file
     // that cannot be used, gives a table of this process only.
-    explicit MessageNameTable(std::string path);
+    explicit MessageNameTable(std::string path, TableDirectory directory = TableDirectory::AsFound);
     ~MessageNameTable();
     MessageNameTable(const MessageNameTable&) = delete;
     MessageNameTable& operator=(const MessageNameTable&) = delete;
@@ -44,25 +58,42 @@ class MessageNameTable {
     // Whether the numbers are shared with other processes.
     bool shared() const;
 
+    struct Location {
+        std::string path;
+        TableDirectory directory = TableDirectory::AsFound;
+    };
     // ZT_MESSAGE_NAMES when set (tests give each run its own file), else
-    // "zt-message-names-<uid>-<boot id>" in $XDG_RUNTIME_DIR (gone at
-    // logout), else in /dev/shm (gone at reboot), else in /tmp: the boot id
-    // keeps a file of an earlier boot from being read.
-    static std::string default_path();
+    // location_for($XDG_RUNTIME_DIR, /dev/shm or else /tmp).
+    static Location default_location();
+    static std::string default_path() { return default_location().path; }
+    // "zt-message-names-<uid>-<boot id>" in `runtimeDir` (gone at logout)
+    // when it is an absolute path to a directory of the user's own that
+    // nobody else may write, else in the private directory "zt-<uid>" of
+    // `sharedDir`; the boot id keeps a file of an earlier boot from being
+    // read.
+    static Location location_for(const char* runtimeDir, const std::string& sharedDir);
 
   private:
     bool open_file();
+    bool reopen_after_fork();
     bool read_new_records();
+    UINT add_to_file(std::u16string_view name, DWORD& error);
+    UINT find_or_add_here(std::u16string_view name, DWORD& error);
+    void stop_sharing(const std::string& why);
     void remember(std::u16string name);
     UINT find(std::u16string_view name) const;
 
     std::mutex m_lock;
     std::string m_path;
+    TableDirectory m_directory;
     int m_fd = -1;
     bool m_tried = false;
+    bool m_said = false;
     std::vector<std::u16string> m_names;
     std::unordered_map<std::u16string, std::size_t> m_index; // folded name -> place in m_names
     [[maybe_unused]] long long m_offset = 0;                 // where the next unread record begins
+    [[maybe_unused]] int m_pid = 0;                          // the process that opened m_fd
+    [[maybe_unused]] unsigned long long m_device = 0, m_inode = 0;
 };
 
 // The process's table (at default_path()), made on first use.

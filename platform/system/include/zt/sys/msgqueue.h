@@ -4,11 +4,17 @@
 //
 // A queue is a POSIX message queue, so a reader in another process sees what
 // a writer here sends, and a queue outlives the processes that use it until
-// it is removed. Every queue name maps to exactly one POSIX name:
+// it is removed. Queues are the user's own: every queue name maps to exactly
+// one POSIX name of the user (by effective uid),
 //
-//   "/zt-" + escape(prefix) + escape(UTF-8 of the name)
+//   "/zt-" + uid + "-" + escape(prefix) + escape(UTF-8 of the name)
 //
-// where the prefix is the value of the environment variable
+// made with mode 0600. An existing queue of that name that belongs to
+// another user, or that group or others may open, is refused
+// (ERROR_ACCESS_DENIED, with a line on the debug output saying why): reading
+// it could take another user's forged records, writing it hand them ours.
+//
+// The prefix is the value of the environment variable
 // ZT_MSGQUEUE_PREFIX (empty when unset), read at every CreateMsgQueue, and
 // escape() writes every byte outside '!'..'~', and '/' and '%' themselves, as
 // '%' and two upper-case hex digits. Lone UTF-16 surrogates are encoded like
@@ -34,10 +40,10 @@ inline constexpr const char* kMsgQueuePrefixVariable = "ZT_MSGQUEUE_PREFIX";
 // Longest POSIX name after its leading '/'.
 inline constexpr std::size_t kMsgQueueNameMax = 255;
 
-// The POSIX name of `name` under `prefix`, or nothing when it would be too
-// long.
-std::optional<std::string> msgqueue_posix_name(std::u16string_view name, std::string_view prefix);
-// The same under the prefix from the environment.
+// The POSIX name of `name` under `prefix` for the user `uid`, or nothing
+// when it would be too long.
+std::optional<std::string> msgqueue_posix_name(std::u16string_view name, std::string_view prefix, unsigned uid);
+// The same under the prefix from the environment, for this process's user.
 std::optional<std::string> msgqueue_posix_name(std::u16string_view name);
 
 // Removes the queue `name` (under the environment's prefix) from the system.
@@ -62,5 +68,11 @@ bool msgqueue_limits(HANDLE queue, MsgQueueLimits& limits);
 // `queue` is not a queue handle or the host has no such descriptors. It
 // stays owned by the handle.
 int msgqueue_poll_descriptor(HANDLE queue);
+
+// Whether the queue's name still leads to the queue `queue` is an end of:
+// false once it was removed (and perhaps made again by someone), so that a
+// reader can follow the name to the queue writers now reach; false too when
+// `queue` is not a queue handle.
+bool msgqueue_current(HANDLE queue);
 
 } // namespace zt::sys
