@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <map>
+#include <memory>
 
 #ifdef __EMSCRIPTEN__
 // The browser has neither fontconfig nor font files: the web build compiles
@@ -43,12 +43,8 @@ class FontFile {
             file->m_bytes.assign(zt_embedded_font_bold, zt_embedded_font_bold + zt_embedded_font_bold_size);
         else
 #endif
-        {
-            std::ifstream in(path, std::ios::binary);
-            if (!in)
-                return nullptr;
-            file->m_bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
+            if (!read_file(path, file->m_bytes))
+            return nullptr;
         const auto* data = file->m_bytes.data();
         const int offset = stbtt_GetFontOffsetForIndex(data, 0);
         if (file->m_bytes.empty() || offset < 0 || stbtt_InitFont(&file->m_info, data, offset) == 0)
@@ -61,6 +57,22 @@ class FontFile {
 
   private:
     FontFile() = default;
+    // C stdio rather than a stream: the streams would bring their locale
+    // machinery into the web page, which has no files to read anyway.
+    static bool read_file(const std::string& path, std::vector<unsigned char>& bytes) {
+#ifdef __EMSCRIPTEN__
+        (void)path, (void)bytes;
+        return false;
+#else
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+        if (!in)
+            return false;
+        unsigned char chunk[16384];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;)
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        return std::ferror(in.get()) == 0;
+#endif
+    }
     std::vector<unsigned char> m_bytes;
     stbtt_fontinfo m_info{};
 };
