@@ -24,6 +24,10 @@ class WebHost final : public host::Host {
     void animate_window(HWND window, int type, bool show) override;
     void debug_output(std::string_view utf8) override;
 
+    // `work` runs once, in an idle turn a little after the first frame is
+    // shown: the program's chance to get ready for what comes next.
+    void after_first_frame(void (*work)());
+
     struct State;
 
   private:
