@@ -11,22 +11,27 @@
 
 namespace {
 
-// A face drawn once off screen, out of everyone's sight: the browser compiles
-// the drawing code on its first call and the font and glyphs are set up then,
-// which would otherwise make the first reveal of a visit three times as slow
-// as the others. A set suit and rank (no rand() draw) on a canvas of its own,
-// its trace lines held back: the app sees nothing of it.
-void warm_face_drawing() {
+// Faces drawn off screen, out of everyone's sight, one per idle turn: the
+// browser compiles the drawing code on its first call, and each suit's image
+// and each rank's glyphs are made on first use, which would otherwise make
+// the first reveal of a visit three times as slow as the others. Every rank
+// once, the suits in turn (no rand() draw), on a canvas of their own, their
+// trace lines held back: the app sees nothing of it.
+bool warm_face_drawing() {
+    static int rank = 0;
+    if (++rank > 13)
+        return false;
     const unsigned traced = zt::trace::g_enabled.load();
     zt::trace::enable(0);
     {
         MemoryDC canvas;
         if (canvas.Create(CARD_FACE_WIDTH, CARD_FACE_HEIGHT)) {
             const RECT area{0, 0, CARD_FACE_WIDTH, CARD_FACE_HEIGHT};
-            DrawCardFace(canvas.GetDC(), area, 3, 10, nullptr, nullptr);
+            DrawCardFace(canvas.GetDC(), area, rank % 4 + 1, rank, nullptr, nullptr);
         }
     }
     zt::trace::enable(traced);
+    return rank < 13;
 }
 
 } // namespace

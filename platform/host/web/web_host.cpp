@@ -15,7 +15,6 @@
 #include <cmath>
 #include <ctime>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace zt::web {
@@ -60,7 +59,7 @@ struct WebHost::State {
     std::vector<std::uint32_t> rgba = std::vector<std::uint32_t>(kScreenWidth * kScreenHeight);
     bool haveFrame = false;
     double firstFrameAt = 0;
-    void (*afterFirstFrame)() = nullptr;
+    bool (*afterFirstFrame)() = nullptr;
     HWND lastPresented = nullptr;
 
     bool taskbarDrawn = false;
@@ -216,7 +215,7 @@ void WebHost::present(HWND window, const gfx::Surface& frame) {
     show(s, now);
 }
 
-void WebHost::after_first_frame(void (*work)()) {
+void WebHost::after_first_frame(bool (*work)()) {
     m_state->afterFirstFrame = work;
 }
 
@@ -345,8 +344,9 @@ void post_pending(WebHost::State& s) {
 host::IdleAction WebHost::idle(DWORD timeout) {
     State& s = *m_state;
     const double now = now_ms();
-    if (s.afterFirstFrame != nullptr && s.haveFrame && now >= s.firstFrameAt + kAfterFirstFrameMilliseconds)
-        std::exchange(s.afterFirstFrame, nullptr)();
+    if (s.afterFirstFrame != nullptr && s.haveFrame && now >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
+        !s.afterFirstFrame())
+        s.afterFirstFrame = nullptr;
     redraw_outdated_overlays(s, now);
     wait_for_page(s, timeout, now);
     double f[8];
