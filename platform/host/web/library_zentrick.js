@@ -159,27 +159,88 @@ mergeInto(LibraryManager.library, {
     else console.info(line);
   },
 
-  zt_page_wait__deps: ['$ZtPage'],
-  zt_page_wait: function (milliseconds) {
+  // The program's sleep (zt_page_wait): Asyncify's saved stack in one
+  // buffer kept from sleep to sleep, and one standing 10 ms interval in step
+  // with the program's deadlines, so that a tick allocates nothing and asks
+  // the browser for no new timer.
+  $ZtSleep__deps: ['$ZtPage', '$Asyncify'],
+  $ZtSleep: {
+    data: 0,
+    deadline: Infinity,
+    interval: null,
+    intervalNext: 0,
+    timeout: null,
+
+    sleep: function (deadline) {
+      var now = performance.now();
+      // Already something to do: still let the browser have its turn.
+      ZtSleep.deadline = ZtPage.queue.length ? now : deadline;
+      ZtPage.waiter = ZtSleep.resume;
+      var next = ZtSleep.intervalNext;
+      // The common case: the interval fires at the deadline, or up to 1 ms
+      // after it; nothing to ask of the browser.
+      if (ZtSleep.interval !== null && next >= ZtSleep.deadline && next <= ZtSleep.deadline + 1) return;
+      // Otherwise the interval is moved to start at the deadline.
+      ZtSleep.stopTimers();
+      if (ZtSleep.deadline !== Infinity)
+        ZtSleep.timeout = setTimeout(ZtSleep.rephase, Math.max(0, Math.ceil(ZtSleep.deadline - now)));
+    },
+    stopTimers: function () {
+      if (ZtSleep.interval !== null) clearInterval(ZtSleep.interval);
+      if (ZtSleep.timeout !== null) clearTimeout(ZtSleep.timeout);
+      ZtSleep.interval = ZtSleep.timeout = null;
+    },
+    rephase: function () {
+      ZtSleep.timeout = null;
+      ZtSleep.interval = setInterval(ZtSleep.tick, 10);
+      ZtSleep.intervalNext = performance.now() + 10;
+      ZtSleep.due(ZtSleep.intervalNext - 10);
+    },
+    tick: function () {
+      var now = performance.now();
+      // Steps of 10 from where it started: the browser keeps the interval
+      // on that grid even when a tick runs late (or a hair early).
+      while (ZtSleep.intervalNext <= now + 1) ZtSleep.intervalNext += 10;
+      ZtSleep.due(now);
+    },
+    due: function (now) {
+      if (!ZtPage.waiter) return;
+      if (now >= ZtSleep.deadline) ZtPage.wake();
+      // A deadline that falls before the next tick moves the interval.
+      else if (ZtSleep.deadline < ZtSleep.intervalNext) ZtSleep.sleep(ZtSleep.deadline);
+    },
+    resume: function () {
+      ZtPage.stats.wakes++;
+      ZtPage.wokeAt = performance.now();
+      Asyncify.state = Asyncify.State.Rewinding;
+      Module['_asyncify_start_rewind'](ZtSleep.data);
+      Asyncify.doRewind(ZtSleep.data);
+    }
+  },
+
+  // Asyncify's own handleSleep makes closures and a 4 KB buffer on every
+  // sleep; this does the same unwind and rewind with neither.
+  zt_page_wait__deps: ['$ZtPage', '$ZtSleep', '$Asyncify'],
+  zt_page_wait: function (deadline) {
+    if (Asyncify.state === Asyncify.State.Rewinding) {
+      // Woken: the rewind has come back down to here; the program goes on.
+      Asyncify.state = Asyncify.State.Normal;
+      Module['_asyncify_stop_rewind']();
+      Asyncify.currData = null;
+      return;
+    }
     // Time the program ran since it last woke (measurements).
     if (ZtPage.wokeAt) ZtPage.stats.awakeMs += performance.now() - ZtPage.wokeAt;
-    return Asyncify.handleSleep(function (wakeUp) {
-      if (ZtPage.queue.length) {
-        // Already something to do: still let the browser have its turn.
-        setTimeout(wakeUp, 0);
-        return;
-      }
-      var timer = null;
-      var done = function () {
-        if (timer !== null) clearTimeout(timer);
-        ZtPage.waiter = null;
-        ZtPage.stats.wakes++;
-        ZtPage.wokeAt = performance.now();
-        wakeUp();
-      };
-      ZtPage.waiter = done;
-      if (milliseconds >= 0) timer = setTimeout(function () { timer = null; ZtPage.wake(); }, milliseconds);
-    });
+    if (!ZtSleep.data) {
+      ZtSleep.data = Asyncify.allocateData();
+    } else {
+      Asyncify.setDataHeader(ZtSleep.data, ZtSleep.data + {{{ C_STRUCTS.asyncify_data_s.__size__ }}}, Asyncify.StackSize);
+      Asyncify.setDataRewindFunc(ZtSleep.data);
+    }
+    ZtSleep.sleep(deadline < 0 ? Infinity : deadline);
+    Asyncify.state = Asyncify.State.Unwinding;
+    Asyncify.currData = ZtSleep.data;
+    Module['_asyncify_start_unwind'](ZtSleep.data);
   },
 
   zt_page_next_event__deps: ['$ZtPage'],

@@ -26,6 +26,9 @@ using desktop::kScreenWidth;
 
 // The slide-in of AnimateWindow, as on the desktop.
 constexpr int kSlideMilliseconds = 120;
+// After the first frame, the page is left to show it (and to slide it in)
+// before the work waiting for it runs.
+constexpr double kAfterFirstFrameMilliseconds = 150;
 // How often the rehearsal overlay's readings are brought up to date: motion
 // streams at 60 Hz or more, each change a whole frame.
 constexpr double kReadingRefreshMilliseconds = 50;
@@ -55,6 +58,8 @@ struct WebHost::State {
     gfx::Surface composed{kScreenWidth, kScreenHeight};
     std::vector<std::uint32_t> rgba = std::vector<std::uint32_t>(kScreenWidth * kScreenHeight);
     bool haveFrame = false;
+    double firstFrameAt = 0;
+    bool (*afterFirstFrame)() = nullptr;
     HWND lastPresented = nullptr;
 
     bool taskbarDrawn = false;
@@ -203,8 +208,15 @@ void WebHost::present(HWND window, const gfx::Surface& frame) {
     if (host::window_parent(window) == nullptr)
         s.lastPresented = window;
     host::place_frame(s.screen, frame, where.left, where.top);
+    const double now = now_ms();
+    if (!s.haveFrame)
+        s.firstFrameAt = now;
     s.haveFrame = true;
-    show(s, now_ms());
+    show(s, now);
+}
+
+void WebHost::after_first_frame(bool (*work)()) {
+    m_state->afterFirstFrame = work;
 }
 
 void WebHost::animate_window(HWND window, int type, bool show) {
@@ -253,7 +265,9 @@ void wait_for_page(const WebHost::State& s, DWORD timeout, double now) {
     }
     if (s.taskbarDrawn)
         wait = wait < 0 ? 1000 : std::min(wait, 1000);
-    zt_page_wait(wait);
+    // As a deadline on the page's clock: the page's timer then wakes the
+    // program when the platform's timer is due, not a hair before.
+    zt_page_wait(wait < 0 ? -1.0 : now + wait);
 }
 
 void take_pointer(WebHost::State& s, int kind, const double* f) {
@@ -330,6 +344,9 @@ void post_pending(WebHost::State& s) {
 host::IdleAction WebHost::idle(DWORD timeout) {
     State& s = *m_state;
     const double now = now_ms();
+    if (s.afterFirstFrame != nullptr && s.haveFrame && now >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
+        !s.afterFirstFrame())
+        s.afterFirstFrame = nullptr;
     redraw_outdated_overlays(s, now);
     wait_for_page(s, timeout, now);
     double f[8];

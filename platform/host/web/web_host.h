@@ -24,6 +24,11 @@ class WebHost final : public host::Host {
     void animate_window(HWND window, int type, bool show) override;
     void debug_output(std::string_view utf8) override;
 
+    // `work` runs in an idle turn a little after the first frame is shown,
+    // and again in each following idle turn while it returns true: the
+    // program's chance to get ready for what comes next, in small steps.
+    void after_first_frame(bool (*work)());
+
     struct State;
 
   private:

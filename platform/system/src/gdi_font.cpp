@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
 
 #ifdef __EMSCRIPTEN__
 // The browser has neither fontconfig nor font files: the web build compiles
@@ -42,16 +43,8 @@ class FontFile {
             file->m_bytes.assign(zt_embedded_font_bold, zt_embedded_font_bold + zt_embedded_font_bold_size);
         else
 #endif
-        {
-            // "e": close-on-exec, like every file the platform opens.
-            std::FILE* in = std::fopen(path.c_str(), "rbe");
-            if (in == nullptr)
-                return nullptr;
-            char chunk[65536];
-            for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
-                file->m_bytes.insert(file->m_bytes.end(), chunk, chunk + got);
-            std::fclose(in);
-        }
+            if (!read_file(path, file->m_bytes))
+            return nullptr;
         const auto* data = file->m_bytes.data();
         const int offset = stbtt_GetFontOffsetForIndex(data, 0);
         if (file->m_bytes.empty() || offset < 0 || stbtt_InitFont(&file->m_info, data, offset) == 0)
@@ -64,6 +57,23 @@ class FontFile {
 
   private:
     FontFile() = default;
+    // C stdio rather than a stream: the streams would bring their locale
+    // machinery into the web page, which has no files to read anyway. "e":
+    // close-on-exec, like every file the platform opens.
+    static bool read_file(const std::string& path, std::vector<unsigned char>& bytes) {
+#ifdef __EMSCRIPTEN__
+        (void)path, (void)bytes;
+        return false;
+#else
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rbe"), &std::fclose);
+        if (!in)
+            return false;
+        unsigned char chunk[16384];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;)
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        return std::ferror(in.get()) == 0;
+#endif
+    }
     std::vector<unsigned char> m_bytes;
     stbtt_fontinfo m_info{};
 };
