@@ -38,12 +38,7 @@ class FontFile {
   public:
     static std::shared_ptr<const FontFile> load(const std::string& path) {
         auto file = std::shared_ptr<FontFile>(new FontFile());
-#ifdef __EMSCRIPTEN__
-        if (path == kEmbeddedBold && have_embedded_bold())
-            file->m_bytes.assign(zt_embedded_font_bold, zt_embedded_font_bold + zt_embedded_font_bold_size);
-        else
-#endif
-            if (!read_file(path, file->m_bytes))
+        if (!read_file(path, file->m_bytes))
             return nullptr;
         const auto* data = file->m_bytes.data();
         const int offset = stbtt_GetFontOffsetForIndex(data, 0);
@@ -51,9 +46,7 @@ class FontFile {
             return nullptr;
         return file;
     }
-    const stbtt_fontinfo& info() const {
-        return m_info;
-    }
+    const stbtt_fontinfo& info() const { return m_info; }
 
   private:
     FontFile() = default;
@@ -62,8 +55,11 @@ class FontFile {
     // close-on-exec, like every file the platform opens.
     static bool read_file(const std::string& path, std::vector<unsigned char>& bytes) {
 #ifdef __EMSCRIPTEN__
-        (void)path, (void)bytes;
-        return false;
+        // The page has no files: only the font embedded at build time.
+        if (path != kEmbeddedBold || !have_embedded_bold())
+            return false;
+        bytes.assign(zt_embedded_font_bold, zt_embedded_font_bold + zt_embedded_font_bold_size);
+        return true;
 #else
         const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rbe"), &std::fclose);
         if (!in)
