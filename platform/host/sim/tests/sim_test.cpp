@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
+
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -97,6 +100,22 @@ std::vector<std::string> draw_text_lines(const std::string& err) {
         if (l.rfind("trace:gdi: DrawTextW(", 0) == 0)
             lines.push_back(l);
     return lines;
+}
+
+// What each traced call named in `calls` returned: the text after ") = "
+// up to the next blank ("0x10028", "NULL").
+std::vector<std::string> results_of(const std::string& err, std::initializer_list<std::string_view> calls) {
+    std::vector<std::string> results;
+    std::istringstream in(err);
+    for (std::string l; std::getline(in, l);) {
+        const bool wanted = std::any_of(calls.begin(), calls.end(), [&](std::string_view c) {
+            return l.find(std::string(": ") + std::string(c) + "(") != std::string::npos;
+        });
+        const auto at = l.find(") = ");
+        if (wanted && at != std::string::npos)
+            results.push_back(l.substr(at + 4, l.find(' ', at + 4) - at - 4));
+    }
+    return results;
 }
 
 } // namespace
@@ -315,6 +334,28 @@ TEST_F(SimTest, ARepeatedDebugLineShowsOnceAndIsCountedAtTheEnd) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(occurrences(r.err, notOpened), static_cast<std::size_t>(times) + 1);
     EXPECT_EQ(r.err.find(repeated), std::string::npos);
+}
+
+TEST_F(SimTest, ThousandsOfRevealsNeverHandAWindowsNumberToADrawingObject) {
+    // Each reveal makes a few DCs, brushes and fonts: 3,500 of them take the
+    // handle counter well past the first 16,000 numbers.
+    std::string script;
+    for (int i = 0; i < 3500; ++i)
+        script += "tap 400 300\npress 400 200\nrelease 400 200\n";
+    const Outcome r = run("--trace gdi,msg -", script);
+    ASSERT_EQ(r.status, 0) << r.err.substr(0, 400);
+    EXPECT_EQ(draw_text_lines(r.err).size(), 7000u);
+    const auto windows = results_of(r.err, {"CreateWindowExW"});
+    ASSERT_EQ(windows.size(), 7u) << "the shell's six and the app's";
+    const std::set<std::string> live(windows.begin(), windows.end());
+    const auto drawing = results_of(r.err, {"GetDC", "BeginPaint", "CreateCompatibleDC", "CreateCompatibleBitmap",
+                                            "CreateSolidBrush", "CreateFontIndirectW"});
+    EXPECT_GT(drawing.size(), 16000u);
+    std::size_t clashes = 0;
+    for (const std::string& h : drawing)
+        if (live.contains(h) && ++clashes == 1)
+            ADD_FAILURE() << "a drawing object got the live window number " << h;
+    EXPECT_EQ(clashes, 0u);
 }
 
 TEST_F(SimTest, TheExampleScriptsForceTheirCards) {
