@@ -277,6 +277,21 @@ TEST_F(SimTest, AWaitLongerThanADayIsRefused) {
     EXPECT_NE(r.err.find("script:2: unknown command"), std::string::npos) << r.err;
 }
 
+TEST_F(SimTest, AScriptWhoseWaitsAddUpPastAWeekIsRefusedAtTheLineThatCrossesIt) {
+    std::string week;
+    for (int i = 0; i < 7; ++i)
+        week += "wait 86400000\ntap 1 2\n";
+    Outcome r = run("--trace shell -", week + "wait 1\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:15: wait: the waits add up to more than 604800000 ms (a week)"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("trace:"), std::string::npos) << "nothing ran";
+    // A week exactly is allowed: only the next line is wrong.
+    r = run("-", week + "wait 0\nfrobnicate\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:16: unknown command"), std::string::npos) << r.err;
+}
+
 TEST_F(SimTest, ASnapshotNameLosesEveryKindOfBlankAroundIt) {
     Outcome r = run("-", "snapshot\f\n");
     EXPECT_EQ(r.status, 2);
