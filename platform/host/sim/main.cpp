@@ -6,13 +6,37 @@
 // static object is built: in an early constructor that glibc calls with argc
 // and argv.
 #include "sim_host.h"
+#include "zt/gfx/png.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
 
 namespace {
+
+// Interrupted, terminated or hung up in the middle of a snapshot: the
+// snapshot's hidden temporary file goes, then the signal ends the process as
+// it would have.
+void end_on_signal(int signal) {
+    zt::gfx::remove_partial_pngs();
+    ::raise(signal); // the handler was reset: delivered when this returns
+}
+
+void remove_partial_snapshots_on_signals() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        // A signal ignored by whoever started us stays ignored.
+        if (::sigaction(signal, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
+            continue;
+        action = {};
+        action.sa_handler = end_on_signal;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
+}
 
 void read_command_line(int argc, char** argv, char**) {
     // Runs before the library's own static initialisers: bring the standard
@@ -35,6 +59,7 @@ void read_command_line(int argc, char** argv, char**) {
         std::cerr << error << "\n";
         std::exit(2);
     }
+    remove_partial_snapshots_on_signals();
     zt::sim::sim_host().configure(std::move(options), std::move(script));
     zt::host::install(zt::sim::sim_host());
 }

@@ -151,6 +151,7 @@ bool parse_command(std::string_view line, const std::vector<std::string>& words,
 
 bool parse_script(std::string_view text, Script& script, std::string& error) {
     int number = 0;
+    std::int64_t waited = 0;
     std::size_t start = 0;
     while (start < text.size()) {
         ++number;
@@ -176,6 +177,9 @@ bool parse_script(std::string_view text, Script& script, std::string& error) {
         std::string what;
         if (!parse_command(line, words, cmd, what))
             return fail(what);
+        waited += cmd.kind == Command::kWait ? cmd.a : 0;
+        if (waited > kMaxScriptMs)
+            return fail("wait: the waits add up to more than " + std::to_string(kMaxScriptMs) + " ms (a week)");
         script.commands.push_back(cmd);
     }
     return true;

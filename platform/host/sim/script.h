@@ -16,6 +16,10 @@ namespace zt::sim {
 constexpr std::size_t kMaxLineBytes = 4096;         // one line, not counting its line end
 constexpr std::size_t kMaxScriptBytes = 16u << 20;  // the whole script: 16 MiB
 constexpr std::int64_t kMaxWaitMs = 24 * 3'600'000; // one wait: 24 hours
+// Every wait of a script together: a week. A script plays its virtual time
+// tick by tick (about half a minute of CPU for a week), so a few short
+// lines must not ask for months.
+constexpr std::int64_t kMaxScriptMs = 7 * kMaxWaitMs;
 
 struct Command {
     enum Kind {

@@ -20,8 +20,8 @@ mergeInto(LibraryManager.library, {
     stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, awakeMs: 0 },
     wokeAt: 0,
 
-    push: function (kind, a, b, c, d) {
-      ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0]);
+    push: function (kind, a, b, c, d, e) {
+      ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0, e || 0]);
       ZtPage.wake();
     },
     wake: function () {
@@ -74,7 +74,7 @@ mergeInto(LibraryManager.library, {
         try { event.target.setPointerCapture(event.pointerId); } catch (e) {}
       }
       if (kind === 3) ZtPage.stats.releasedAt = performance.now();
-      ZtPage.push(kind, event.pointerId, event.button < 0 ? 0 : event.button, event.clientX, event.clientY);
+      ZtPage.push(kind, event.pointerId, event.button, event.clientX, event.clientY, event.buttons);
       // A finger's gesture is asked for on its touchend, which every
       // browser counts as one; a mouse's or pen's here.
       if (kind === 3 && event.pointerType !== 'touch') ZtPage.firstGesture();
@@ -87,7 +87,10 @@ mergeInto(LibraryManager.library, {
     },
     key: function (down, event) {
       var keys = { ArrowUp: 0, ArrowDown: 1, ArrowLeft: 2, ArrowRight: 3, KeyF: 4 };
-      if (!(event.code in keys) || event.ctrlKey || event.altKey || event.metaKey) return;
+      if (!(event.code in keys)) return;
+      // A press with Ctrl, Alt or Meta is the browser's shortcut; a release
+      // counts whatever is held, or the key would stay down.
+      if (down && (event.ctrlKey || event.altKey || event.metaKey)) return;
       event.preventDefault();
       if (event.repeat) return;
       ZtPage.push(5, keys[event.code], down ? 1 : 0);
@@ -251,7 +254,7 @@ mergeInto(LibraryManager.library, {
       ZtPage.motion = null;
     }
     if (!event) return 0;
-    for (var i = 0; i < 4; i++) HEAPF64[(fields >> 3) + i] = event[i + 1];
+    for (var i = 1; i < event.length; i++) HEAPF64[(fields >> 3) + i - 1] = event[i];
     return event[0];
   },
 

@@ -37,7 +37,7 @@ void zt_page_slide_in(int milliseconds);
 namespace zt::web {
 
 enum PageEvent {
-    kPointerDown = 1, // id, button, x, y
+    kPointerDown = 1, // id, button (-1: none changed), x, y, buttons held
     kPointerMove = 2,
     kPointerUp = 3,
     kPointerCancel = 4,

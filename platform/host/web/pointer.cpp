@@ -6,6 +6,14 @@ namespace zt::web {
 
 bool PointerInput::translate(const PointerEvent& event, int pageWidth, int pageHeight,
                              std::vector<WindowMessage>& out) {
+    if (event.phase == PointerPhase::Move && event.button == 0) {
+        // The main button went down or up while another was held: browsers
+        // report that as a move. It is a press or a lift of its own, as the
+        // desktop's button events are.
+        PointerEvent change = event;
+        change.phase = (event.buttons & 1) != 0 ? PointerPhase::Down : PointerPhase::Up;
+        return translate(change, pageWidth, pageHeight, out);
+    }
     const desktop::Point where = desktop::to_screen_pixel(event.x, event.y, pageWidth, pageHeight);
     const LPARAM position = MAKELPARAM(where.x, where.y);
     switch (event.phase) {

@@ -21,8 +21,11 @@ enum class PointerPhase { Down, Move, Up, Cancel };
 struct PointerEvent {
     PointerPhase phase = PointerPhase::Down;
     int id = 0;
-    // The mouse's button number (0 the main one); touch and pen report 0.
+    // The mouse button that went down or up (0 the main one, -1 none: a
+    // plain move); touch and pen report 0 on contact and lift.
     int button = 0;
+    // The buttons held after the event, one bit each (1 the main one).
+    int buttons = 0;
     // CSS pixels from the top left of the page.
     double x = 0;
     double y = 0;
@@ -34,6 +37,10 @@ class PointerInput {
     // `pageHeight` CSS pixels, on which the phone's screen sits as the
     // desktop places it in its window. Returns false when the event is not
     // the finger's (another pointer, another button, no press).
+    //
+    // The main mouse button counts whatever other button is held: pressed
+    // or let go while another is down, it comes as a move and is taken as
+    // the press or lift it is.
     //
     // A cancelled pointer (the browser took the gesture, or the page lost it)
     // ends as the finger lifting where it was last seen: the phone's screen

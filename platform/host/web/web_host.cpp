@@ -280,6 +280,7 @@ void take_pointer(WebHost::State& s, int kind, const double* f) {
     e.button = static_cast<int>(f[1]);
     e.x = f[2];
     e.y = f[3];
+    e.buttons = static_cast<int>(f[4]);
     s.pointer.translate(e, s.pageWidth, s.pageHeight, s.pending);
 }
 

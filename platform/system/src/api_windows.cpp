@@ -98,6 +98,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             return fail<HWND>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
         const WindowParams params{exStyle, view(windowName), style, frame_of(x, y, width, height), parent, instance};
         window = wm.create(locked, *wc, params, self);
+        if (!window)
+            return nullptr; // the handle table is full; its error is set
     }
     HWND hwnd = window->hwnd;
     // The creation record is a pointer, which a 32-bit lParam cannot carry;

@@ -126,6 +126,53 @@ int close_checked(int fd) {
     return ::close(fd) == 0 ? 0 : errno;
 }
 
+// The temporary files being written, where a signal handler can read them:
+// lock-free flags and fixed buffers, nothing that allocates or locks.
+struct PartialSlot {
+    enum State : int { kFree, kNaming, kNamed };
+    std::atomic<int> state{kFree};
+    char path[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+PartialSlot g_partial[8];
+
+// Keeps one temporary file's name where remove_partial_pngs finds it, from
+// just before the file is made until it is renamed or removed.
+class PartialFile {
+  public:
+    PartialFile() {
+        for (PartialSlot& slot : g_partial) {
+            int expected = PartialSlot::kFree;
+            if (slot.state.compare_exchange_strong(expected, PartialSlot::kNaming)) {
+                m_slot = &slot;
+                return;
+            }
+        }
+    }
+    ~PartialFile() {
+        if (m_slot != nullptr)
+            m_slot->state.store(PartialSlot::kFree);
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+
+    // Named before the open that may make it: a signal just after the open
+    // still finds it. Should the open find the name taken, the file there
+    // is a temporary of an earlier process with this pid, as disposable.
+    void name(const std::string& path) {
+        if (m_slot == nullptr)
+            return;
+        m_slot->state.store(PartialSlot::kNaming);
+        const bool fits = path.size() < sizeof m_slot->path;
+        if (fits)
+            std::memcpy(m_slot->path, path.c_str(), path.size() + 1);
+        m_slot->state.store(fits ? PartialSlot::kNamed : PartialSlot::kNaming);
+    }
+
+  private:
+    PartialSlot* m_slot = nullptr;
+};
+
 int write_beside_then_rename(const std::string& target, const std::vector<unsigned char>& bytes) {
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -135,10 +182,12 @@ int write_beside_then_rename(const std::string& target, const std::vector<unsign
     const std::string base = (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, 200);
     static std::atomic<unsigned> counter{0};
     std::string temporary;
+    PartialFile partial;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         temporary = directory + "/." + base + "." + std::to_string(::getpid()) + "." +
                     std::to_string(counter.fetch_add(1)) + ".tmp";
+        partial.name(temporary);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return errno;
@@ -169,6 +218,12 @@ int write_in_place(const std::string& path, const std::vector<unsigned char>& by
 }
 
 } // namespace
+
+void remove_partial_pngs() noexcept {
+    for (PartialSlot& slot : g_partial)
+        if (slot.state.load() == PartialSlot::kNamed)
+            ::unlink(slot.path);
+}
 
 bool write_png(const Surface& surface, const std::string& path, std::string* error) {
     auto fail = [&](const std::string& reason) {

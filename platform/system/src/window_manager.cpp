@@ -16,6 +16,14 @@ std::uint32_t key_of(HWND hwnd) {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(hwnd));
 }
 
+// Holds a window's number in the handle table, so that no other object gets
+// it while the window lives and the kernel's and GDI's calls refuse it.
+class WindowNumber final : public KernelObject {
+  public:
+    const char* type_name() const override { return "window"; }
+    bool closable() const override { return false; }
+};
+
 } // namespace
 
 WindowManager& WindowManager::get() {
@@ -59,9 +67,11 @@ const WindowClass* WindowManager::find_class(const Locked&, std::u16string_view 
 
 std::shared_ptr<Window> WindowManager::create(const Locked& locked, const WindowClass& windowClass,
                                               const WindowParams& params, DWORD threadId) {
+    HANDLE number = Kernel::get().handles().insert(std::make_shared<WindowNumber>());
+    if (number == nullptr)
+        return nullptr;
     auto window = std::make_shared<Window>();
-    window->hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(m_nextWindow));
-    m_nextWindow += 4;
+    window->hwnd = static_cast<HWND>(number);
     window->className = windowClass.name;
     window->title = std::u16string(params.title);
     window->proc = windowClass.proc;
@@ -71,17 +81,22 @@ std::shared_ptr<Window> WindowManager::create(const Locked& locked, const Window
     window->style = params.style;
     window->exStyle = params.exStyle;
     window->state(locked).rect = params.rect;
-    m_windows.emplace(key_of(window->hwnd), window);
+    m_ages.emplace(key_of(window->hwnd), m_nextAge);
+    m_windows.emplace(m_nextAge++, window);
     return window;
 }
 
 std::shared_ptr<Window> WindowManager::find(const Locked&, HWND hwnd) const {
-    auto it = m_windows.find(key_of(hwnd));
-    return it == m_windows.end() ? nullptr : it->second;
+    auto it = m_ages.find(key_of(hwnd));
+    return it == m_ages.end() ? nullptr : m_windows.at(it->second);
 }
 
 void WindowManager::remove(const Locked& locked, HWND hwnd) {
-    m_windows.erase(key_of(hwnd));
+    if (auto it = m_ages.find(key_of(hwnd)); it != m_ages.end()) {
+        m_windows.erase(it->second);
+        m_ages.erase(it);
+        Kernel::get().handles().remove(hwnd);
+    }
     Timers::get().remove_window(locked, hwnd);
     Kernel::get().notify_all(locked);
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace zt::sys {
@@ -43,6 +44,9 @@ class WindowManager {
     DWORD unregister_class(const Locked&, std::u16string_view name);
     const WindowClass* find_class(const Locked&, std::u16string_view name) const;
 
+    // The new window, its number taken from the kernel's handle table like
+    // every other handle's; null when the table is full (the last error
+    // says so).
     std::shared_ptr<Window> create(const Locked&, const WindowClass& windowClass, const WindowParams& params,
                                    DWORD threadId);
     std::shared_ptr<Window> find(const Locked&, HWND hwnd) const;
@@ -67,8 +71,11 @@ class WindowManager {
 
   private:
     std::vector<WindowClass> m_classes;
-    std::map<std::uint32_t, std::shared_ptr<Window>> m_windows;
-    std::uint32_t m_nextWindow = 0x00010010;
+    // In the order they were made, which the numbers no longer show once the
+    // handle counter has come around; found by number through m_ages.
+    std::map<std::uint64_t, std::shared_ptr<Window>> m_windows;
+    std::unordered_map<std::uint32_t, std::uint64_t> m_ages;
+    std::uint64_t m_nextAge = 0;
 };
 
 } // namespace zt::sys

@@ -6,12 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
+
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -58,6 +66,52 @@ class SimTest : public ::testing::Test {
 
     std::string bytes_of(const std::string& name) { return slurp(m_dir / name); }
 
+    // Starts zentrick-sim on `script` with every snapshot held just before
+    // its rename (hold_rename.cpp), the termination signals at their
+    // defaults whatever this test inherited. Returns its pid.
+    pid_t spawn_holding_snapshots(const fs::path& script) {
+        std::vector<std::string> environment;
+        std::string asan = "ASAN_OPTIONS=verify_asan_link_order=0";
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("ASAN_OPTIONS=", 0) == 0)
+                asan += ":" + entry.substr(13);
+            else if (entry.rfind("LD_PRELOAD=", 0) != 0)
+                environment.push_back(entry);
+        }
+        environment.push_back(asan);
+        environment.push_back("LD_PRELOAD=" ZT_HOLD_RENAME_PATH);
+        std::vector<char*> envp;
+        for (std::string& entry : environment)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::string program = ZT_SIM_PATH, path = script.string();
+        char* argv[] = {program.data(), path.data(), nullptr};
+
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, (m_dir / "stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, (m_dir / "stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults, none;
+        sigemptyset(&defaults);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&defaults, signal);
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, program.c_str(), &files, &attributes, argv, envp.data()) != 0)
+            pid = -1;
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&files);
+        return pid;
+    }
+
     static std::string slurp(const fs::path& p) {
         std::ifstream f(p, std::ios::binary);
         std::stringstream s;
@@ -98,6 +152,22 @@ std::vector<std::string> draw_text_lines(const std::string& err) {
         if (l.rfind("trace:gdi: DrawTextW(", 0) == 0)
             lines.push_back(l);
     return lines;
+}
+
+// What each traced call named in `calls` returned: the text after ") = "
+// up to the next blank ("0x10028", "NULL").
+std::vector<std::string> results_of(const std::string& err, std::initializer_list<std::string_view> calls) {
+    std::vector<std::string> results;
+    std::istringstream in(err);
+    for (std::string l; std::getline(in, l);) {
+        const bool wanted = std::any_of(calls.begin(), calls.end(), [&](std::string_view c) {
+            return l.find(std::string(": ") + std::string(c) + "(") != std::string::npos;
+        });
+        const auto at = l.find(") = ");
+        if (wanted && at != std::string::npos)
+            results.push_back(l.substr(at + 4, l.find(' ', at + 4) - at - 4));
+    }
+    return results;
 }
 
 } // namespace
@@ -285,6 +355,21 @@ TEST_F(SimTest, AWaitLongerThanADayIsRefused) {
     EXPECT_NE(r.err.find("script:2: unknown command"), std::string::npos) << r.err;
 }
 
+TEST_F(SimTest, AScriptWhoseWaitsAddUpPastAWeekIsRefusedAtTheLineThatCrossesIt) {
+    std::string week;
+    for (int i = 0; i < 7; ++i)
+        week += "wait 86400000\ntap 1 2\n";
+    Outcome r = run("--trace shell -", week + "wait 1\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:15: wait: the waits add up to more than 604800000 ms (a week)"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("trace:"), std::string::npos) << "nothing ran";
+    // A week exactly is allowed: only the next line is wrong.
+    r = run("-", week + "wait 0\nfrobnicate\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("script:16: unknown command"), std::string::npos) << r.err;
+}
+
 TEST_F(SimTest, ASnapshotNameLosesEveryKindOfBlankAroundIt) {
     Outcome r = run("-", "snapshot\f\n");
     EXPECT_EQ(r.status, 2);
@@ -342,6 +427,60 @@ TEST_F(SimTest, ARepeatedDebugLineShowsOnceAndIsCountedAtTheEnd) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(occurrences(r.err, notOpened), static_cast<std::size_t>(times) + 1);
     EXPECT_EQ(r.err.find(repeated), std::string::npos);
+}
+
+TEST_F(SimTest, ThousandsOfRevealsNeverHandAWindowsNumberToADrawingObject) {
+    // Each reveal makes a few DCs, brushes and fonts: 3,500 of them take the
+    // handle counter well past the first 16,000 numbers.
+    std::string script;
+    for (int i = 0; i < 3500; ++i)
+        script += "tap 400 300\npress 400 200\nrelease 400 200\n";
+    const Outcome r = run("--trace gdi,msg -", script);
+    ASSERT_EQ(r.status, 0) << r.err.substr(0, 400);
+    EXPECT_EQ(draw_text_lines(r.err).size(), 7000u);
+    const auto windows = results_of(r.err, {"CreateWindowExW"});
+    ASSERT_EQ(windows.size(), 7u) << "the shell's six and the app's";
+    const std::set<std::string> live(windows.begin(), windows.end());
+    const auto drawing = results_of(r.err, {"GetDC", "BeginPaint", "CreateCompatibleDC", "CreateCompatibleBitmap",
+                                            "CreateSolidBrush", "CreateFontIndirectW"});
+    EXPECT_GT(drawing.size(), 16000u);
+    std::size_t clashes = 0;
+    for (const std::string& h : drawing)
+        if (live.contains(h) && ++clashes == 1)
+            ADD_FAILURE() << "a drawing object got the live window number " << h;
+    EXPECT_EQ(clashes, 0u);
+}
+
+TEST_F(SimTest, KilledDuringASnapshotLeavesNoTemporaryFileBehind) {
+    const fs::path script = m_dir / "shot.zts";
+    std::ofstream(script) << "snapshot " << (m_dir / "shot.png").string() << "\n";
+    const auto temporaries = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir))
+            if (entry.path().extension() == ".tmp")
+                names.push_back(entry.path().filename().string());
+        return names;
+    };
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        const pid_t pid = spawn_holding_snapshots(script);
+        ASSERT_GT(pid, 0);
+        bool held = false;
+        for (int i = 0; i < 3000 && !held; ++i) {
+            held = !temporaries().empty();
+            if (!held)
+                ::usleep(10'000);
+        }
+        ::kill(pid, held ? signal : SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(held) << "the snapshot never started: " << slurp(m_dir / "stderr");
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+        EXPECT_EQ(temporaries(), std::vector<std::string>{});
+        EXPECT_FALSE(fs::exists(m_dir / "shot.png"));
+        for (const std::string& name : temporaries())
+            fs::remove(m_dir / name); // so that the next signal is tried on its own
+    }
 }
 
 TEST_F(SimTest, TheExampleScriptsForceTheirCards) {

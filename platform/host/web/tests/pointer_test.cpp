@@ -8,13 +8,25 @@ using namespace zt::web;
 
 namespace {
 
+// As browsers report them: a plain move changes no button, and the main
+// button is held from a press until its lift.
 PointerEvent event(PointerPhase phase, int id, double x, double y, int button = 0) {
     PointerEvent e;
     e.phase = phase;
     e.id = id;
     e.x = x;
     e.y = y;
+    e.button = phase == PointerPhase::Move ? -1 : button;
+    e.buttons = phase == PointerPhase::Down || phase == PointerPhase::Move ? 1 << button : 0;
+    return e;
+}
+
+// Another mouse button going down or up while one is held: browsers report
+// it as a move.
+PointerEvent chord(int button, int buttons, double x, double y) {
+    PointerEvent e = event(PointerPhase::Move, 1, x, y);
     e.button = button;
+    e.buttons = buttons;
     return e;
 }
 
@@ -62,6 +74,26 @@ TEST(PointerInput, HoverAndOtherMouseButtonsAreNotTheFinger) {
     input.translate(event(PointerPhase::Down, 1, 10, 10), 480, 720, out);
     EXPECT_FALSE(input.translate(event(PointerPhase::Up, 1, 10, 10, 2), 480, 720, out));
     EXPECT_TRUE(input.pressed());
+}
+
+TEST(PointerInput, TheMainButtonCountsWhateverOtherButtonIsHeld) {
+    PointerInput input;
+    std::vector<WindowMessage> out;
+    // Left down, right down, left up, right up.
+    input.translate(event(PointerPhase::Down, 1, 10, 10), 480, 720, out);
+    EXPECT_TRUE(input.translate(chord(2, 3, 11, 10), 480, 720, out)); // a move, as far as the finger goes
+    EXPECT_TRUE(input.translate(chord(0, 2, 12, 10), 480, 720, out));
+    EXPECT_FALSE(input.pressed());
+    EXPECT_FALSE(input.translate(event(PointerPhase::Up, 1, 12, 10, 2), 480, 720, out));
+    // Right down, left down, right up, left up.
+    EXPECT_FALSE(input.translate(event(PointerPhase::Down, 1, 20, 20, 2), 480, 720, out));
+    EXPECT_TRUE(input.translate(chord(0, 3, 21, 20), 480, 720, out));
+    EXPECT_TRUE(input.translate(chord(2, 1, 22, 20), 480, 720, out));
+    EXPECT_TRUE(input.translate(event(PointerPhase::Up, 1, 23, 20), 480, 720, out));
+    EXPECT_EQ(
+        out, (std::vector<WindowMessage>{msg(WM_LBUTTONDOWN, MK_LBUTTON, 10, 10), msg(WM_MOUSEMOVE, MK_LBUTTON, 11, 10),
+                                         msg(WM_LBUTTONUP, 0, 12, 10), msg(WM_LBUTTONDOWN, MK_LBUTTON, 21, 20),
+                                         msg(WM_MOUSEMOVE, MK_LBUTTON, 22, 20), msg(WM_LBUTTONUP, 0, 23, 20)}));
 }
 
 TEST(PointerInput, ACancelledPressEndsAsALiftWhereTheFingerWasLastSeen) {

@@ -2,6 +2,7 @@
 // counter comes around, and a full table fails with a Win32 error.
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
+#include "zt/testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -161,6 +162,10 @@ TEST_F(FullKernelTable, EveryCallThatMakesAHandleReportsTheFullTable) {
     EXPECT_EQ(GetLastError(), ERROR_NO_SYSTEM_RESOURCES);
     SetLastError(0);
     EXPECT_EQ(GetDC(nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NO_SYSTEM_RESOURCES);
+    SetLastError(0);
+    zt::testhost::OwnWindow window({.className = u"FullTableWindow"});
+    EXPECT_EQ(window.get(), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_NO_SYSTEM_RESOURCES);
     HKEY key = nullptr;
     DWORD disposition = 0;

@@ -220,6 +220,34 @@ test('keyboard tilt works when no sensor reading arrives', async ({ browser, url
   check(ink > 2000, 'no card after tilting face down');
 });
 
+test('a key or button let go while others are held is let go, as on the desktop', async ({ browser, url }) => {
+  const { page } = await open(browser, url);
+  // The bottom edge (hearts) raised and lowered under Ctrl must not stay
+  // raised: with the right edge (clubs) it would win.
+  await page.keyboard.down('ArrowDown');
+  await page.keyboard.down('Control');
+  await page.keyboard.up('ArrowDown');
+  await page.keyboard.up('Control');
+  await page.keyboard.down('ArrowRight');
+  let before = await frames(page);
+  await page.mouse.click(400, 300); // arm
+  await nextFrame(page, before);
+  await page.waitForTimeout(120);
+  await page.keyboard.up('ArrowRight');
+  // The Two pressed with the left button and let go while the right one is down.
+  before = await frames(page);
+  await page.mouse.move(400, 200);
+  await page.mouse.down({ button: 'left' });
+  await page.mouse.down({ button: 'right' });
+  await page.mouse.up({ button: 'left' });
+  await nextFrame(page, before);
+  await page.mouse.up({ button: 'right' });
+  const s = await screen(page);
+  check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isBlackInk) > 3000, 'no club');
+  check(count(s, FACE.x, FACE.y, FACE.x + FACE.w, FACE.y + FACE.h, isRedInk) === 0, 'red ink: the hearts key stayed down');
+  await compareWithSimulator(page, s, 'tap 400 300\ntilt 45 0 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of clubs under held keys and buttons');
+});
+
 test('?rehearse shows the readings and where they come from; ?accel=none runs without a device', async ({ browser, url }) => {
   const plain = await open(browser, url, { tilt: raised('bottom') });
   const rehearse = await open(browser, url, { tilt: raised('bottom'), query: '?rehearse' });

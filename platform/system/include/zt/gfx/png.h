@@ -18,4 +18,9 @@ std::optional<Surface> decode_png(const void* data, std::size_t size);
 // `error` is given, says which path and why.
 bool write_png(const Surface& surface, const std::string& path, std::string* error);
 
+// Removes the hidden temporary file of every write_png still under way (up
+// to eight at once). Safe in a signal handler: a program that ends on a
+// signal calls it first, so that a write cut short leaves nothing behind.
+void remove_partial_pngs() noexcept;
+
 } // namespace zt::gfx
