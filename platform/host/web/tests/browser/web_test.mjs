@@ -1,8 +1,10 @@
-// The built page in headless Chromium, driven as a performer would: touches
-// through the DevTools protocol, the phone's tilt through its sensor
-// override, and every check on the canvas's pixels.
+// The built page in headless Chromium, driven as a performer would: first
+// the scenarios every engine runs (scenarios.mjs), then Chromium's own
+// checks: touches through the DevTools protocol, the phone's tilt through
+// its sensor override, and every check on the canvas's pixels.
 //
 //   node web_test.mjs --site BUILD-WEB/site [--sim ZENTRICK-SIM] [--only NAME]
+//        [--screenshots DIR]
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
