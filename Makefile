@@ -58,7 +58,7 @@ test-clang: setup
 	@cmake -S . -B $(CLANG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
 		-DCMAKE_CXX_COMPILER=clang++ -DZT_BENCH=OFF -DZT_PACKAGE_TESTS=OFF -DZT_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(CLANG_BUILD) -j $(JOBS)
-	@cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^(web_browser|conformance_win32)$$'
+	@cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^(web_browser|web_firefox|web_webkit|conformance_win32)$$'
 
 # Every fuzz target for FUZZ_SECONDS each (CI: 30).
 fuzz: setup

@@ -45,11 +45,36 @@ mergeInto(LibraryManager.library, {
     keepAwake: function () {
       // The screen stays on while the page shows; the browser lets go of
       // the lock whenever the page hides, so it is taken again on return.
-      if (!('wakeLock' in navigator) || ZtPage.wakeLock) return;
+      // WebKit grants it only inside a tap: a refusal outside one stays
+      // shown (rehearsal) until a tap's request is granted.
+      if (ZtPage.wakeLock) return;
+      if (!('wakeLock' in navigator)) {
+        ZtPage.setStatus(3);
+        return;
+      }
       navigator.wakeLock.request('screen').then(function (lock) {
+        if (ZtPage.wakeLock) {
+          lock.release();
+          return;
+        }
         ZtPage.wakeLock = lock;
-        lock.addEventListener('release', function () { ZtPage.wakeLock = null; });
-      }, function () {});
+        ZtPage.setStatus(1);
+        lock.addEventListener('release', function () {
+          if (ZtPage.wakeLock === lock) ZtPage.wakeLock = null;
+          ZtPage.setStatus(4);
+        });
+      }, function () {
+        if (!ZtPage.wakeLock) ZtPage.setStatus(2);
+      });
+    },
+    // The wake lock's state (a WakeLockState) and whether the page runs
+    // from the home screen, for the rehearsal overlay.
+    wakeState: 0,
+    setStatus: function (wakeState) {
+      if (wakeState !== undefined) ZtPage.wakeState = wakeState;
+      var installed = navigator.standalone === true || matchMedia('(display-mode: standalone)').matches ||
+        (matchMedia('(display-mode: fullscreen)').matches && !document.fullscreenElement);
+      ZtPage.push(10, ZtPage.wakeState, installed ? 1 : 0);
     },
     askMotion: function () {
       // iOS asks the user, and only from a touch.
@@ -59,11 +84,15 @@ mergeInto(LibraryManager.library, {
       }, function () { ZtPage.push(9, 3); });
     },
     performance: function () {
-      // Full screen and portrait where the browser allows it; both need a touch.
+      // Full screen and portrait where the browser allows it; both need a
+      // touch. An iPhone offers neither: its home-screen page is the way.
       var root = document.documentElement;
-      if (!document.fullscreenElement && root.requestFullscreen) {
-        root.requestFullscreen({ navigationUI: 'hide' }).then(function () {
-          if (screen.orientation && screen.orientation.lock) screen.orientation.lock('portrait').catch(function () {});
+      if (!document.fullscreenElement && typeof root.requestFullscreen === 'function') {
+        var asked = root.requestFullscreen({ navigationUI: 'hide' });
+        if (asked && asked.then) asked.then(function () {
+          if (!screen.orientation || typeof screen.orientation.lock !== 'function') return;
+          var locked = screen.orientation.lock('portrait');
+          if (locked && locked.catch) locked.catch(function () {});
         }, function () {});
       }
     },
@@ -77,9 +106,11 @@ mergeInto(LibraryManager.library, {
       ZtPage.push(kind, event.pointerId, event.button, event.clientX, event.clientY, event.buttons);
       // A finger's gesture is asked for on its touchend, which every
       // browser counts as one; a mouse's or pen's here.
-      if (kind === 3 && event.pointerType !== 'touch') ZtPage.firstGesture();
+      if (kind === 3 && event.pointerType !== 'touch') ZtPage.gesture();
     },
-    firstGesture: function () {
+    gesture: function () {
+      // The wake lock first: in WebKit full screen uses the gesture up.
+      if (!ZtPage.wakeLock && document.visibilityState === 'visible') ZtPage.keepAwake();
       if (!ZtPage.firstTouch) return;
       ZtPage.firstTouch = false;
       ZtPage.askMotion();
@@ -117,7 +148,7 @@ mergeInto(LibraryManager.library, {
       target.addEventListener('pointerup', function (e) { ZtPage.pointer(3, e); }, { passive: false });
       target.addEventListener('pointercancel', function (e) { ZtPage.pointer(4, e); });
       // Touch events would still scroll, zoom or pull to refresh on some browsers.
-      target.addEventListener('touchend', function () { ZtPage.firstGesture(); });
+      target.addEventListener('touchend', function () { ZtPage.gesture(); });
       ['touchstart', 'touchmove', 'touchend', 'gesturestart', 'contextmenu', 'selectstart', 'dblclick'].forEach(function (name) {
         target.addEventListener(name, function (e) { if (e.cancelable) e.preventDefault(); }, { passive: false });
       });
@@ -140,6 +171,7 @@ mergeInto(LibraryManager.library, {
       if (typeof DeviceMotionEvent !== 'undefined' && typeof DeviceMotionEvent.requestPermission === 'function')
         ZtPage.push(9, 1);
       ZtPage.active = true;
+      ZtPage.setStatus();
       ZtPage.activity();
       window.zentrick = { stats: ZtPage.stats, rehearse: !!rehearse, page: ZtPage };
     }

@@ -41,11 +41,12 @@ enum PageEvent {
     kPointerMove = 2,
     kPointerUp = 3,
     kPointerCancel = 4,
-    kKey = 5,        // key (0 up, 1 down, 2 left, 3 right, 4 F), down
-    kMotion = 6,     // x, y, z in m/s^2 (NaN: none)
-    kActive = 7,     // 1 visible and focused, 0 not
-    kResize = 8,     // (read zt_page_size)
-    kPermission = 9, // 0 unknown, 1 ask, 2 allowed, 3 denied
+    kKey = 5,         // key (0 up, 1 down, 2 left, 3 right, 4 F), down
+    kMotion = 6,      // x, y, z in m/s^2 (NaN: none)
+    kActive = 7,      // 1 visible and focused, 0 not
+    kResize = 8,      // (read zt_page_size)
+    kPermission = 9,  // 0 unknown, 1 ask, 2 allowed, 3 denied
+    kPageStatus = 10, // wake lock (a WakeLockState), installed (0 or 1)
 };
 
 } // namespace zt::web

@@ -1,11 +1,14 @@
 #include "tilt_source.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zt::web {
 
 TiltSource::TiltSource(const Options& options)
-    : m_mode(options.accel), m_flipX(options.flipX), m_flipY(options.flipY), m_flipZ(options.flipZ) {}
+    : m_mode(options.accel), m_flipX(options.flipX), m_flipY(options.flipY), m_flipZ(options.flipZ),
+      m_axes(options.flipX || options.flipY || options.flipZ ? AxesSign::Address : AxesSign::Undecided) {}
 
 bool TiltSource::set(const drivers::RawReading& reading) {
     if (reading == m_reading)
@@ -21,7 +24,28 @@ bool TiltSource::motion(double x, double y, double z) {
         return false;
     m_motionSeen = true;
     m_permission = MotionPermission::Allowed;
-    return set(drivers::to_raw_reading(m_flipX ? -x : x, m_flipY ? -y : y, m_flipZ ? -z : z));
+    m_sample[0] = x;
+    m_sample[1] = y;
+    m_sample[2] = z;
+    return set_from_motion();
+}
+
+bool TiltSource::set_from_motion() {
+    // Gravity against specific force: the two conventions differ by the
+    // sign of the whole vector.
+    const double whole = m_axes == AxesSign::Flipped ? -1 : 1;
+    return set(drivers::to_raw_reading(whole * (m_flipX ? -m_sample[0] : m_sample[0]),
+                                       whole * (m_flipY ? -m_sample[1] : m_sample[1]),
+                                       whole * (m_flipZ ? -m_sample[2] : m_sample[2])));
+}
+
+bool TiltSource::tap() {
+    // Half a g: flat enough that "face up" is beyond doubt.
+    constexpr double kClearlyAlongZ = drivers::kStandardGravity / 2;
+    if (m_axes != AxesSign::Undecided || !m_motionSeen || std::abs(m_sample[2]) <= kClearlyAlongZ)
+        return false;
+    m_axes = m_sample[2] < 0 ? AxesSign::Flipped : AxesSign::AsRead;
+    return set_from_motion();
 }
 
 bool TiltSource::key(desktop::TiltKey key, bool down) {
@@ -40,6 +64,22 @@ bool TiltSource::release_arrows() {
         return false;
     const desktop::Acceleration a = m_keys.acceleration();
     return set(drivers::to_raw_reading(a.x, a.y, a.z));
+}
+
+std::string TiltSource::posture() const {
+    // A quarter of a g off flat (some 15 degrees) names an edge.
+    constexpr int kTilted = 16;
+    const int x = m_reading.x;
+    const int y = m_reading.y;
+    const int z = m_reading.z;
+    if (std::max(std::abs(x), std::abs(y)) < kTilted)
+        return z >= 0 ? "FACE UP" : "FACE DOWN";
+    // The reading points up: the edge it points away from is down.
+    std::string words = std::abs(y) >= std::abs(x) ? (y > 0 ? "BOTTOM EDGE DOWN" : "TOP EDGE DOWN")
+                                                   : (x > 0 ? "LEFT EDGE DOWN" : "RIGHT EDGE DOWN");
+    if (z <= -kTilted)
+        words += " FACE DOWN";
+    return words;
 }
 
 std::string TiltSource::status() const {

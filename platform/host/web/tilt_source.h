@@ -20,6 +20,16 @@ enum class MotionPermission {
     Denied,
 };
 
+// Which way round the page takes the motion readings. Browsers agree on the
+// axes but not all on the sign: some report gravity itself (face up reads
+// -1 g on Z) instead of the specific force W3C defines.
+enum class AxesSign {
+    Undecided, // no tap with the screen clearly up or down yet
+    AsRead,    // the W3C sign
+    Flipped,   // the whole reading negated
+    Address,   // "flip" in the address decides, axis by axis
+};
+
 class TiltSource {
   public:
     explicit TiltSource(const Options& options);
@@ -34,6 +44,10 @@ class TiltSource {
     bool key(desktop::TiltKey key, bool down);
     // The page lost the keyboard: held arrows let go.
     bool release_arrows();
+    // A finger went down. The screen faces up at a tap (the performer looks
+    // at it), so the first tap with gravity clearly along Z settles the
+    // sign. Returns whether the reading changed.
+    bool tap();
     void set_permission(MotionPermission permission) { m_permission = permission; }
 
     // False for accel=none: no "ACC0:" at all.
@@ -44,16 +58,24 @@ class TiltSource {
     // One line for the rehearsal overlay: where the tilt comes from now and
     // whether motion is allowed ("MOTION ON", "KEYS - TAP FOR MOTION", ...).
     std::string status() const;
+    AxesSign axes() const { return m_axes; }
+    // Where the reading puts the phone, in words for the rehearsal overlay:
+    // "TOP EDGE DOWN", "FACE UP", "LEFT EDGE DOWN FACE DOWN", ...
+    std::string posture() const;
 
   private:
     bool set(const drivers::RawReading& reading);
+    bool set_from_motion();
 
     AccelMode m_mode;
     bool m_flipX;
     bool m_flipY;
     bool m_flipZ;
     desktop::KeyboardTilt m_keys;
+    AxesSign m_axes;
     bool m_motionSeen = false;
+    // The latest motion sample as the browser gave it (m/s^2).
+    double m_sample[3] = {0, 0, 0};
     MotionPermission m_permission = MotionPermission::Unknown;
     // Lying flat, face up, until a source says otherwise.
     drivers::RawReading m_reading{0, 0, 64};

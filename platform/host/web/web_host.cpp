@@ -3,6 +3,7 @@
 #include "geometry.h"
 #include "page.h"
 #include "pointer.h"
+#include "rehearsal_status.h"
 #include "tilt_source.h"
 #include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/surface.h"
@@ -65,7 +66,8 @@ struct WebHost::State {
     bool taskbarDrawn = false;
     int clockDrawn = -1;
     drivers::RawReading readingDrawn{};
-    std::string statusDrawn;
+    PageStatus page;
+    std::vector<std::string> statusDrawn;
     double readingDrawnAt = 0;
 
     std::vector<WindowMessage> pending;
@@ -123,18 +125,21 @@ void show(WebHost::State& s, double now) {
             const drivers::RawReading r = s.tilt->has_device() ? s.tilt->reading() : drivers::RawReading{};
             s.readingDrawn = r;
             s.readingDrawnAt = now;
-            s.statusDrawn = s.tilt->status();
+            s.statusDrawn = rehearsal_lines(*s.tilt, s.page);
             host::draw_rehearsal(s.composed, r.x, r.y, r.z);
-            // Above the readings: where the tilt comes from, and whether the
-            // browser lets the page read the motion sensor.
-            const int width = static_cast<int>(s.statusDrawn.size()) * 12 - 2;
-            const int left = (kScreenWidth - width) / 2;
-            const int top = kScreenHeight - 64;
-            // A dark box behind it, as behind the readings: it lies on the card.
-            for (int y = std::max(0, top - 5); y < std::min(kScreenHeight, top + 19); ++y)
-                for (int x = std::max(0, left - 6); x < std::min(kScreenWidth, left + width + 6); ++x)
-                    s.composed.set(x, y, host::blend(s.composed.at(x, y), 0xFF000000u, 150));
-            host::draw_text(s.composed, left, top, s.statusDrawn, host::kTaskbarInk, 2);
+            // Above the readings, one line on another: what the page knows
+            // of the sensor, the phone's posture, the browser.
+            int top = kScreenHeight - 64;
+            for (const std::string& line : s.statusDrawn) {
+                const int width = static_cast<int>(line.size()) * 12 - 2;
+                const int left = (kScreenWidth - width) / 2;
+                // A dark box behind it, as behind the readings: it lies on the card.
+                for (int y = std::max(0, top - 5); y < std::min(kScreenHeight, top + 19); ++y)
+                    for (int x = std::max(0, left - 6); x < std::min(kScreenWidth, left + width + 6); ++x)
+                        s.composed.set(x, y, host::blend(s.composed.at(x, y), 0xFF000000u, 150));
+                host::draw_text(s.composed, left, top, line, host::kTaskbarInk, 2);
+                top -= 24;
+            }
         }
         source = &s.composed;
     }
@@ -248,7 +253,7 @@ void redraw_outdated_overlays(WebHost::State& s, double now) {
     if (taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn))
         redraw = true;
     if (s.options.rehearse &&
-        (s.tilt->status() != s.statusDrawn ||
+        (rehearsal_lines(*s.tilt, s.page) != s.statusDrawn ||
          (s.tilt->reading() != s.readingDrawn && now - s.readingDrawnAt >= kReadingRefreshMilliseconds)))
         redraw = true;
     if (redraw)
@@ -281,6 +286,8 @@ void take_pointer(WebHost::State& s, int kind, const double* f) {
     e.x = f[2];
     e.y = f[3];
     e.buttons = static_cast<int>(f[4]);
+    if (e.phase == PointerPhase::Down && s.tilt->tap() && s.accelerometer)
+        s.accelerometer->set_reading(s.tilt->reading());
     s.pointer.translate(e, s.pageWidth, s.pageHeight, s.pending);
 }
 
@@ -313,6 +320,10 @@ void take_event(WebHost::State& s, int kind, const double* f) {
         break;
     case kPermission:
         s.tilt->set_permission(static_cast<MotionPermission>(std::clamp(static_cast<int>(f[0]), 0, 3)));
+        break;
+    case kPageStatus:
+        s.page.wakeLock = static_cast<WakeLockState>(std::clamp(static_cast<int>(f[0]), 0, 4));
+        s.page.installed = f[1] != 0;
         break;
     default:
         break;

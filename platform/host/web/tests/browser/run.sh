@@ -1,26 +1,48 @@
 #!/usr/bin/env bash
-# The web page in headless Chromium: builds the page (scripts/build-web),
-# then runs web_test.mjs against it. Exits 77 (skipped) only when
-# emscripten, Node or Chromium is missing; CI has all three (scripts/setup).
+# The web page in one browser engine: builds the page (scripts/build-web),
+# then runs the tests against it. Chromium runs web_test.mjs (its own checks
+# and the shared scenarios), Firefox and WebKit the shared scenarios
+# (engine_test.mjs). Exits 77 (skipped) only when a tool is missing;
+# CI has them all (scripts/setup).
 #
-#   run.sh SOURCE-DIR [ZENTRICK-SIM]
+#   run.sh chromium|firefox|webkit SOURCE-DIR [ZENTRICK-SIM]
 set -euo pipefail
-src=$(cd "$1" && pwd)
-sim=${2:-}
+engine=$1
+src=$(cd "$2" && pwd)
+sim=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in emcmake node chromium; do
+minibrowser=${ZT_MINIBROWSER:-/usr/lib/$(gcc -print-multiarch 2>/dev/null || echo x86_64-linux-gnu)/webkit2gtk-4.1/MiniBrowser}
+
+case "$engine" in
+  chromium) tools=(emcmake node chromium); package=playwright-core ;;
+  firefox) tools=(emcmake node firefox-esr); package=puppeteer-core ;;
+  webkit) tools=(emcmake node WebKitWebDriver xvfb-run xdotool); package=selenium-webdriver ;;
+  *) echo "run.sh: unknown engine \"$engine\" (chromium, firefox or webkit)" >&2; exit 2 ;;
+esac
+for tool in "${tools[@]}"; do
   if ! command -v "$tool" >/dev/null; then
-    echo "web_browser: skipped: $tool is not installed (scripts/setup installs it)"
+    echo "web_$engine: skipped: $tool is not installed (scripts/setup installs it)"
     exit 77
   fi
 done
-if [ ! -f "$here/node_modules/playwright-core/package.json" ]; then
-  echo "web_browser: playwright-core is missing in $here/node_modules (scripts/setup runs npm ci there)" >&2
+if [ "$engine" = webkit ] && [ ! -x "$minibrowser" ]; then
+  echo "web_webkit: skipped: $minibrowser is missing (libwebkit2gtk-4.1-0; scripts/setup installs it)"
+  exit 77
+fi
+if [ ! -f "$here/node_modules/$package/package.json" ]; then
+  echo "web_$engine: $package is missing in $here/node_modules (scripts/setup runs npm ci there)" >&2
   exit 1
 fi
 if ! log=$(JOBS=${JOBS:-2} bash "$src/scripts/build-web" "$src/build-web" 2>&1); then
   echo "$log" | tail -40
-  echo "web_browser: the page does not build" >&2
+  echo "web_$engine: the page does not build" >&2
   exit 1
 fi
-exec node "$here/web_test.mjs" --site "$src/build-web/site" ${sim:+--sim "$sim"}
+site="$src/build-web/site"
+case "$engine" in
+  chromium) exec node "$here/web_test.mjs" --site "$site" ${sim:+--sim "$sim"} ;;
+  firefox) exec node "$here/engine_test.mjs" --engine firefox --site "$site" ;;
+  # Its own X server, 24-bit so that screenshots keep the felt's colours.
+  webkit) exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+    node "$here/engine_test.mjs" --engine webkit --browser "$minibrowser" --site "$site" ;;
+esac

@@ -1,13 +1,17 @@
-// The built page in headless Chromium, driven as a performer would: touches
-// through the DevTools protocol, the phone's tilt through its sensor
-// override, and every check on the canvas's pixels.
+// The built page in headless Chromium, driven as a performer would: first
+// the scenarios every engine runs (scenarios.mjs), then Chromium's own
+// checks: touches through the DevTools protocol, the phone's tilt through
+// its sensor override, and every check on the canvas's pixels.
 //
 //   node web_test.mjs --site BUILD-WEB/site [--sim ZENTRICK-SIM] [--only NAME]
+//        [--screenshots DIR]
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { argument, serve, launch, open, raised, setTilt, tap, touch, frames, nextFrame, screen, decodePng } from './harness.mjs';
+import { chromiumDriver } from './drivers.mjs';
+import { runScenarios } from './scenarios.mjs';
 
 const site = argument('--site', 'build-web/site');
 const sim = argument('--sim', '') && path.resolve(argument('--sim', ''));
@@ -314,6 +318,35 @@ test('the screen is kept awake, and again after coming back', async ({ browser, 
   check(locks.join() === 'screen,screen', 'locks ' + locks);
 });
 
+test('a wake lock refused outside a tap is shown, and asked for again in the tap, before full screen', async ({ browser, url }) => {
+  // As WebKit answers: granted only while the page has a user's gesture.
+  const init = () => {
+    window.calls = [];
+    Object.defineProperty(navigator, 'wakeLock', { configurable: true, value: { request: (type) => {
+      const granted = navigator.userActivation.isActive;
+      window.calls.push(granted ? 'granted' : 'refused');
+      return granted ? Promise.resolve(new EventTarget()) : Promise.reject(new DOMException('Permission was denied', 'NotAllowedError'));
+    } } });
+    const full = Element.prototype.requestFullscreen;
+    Element.prototype.requestFullscreen = function (options) { window.calls.push('fullscreen'); return full.call(this, options); };
+  };
+  const { page, cdp, errors } = await open(browser, url, { query: '?rehearse', init });
+  await page.waitForTimeout(150);
+  check((await page.evaluate(() => window.calls)).join() === 'refused', 'calls at start: ' + await page.evaluate(() => window.calls));
+  const before = await screen(page);
+  await tap(page, cdp, 400, 300); // arms: the screen stays, the lines change
+  await page.waitForTimeout(150);
+  const calls = await page.evaluate(() => window.calls);
+  check(calls.join() === 'refused,granted,fullscreen', 'calls after the tap: ' + calls);
+  // "SCREEN MAY SLEEP" became "SCREEN KEPT ON" on the top line.
+  const after = await screen(page);
+  const line = count(after, 0, 603, 480, 627, (p, x, y) => p.join() !== before.at(x, y).join());
+  check(line > 300, `the wake lock line did not change (${line})`);
+  await tap(page, cdp, 100, 300);
+  check((await page.evaluate(() => window.calls)).length === 3, 'asked again while held');
+  check(errors.length === 0, 'console errors: ' + errors.join(' | '));
+});
+
 test('idle, the page wakes for the 10 ms timer only, even with the sensor streaming, on a standing timer', async ({ browser, url }) => {
   // Every timer the page asks the browser for, counted.
   const init = () => {
@@ -404,6 +437,8 @@ test('a rebuilt page replaces the cached one on the next visit', async ({ browse
 const server = await serve(site);
 const browser = await launch();
 let passed = 0, failed = 0;
+// The checks every engine shares, first.
+({ passed, failed } = await runScenarios('chromium', chromiumDriver(browser), { site, url: server.url, only, screenshots: argument('--screenshots', '') }));
 for (const c of cases) {
   if (only && !c.name.includes(only)) continue;
   const started = Date.now();

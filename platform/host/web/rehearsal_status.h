@@ -1,0 +1,31 @@
+// The words the rehearsal overlay shows above the readings: where the tilt
+// comes from, where the readings put the phone, and what the browser grants
+// the page. A performer checks them before a show.
+#pragma once
+
+#include "tilt_source.h"
+
+#include <string>
+#include <vector>
+
+namespace zt::web {
+
+// The screen wake lock as the browser last answered.
+enum class WakeLockState {
+    Unknown,  // not answered yet
+    Held,     //
+    Refused,  // e.g. asked outside a tap
+    Missing,  // the browser has no wake lock
+    Released, // let go by the browser (the page hid, battery saver)
+};
+
+struct PageStatus {
+    WakeLockState wakeLock = WakeLockState::Unknown;
+    // Opened from the home screen rather than in a browser tab.
+    bool installed = false;
+};
+
+// The lines, the lowest first.
+std::vector<std::string> rehearsal_lines(const TiltSource& tilt, const PageStatus& page);
+
+} // namespace zt::web
