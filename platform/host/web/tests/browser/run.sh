@@ -2,8 +2,8 @@
 # The web page in one browser engine: builds the page (scripts/build-web),
 # then runs the tests against it. Chromium runs web_test.mjs (its own checks
 # and the shared scenarios), Firefox and WebKit the shared scenarios
-# (engine_test.mjs). Exits 77 (skipped) only when a tool is missing;
-# CI has them all (scripts/setup).
+# (engine_test.mjs). Skipped (77) only when a tool is missing, and a
+# failure then where CI is set: CI has them all (scripts/setup).
 #
 #   run.sh chromium|firefox|webkit SOURCE-DIR [ZENTRICK-SIM]
 set -euo pipefail
@@ -11,6 +11,7 @@ engine=$1
 src=$(cd "$2" && pwd)
 sim=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
+source "$src/scripts/skip.sh"
 minibrowser=${ZT_MINIBROWSER:-/usr/lib/$(gcc -print-multiarch 2>/dev/null || echo x86_64-linux-gnu)/webkit2gtk-4.1/MiniBrowser}
 
 case "$engine" in
@@ -21,13 +22,11 @@ case "$engine" in
 esac
 for tool in "${tools[@]}"; do
   if ! command -v "$tool" >/dev/null; then
-    echo "web_$engine: skipped: $tool is not installed (scripts/setup installs it)"
-    exit 77
+    skip "web_$engine: $tool is not installed (scripts/setup installs it)"
   fi
 done
 if [ "$engine" = webkit ] && [ ! -x "$minibrowser" ]; then
-  echo "web_webkit: skipped: $minibrowser is missing (libwebkit2gtk-4.1-0; scripts/setup installs it)"
-  exit 77
+  skip "web_webkit: $minibrowser is missing (libwebkit2gtk-4.1-0; scripts/setup installs it)"
 fi
 if [ ! -f "$here/node_modules/$package/package.json" ]; then
   echo "web_$engine: $package is missing in $here/node_modules (scripts/setup runs npm ci there)" >&2
