@@ -60,6 +60,19 @@ start() {
   [ "$ww" -eq "$width" ] && [ "$wh" -eq "$height" ] || fail "$*: window is ${ww}x${wh}, wanted ${width}x${height}"
 }
 
+# Waits up to 5 s for the app to end (else fails, saying after what, with
+# the log LOG if given), reaps it and leaves its exit status in $status.
+ends_within_5s() {
+  for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && fail "still running 5 s after $1${2:+; log: $(cat "$2")}"
+  wait "$pid"
+  status=$?
+  trap - EXIT
+}
+
 start 480 720 --scale 1 --accel keys --rehearse --trace shell
 
 # The colour of the window pixel (x, y), or the mean of a w x h area there,
@@ -160,14 +173,7 @@ wait_for is_white notaskbar 100 30 60 8
 
 # Close as a window manager does; the process ends through its loop.
 "$send_close" "$wid" || fail "could not send the close request"
-for _ in $(seq 50); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "still running 5 s after the close request"
-wait "$pid"
-status=$?
-trap - EXIT
+ends_within_5s "the close request"
 [ "$status" -eq 0 ] || fail "exit status $status after closing, wanted 0; log: $(cat "$log")"
 # The taskbar was hidden first (the app object's construction) and shown
 # last (its destruction at exit).
@@ -203,14 +209,7 @@ for fd in 0 1 2; do
 done
 sleep 0.5 # debug lines for every tick without an accelerometer
 kill -TERM "$pid"
-for _ in $(seq 50); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "closed streams: still running 5 s after SIGTERM"
-wait "$pid"
-status=$?
-trap - EXIT
+ends_within_5s "SIGTERM with its streams closed"
 [ "$status" -eq 0 ] || fail "closed streams: exit status $status after SIGTERM, wanted 0"
 
 # The X server goes away: one line says so and the process ends with status
@@ -225,14 +224,7 @@ trap 'kill -9 $pid $xpid 2>/dev/null' EXIT
 DISPLAY=$lost timeout 10 xdotool search --sync --onlyvisible --name '^Zentrick$' >/dev/null ||
   fail "no window on the second server"
 kill "$xpid"
-for _ in $(seq 50); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "still running 5 s after its X server went away; log: $(cat "$shots/lost.log")"
-wait "$pid"
-status=$?
-trap - EXIT
+ends_within_5s "its X server went away" "$shots/lost.log"
 [ "$status" -eq 1 ] || fail "exit status $status after the X server went away, wanted 1"
 [ "$(grep -c "X connection to $lost broken" "$shots/lost.log")" -eq 1 ] ||
   fail "the broken connection is not said exactly once: $(cat "$shots/lost.log")"
