@@ -3,8 +3,7 @@
 // The application's global object is built by static initialisation, and its
 // first platform call boots the phone (this host's boot()). So the command
 // line is read, the display opened and the host installed before any other
-// static object is built: in an early constructor that glibc calls with argc
-// and argv.
+// static object is built (ZT_HOST).
 #include "desktop_host.h"
 #include "zt/framework.h"
 
@@ -13,7 +12,7 @@
 
 namespace {
 
-void read_command_line(int argc, char** argv, char**) {
+void read_command_line(int argc, char** argv) {
     zt::desktop::Options options;
     std::string error;
     switch (zt::desktop::parse_options(argc, argv, options, error)) {
@@ -35,8 +34,7 @@ void read_command_line(int argc, char** argv, char**) {
 
 } // namespace
 
-__attribute__((section(".init_array.00101"), used)) static void (*const g_readCommandLine)(int, char**,
-                                                                                           char**) = read_command_line;
+ZT_HOST(read_command_line);
 
 #if defined(__SANITIZE_ADDRESS__)
 // The desktop's own libraries keep a few allocations to the end of the

@@ -3,8 +3,7 @@
 // The application's global object is built by static initialisation, and its
 // first platform call boots the phone (this host's boot()). So the command
 // line is read, the script checked and the host installed before any other
-// static object is built: in an early constructor that glibc calls with argc
-// and argv.
+// static object is built (ZT_HOST).
 #include "sim_host.h"
 #include "zt/gfx/png.h"
 
@@ -38,7 +37,7 @@ void remove_partial_snapshots_on_signals() {
     }
 }
 
-void read_command_line(int argc, char** argv, char**) {
+void read_command_line(int argc, char** argv) {
     // Runs before the library's own static initialisers: bring the standard
     // streams up first.
     static const std::ios_base::Init streams;
@@ -66,8 +65,7 @@ void read_command_line(int argc, char** argv, char**) {
 
 } // namespace
 
-__attribute__((section(".init_array.00101"), used)) static void (*const g_readCommandLine)(int, char**,
-                                                                                           char**) = read_command_line;
+ZT_HOST(read_command_line);
 
 int main() {
     return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);

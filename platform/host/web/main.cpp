@@ -34,14 +34,15 @@ bool warm_face_drawing() {
     return rank < 13;
 }
 
-} // namespace
-
-// The host goes in before the application's global object boots the
-// platform from its static initialiser.
-__attribute__((constructor(101))) static void install_web_host() {
+// The page's options come from its address, not a command line.
+void install_web_host(int, char**) {
     zt::host::install(zt::web::web_host());
     zt::web::web_host().after_first_frame(&warm_face_drawing);
 }
+
+} // namespace
+
+ZT_HOST(install_web_host);
 
 int main() {
     return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);

@@ -86,8 +86,9 @@ class Host {
 // ----- installing the host ----------------------------------------------------
 
 // Makes `host` the program's host. Call it once, before the first platform
-// call (the desktop and the simulator do it from an early constructor, tests
-// from their main). The host is never uninstalled and must outlive every
+// call: from the start function a program names with ZT_HOST (below), or
+// from main in a program without the application's global object (tests,
+// benchmarks). The host is never uninstalled and must outlive every
 // platform call. Installing after the platform has booted, or a second host,
 // stops the process with a message on standard error: the platform would
 // otherwise run half on one host and half on another.
@@ -98,6 +99,33 @@ void install(Host& host);
 // the platform does it before any of its constructors run, and install()
 // again; every other descriptor the platform opens is close-on-exec.
 void keep_standard_descriptors_open();
+
+// How a program starts. The application's global object is built by static
+// initialisation, and its constructor already makes platform calls (its
+// main window hides the taskbar before WinMain runs), so the host must be in
+// before static initialisation reaches any object of the program. A program
+// names its start function once, at namespace scope:
+//
+//   ZT_HOST(start);   // void start(int argc, char** argv)
+//
+// `start` reads the command line and calls install(). It runs before every
+// other constructor of the program, and after the platform's own first
+// step, keep_standard_descriptors_open(). Where the C library hands early
+// functions no command line (the browser), argc is 0 and argv null.
+#if defined(__EMSCRIPTEN__)
+#define ZT_HOST(start)                                                                                                 \
+    __attribute__((constructor(101))) static void zt_host_start() {                                                    \
+        start(0, nullptr);                                                                                             \
+    }                                                                                                                  \
+    static_assert(true)
+#else
+// glibc calls the functions of .init_array with argc, argv and envp, lowest
+// suffix first and all of them before the constructors of plain priority;
+// the platform's own step is .init_array.00100.
+#define ZT_HOST(start)                                                                                                 \
+    __attribute__((section(".init_array.00101"), used)) static void (*const zt_host_start)(int, char**, char**) =      \
+        [](int argc, char** argv, char**) { start(argc, argv); }
+#endif
 
 // The installed host. The platform boots on its first call, so a platform
 // call made before install() ends here: it stops the process with a message
