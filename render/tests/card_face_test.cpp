@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr RECT kWholeFace{0, 0, CARD_FACE_WIDTH, CARD_FACE_HEIGHT};
+constexpr RECT kWholeFace{0, 0, CARD_WIDTH, CARD_HEIGHT};
 constexpr RECT kFirstRank{20, 200, 300, 300};
 constexpr RECT kSymbol{165, 285, 315, 435};
 // The part of the first rank's box that the symbol does not reach.
@@ -49,7 +49,7 @@ template <class Test> int count(const zt::gfx::Surface& s, RECT r, Test test) {
 class CardFaceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_canvas.Create(CARD_FACE_WIDTH, CARD_FACE_HEIGHT));
+        ASSERT_TRUE(m_canvas.Create(CARD_WIDTH, CARD_HEIGHT));
         m_surface = zt::gfx::surface_of(m_canvas.GetDC());
         ASSERT_TRUE(m_surface);
     }
@@ -120,8 +120,8 @@ TEST_F(CardFaceTest, ANewFaceLeavesNoTraceOfThePreviousOne) {
     DrawCardFace(m_canvas.GetDC(), kWholeFace, 3, 1, nullptr, nullptr);
     EXPECT_EQ(count(*m_surface, kWholeFace, isRed), 0);
     DrawCardFace(m_canvas.GetDC(), kWholeFace, 4, 12, nullptr, nullptr);
-    for (int y = 0; y < CARD_FACE_HEIGHT; ++y)
-        for (int x = 0; x < CARD_FACE_WIDTH; ++x)
+    for (int y = 0; y < CARD_HEIGHT; ++y)
+        for (int x = 0; x < CARD_WIDTH; ++x)
             ASSERT_EQ(m_surface->at(x, y), diamondQueen.at(x, y)) << x << "," << y;
 }
 
@@ -142,8 +142,8 @@ TEST_F(CardFaceTest, SuitZeroDrawsTheSuitThenTheRankFromRand) {
     DrawCardFace(m_canvas.GetDC(), kWholeFace, suit % 4 + 1, rank % 13 + 1, nullptr, nullptr);
     srand(7);
     DrawCardFace(m_canvas.GetDC(), kWholeFace, 0, 99, nullptr, nullptr);
-    for (int y = 0; y < CARD_FACE_HEIGHT; ++y)
-        for (int x = 0; x < CARD_FACE_WIDTH; ++x)
+    for (int y = 0; y < CARD_HEIGHT; ++y)
+        for (int x = 0; x < CARD_WIDTH; ++x)
             ASSERT_EQ(m_surface->at(x, y), expected.at(x, y)) << x << "," << y;
 }
 

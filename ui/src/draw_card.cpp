@@ -14,12 +14,12 @@ void ShowSymbolStage(void* context) {
 } // namespace
 
 void CZentrickMainWnd::DrawCard(int suit, int rank) {
-    m_canvasFace.SetPos(CARD_FACE_LEFT, CARD_FACE_TOP, CARD_FACE_WIDTH, CARD_FACE_HEIGHT, 0);
+    m_canvasFace.SetPos(CARD_LEFT, CARD_TOP, CARD_WIDTH, CARD_HEIGHT, 0);
     RECT client = MzGetClientRect();
 
     HDC dc = m_canvasFace.m_dcCanvas.GetDC();
     if (dc == nullptr) {
-        m_canvasFace.m_dcCanvas.Create(CARD_FACE_WIDTH, CARD_FACE_HEIGHT, nullptr);
+        m_canvasFace.m_dcCanvas.Create(CARD_WIDTH, CARD_HEIGHT, nullptr);
         dc = m_canvasFace.m_dcCanvas.GetDC();
     }
 

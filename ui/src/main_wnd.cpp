@@ -1,6 +1,7 @@
 #include "ui/main_wnd.h"
 
 #include "device/accelerometer.h"
+#include "render/card_face.h"
 #include "res/resource.h"
 #include "shell/commands.h"
 #include "trick/trick.h"
@@ -33,7 +34,7 @@ BOOL CZentrickMainWnd::OnInitDialog() {
     m_picBackground.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_FELT, true);
     AddUiWin(&m_picBackground);
 
-    m_picCardBack.SetPos(12, 13, 456, 694, 0);
+    m_picCardBack.SetPos(CARD_LEFT, CARD_TOP, CARD_WIDTH, CARD_HEIGHT, 0);
     m_picCardBack.SetPaintMode(1);
     m_picCardBack.LoadImageW(MzGetInstanceHandle(), RES_TYPE_IMAGE, IDR_CARD_BACK, true);
     AddUiWin(&m_picCardBack);

@@ -1,5 +1,6 @@
 // Presses and releases: the region under a press fixes the rank, the
 // release shows the card.
+#include "render/card_face.h"
 #include "trick/trick.h"
 #include "ui/main_wnd.h"
 
@@ -20,7 +21,7 @@ void CZentrickMainWnd::OnLButtonUp(UINT, int xPos, int) {
         break;
     }
     case TrickRelease::kRearm:
-        m_picCardBack.SetPos(12, 13, 456, 694, 0);
+        m_picCardBack.SetPos(CARD_LEFT, CARD_TOP, CARD_WIDTH, CARD_HEIGHT, 0);
         m_canvasFace.SetPos(0, 0, 0, 0, 0);
         Invalidate(nullptr, 0);
         break;

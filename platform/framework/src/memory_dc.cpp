@@ -2,6 +2,7 @@
 #include "image.h"
 
 #include "zt/gfx/gdi.h"
+#include "zt/gfx/rect.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -86,19 +87,9 @@ ShownTable& shown() {
     return *table;
 }
 
-bool contains(const RECT& outer, const RECT& inner) {
-    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
-}
-
-RECT intersection(const RECT& a, const RECT& b) {
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
-bool empty(const RECT& r) {
-    return r.left >= r.right || r.top >= r.bottom;
-}
+using zt::gfx::contains;
+using zt::gfx::intersect;
+using zt::gfx::is_empty;
 
 } // namespace
 
@@ -122,12 +113,12 @@ void UiCanvas::PaintWin(HDC hdcDst, const RECT& rcClip) {
     const int x = GetPosX(), y = GetPosY();
     // Only the bitmap's own pixels are the canvas's, and only what lies on
     // the window.
-    visible = intersection(
+    visible = intersect(
         visible,
         RECT{x, y, static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(x) + source->width(), INT32_MAX)),
              static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(y) + source->height(), INT32_MAX))});
-    visible = intersection(visible, RECT{0, 0, surface->width(), surface->height()});
-    if (empty(visible))
+    visible = intersect(visible, RECT{0, 0, surface->width(), surface->height()});
+    if (is_empty(visible))
         return;
 
     // When the window still holds what this canvas copied there last time,
@@ -154,8 +145,8 @@ void UiCanvas::PaintWin(HDC hdcDst, const RECT& rcClip) {
                     std::clamp<std::int64_t>(static_cast<std::int64_t>(v) + offset, INT32_MIN, INT32_MAX));
             };
             const RECT moved{at(a.left, x), at(a.top, y), at(a.right, x), at(a.bottom, y)};
-            const RECT part = intersection(moved, visible);
-            if (!empty(part))
+            const RECT part = intersect(moved, visible);
+            if (!is_empty(part))
                 zt::fw::copy(*source, x, y, *surface, part, true);
             inside = inside && contains(visible, moved);
         }

@@ -2,6 +2,7 @@
 #include "image.h"
 
 #include "zt/gfx/gdi.h"
+#include "zt/gfx/rect.h"
 
 #include <cstdint>
 #include <mutex>
@@ -37,10 +38,7 @@ DrawnTable& drawn() {
     return *table;
 }
 
-bool contains(const RECT& outer, const RECT& inner) {
-    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
-}
+using zt::gfx::contains;
 
 // Draws `image`, unless the window still holds exactly what drawing it
 // would give: an opaque image replaces every pixel it covers, so its pixels

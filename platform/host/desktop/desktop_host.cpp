@@ -76,8 +76,8 @@ struct DesktopHost::State {
 
     // The phone's screen as the application last drew it, and what went to
     // the texture (the screen with the host's overlays).
-    gfx::Surface screen{kScreenWidth, kScreenHeight};
-    gfx::Surface composed{kScreenWidth, kScreenHeight};
+    gfx::Surface screen{SCREEN_WIDTH, SCREEN_HEIGHT};
+    gfx::Surface composed{SCREEN_WIDTH, SCREEN_HEIGHT};
     bool haveFrame = false;
     bool animating = false;
     HWND lastPresented = nullptr;
@@ -184,7 +184,7 @@ void DesktopHost::boot() {
         s.renderer.reset(SDL_CreateRenderer(s.window.get(), -1, 0));
     if (s.renderer)
         s.texture.reset(SDL_CreateTexture(s.renderer.get(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                          kScreenWidth, kScreenHeight));
+                                          SCREEN_WIDTH, SCREEN_HEIGHT));
     if (!s.texture) {
         std::fprintf(stderr, "zentrick: cannot open a window: %s\n", SDL_GetError());
         std::exit(1);
@@ -268,7 +268,7 @@ void DesktopHost::draw(int lowered) {
     SDL_SetTextureScaleMode(s.texture.get(), whole_scale(view) ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
-    const int offset = static_cast<int>(static_cast<long long>(lowered) * view.h / kScreenHeight);
+    const int offset = static_cast<int>(static_cast<long long>(lowered) * view.h / SCREEN_HEIGHT);
     const SDL_Rect dest{view.x, view.y + offset, view.w, view.h};
     SDL_RenderCopy(renderer, s.texture.get(), nullptr, &dest);
     if (!s.windowShown) {
@@ -329,7 +329,7 @@ void DesktopHost::animate_window(HWND window, int type, bool show) {
         if (t >= 1)
             break;
         const double eased = 1 - (1 - t) * (1 - t) * (1 - t);
-        draw(static_cast<int>((1 - eased) * kScreenHeight));
+        draw(static_cast<int>((1 - eased) * SCREEN_HEIGHT));
         SDL_Delay(kSlideFrameMilliseconds);
     }
     draw(0);

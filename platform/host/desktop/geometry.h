@@ -2,10 +2,9 @@
 // point of the window maps back to a phone pixel.
 #pragma once
 
-namespace zt::desktop {
+#include "zt/screen.h"
 
-constexpr int kScreenWidth = 480;
-constexpr int kScreenHeight = 720;
+namespace zt::desktop {
 
 struct Rect {
     int x = 0;

@@ -8,7 +8,7 @@
 namespace zt::sim {
 
 gfx::Surface compose_screen(HWND window, bool taskbarVisible) {
-    gfx::Surface screen(kScreenWidth, kScreenHeight);
+    gfx::Surface screen(SCREEN_WIDTH, SCREEN_HEIGHT);
     RECT where{};
     auto surface = window ? gfx::window_surface(window) : nullptr;
     if (surface && IsWindowVisible(window) && GetWindowRect(window, &where))

@@ -4,13 +4,11 @@
 
 #include "zt/gfx/surface.h"
 #include "zt/platform.h"
+#include "zt/screen.h"
 
 #include <string>
 
 namespace zt::sim {
-
-constexpr int kScreenWidth = 480;
-constexpr int kScreenHeight = 720;
 
 // Composes the screen; `window` may be null (a black screen).
 gfx::Surface compose_screen(HWND window, bool taskbarVisible);

@@ -25,8 +25,8 @@ bool warm_face_drawing() {
     zt::trace::enable(0);
     {
         MemoryDC canvas;
-        if (canvas.Create(CARD_FACE_WIDTH, CARD_FACE_HEIGHT)) {
-            const RECT area{0, 0, CARD_FACE_WIDTH, CARD_FACE_HEIGHT};
+        if (canvas.Create(CARD_WIDTH, CARD_HEIGHT)) {
+            const RECT area{0, 0, CARD_WIDTH, CARD_HEIGHT};
             DrawCardFace(canvas.GetDC(), area, rank % 4 + 1, rank, nullptr, nullptr);
         }
     }

@@ -9,6 +9,7 @@
 #include "zt/gfx/surface.h"
 #include "zt/host/overlay.h"
 #include "zt/host/simulated_shell.h"
+#include "zt/screen.h"
 #include "zt/sys/trace.h"
 
 #include <algorithm>
@@ -21,9 +22,6 @@
 namespace zt::web {
 
 namespace {
-
-using desktop::kScreenHeight;
-using desktop::kScreenWidth;
 
 // The slide-in of AnimateWindow, as on the desktop.
 constexpr int kSlideMilliseconds = 120;
@@ -55,9 +53,9 @@ struct WebHost::State {
 
     // The phone's screen as the application last drew it, the same with
     // the host's overlays, and that in the canvas's byte order.
-    gfx::Surface screen{kScreenWidth, kScreenHeight};
-    gfx::Surface composed{kScreenWidth, kScreenHeight};
-    std::vector<std::uint32_t> rgba = std::vector<std::uint32_t>(kScreenWidth * kScreenHeight);
+    gfx::Surface screen{SCREEN_WIDTH, SCREEN_HEIGHT};
+    gfx::Surface composed{SCREEN_WIDTH, SCREEN_HEIGHT};
+    std::vector<std::uint32_t> rgba = std::vector<std::uint32_t>(SCREEN_WIDTH * SCREEN_HEIGHT);
     bool haveFrame = false;
     double firstFrameAt = 0;
     bool (*afterFirstFrame)() = nullptr;
@@ -129,13 +127,13 @@ void show(WebHost::State& s, double now) {
             host::draw_rehearsal(s.composed, r.x, r.y, r.z);
             // Above the readings, one line on another: what the page knows
             // of the sensor, the phone's posture, the browser.
-            int top = kScreenHeight - 64;
+            int top = SCREEN_HEIGHT - 64;
             for (const std::string& line : s.statusDrawn) {
                 const int width = static_cast<int>(line.size()) * 12 - 2;
-                const int left = (kScreenWidth - width) / 2;
+                const int left = (SCREEN_WIDTH - width) / 2;
                 // A dark box behind it, as behind the readings: it lies on the card.
-                for (int y = std::max(0, top - 5); y < std::min(kScreenHeight, top + 19); ++y)
-                    for (int x = std::max(0, left - 6); x < std::min(kScreenWidth, left + width + 6); ++x)
+                for (int y = std::max(0, top - 5); y < std::min(SCREEN_HEIGHT, top + 19); ++y)
+                    for (int x = std::max(0, left - 6); x < std::min(SCREEN_WIDTH, left + width + 6); ++x)
                         s.composed.set(x, y, host::blend(s.composed.at(x, y), 0xFF000000u, 150));
                 host::draw_text(s.composed, left, top, line, host::kTaskbarInk, 2);
                 top -= 24;

@@ -14,8 +14,9 @@ template <typename T> T fail(DWORD error, T result) {
     return result;
 }
 
-// Integer "names" below 0x10000 are atoms (MAKEINTATOM), not strings.
-inline bool is_atom(LPCWSTR name) {
+// A "name" below 0x10000 is an integer in a name's place, never a string:
+// an atom (MAKEINTATOM), a resource id (MAKEINTRESOURCE), or null.
+inline bool is_int_name(LPCWSTR name) {
     return reinterpret_cast<std::uintptr_t>(name) < 0x10000;
 }
 

@@ -64,8 +64,8 @@ template <typename F> auto with_window(HWND hwnd, F&& f) -> std::optional<std::i
 // ----- classes ----------------------------------------------------------------
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass) {
-    if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr || windowClass->lpszClassName == nullptr ||
-        is_atom(windowClass->lpszClassName) || windowClass->lpszClassName[0] == 0)
+    if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr || is_int_name(windowClass->lpszClassName) ||
+        windowClass->lpszClassName[0] == 0)
         return fail<ATOM>(ERROR_INVALID_PARAMETER, 0);
     const ATOM atom = WindowManager::get().register_class(Kernel::get().lock(), view(windowClass->lpszClassName),
                                                           windowClass->lpfnWndProc, windowClass->hInstance);
@@ -73,7 +73,7 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass) {
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
-    if (className == nullptr || is_atom(className))
+    if (is_int_name(className))
         return fail<BOOL>(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
     const DWORD error = WindowManager::get().unregister_class(Kernel::get().lock(), view(className));
     return error == ERROR_SUCCESS ? TRUE : fail<BOOL>(error, FALSE);
@@ -91,7 +91,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     {
         Locked locked = k.lock();
         WindowManager& wm = WindowManager::get();
-        const WindowClass* wc = className && !is_atom(className) ? wm.find_class(locked, view(className)) : nullptr;
+        const WindowClass* wc = !is_int_name(className) ? wm.find_class(locked, view(className)) : nullptr;
         if (!wc)
             return fail<HWND>(ERROR_CANNOT_FIND_WND_CLASS, nullptr);
         if (parent && !wm.find(locked, parent))
@@ -158,7 +158,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM, LPARAM) {
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
     HWND found = nullptr;
     // An atom names no class here, so it finds nothing.
-    if (!(className && is_atom(className))) {
+    if (!(className && is_int_name(className))) {
         const std::u16string_view classView = view(className);
         const std::u16string_view titleView = view(windowName);
         found = WindowManager::get().find_top_level(Kernel::get().lock(), className ? &classView : nullptr,
@@ -346,7 +346,7 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 UINT RegisterWindowMessageW(LPCWSTR name) {
     if (!zt::host::registration_allowed(name))
         return 0;
-    if (name == nullptr || is_atom(name) || name[0] == 0)
+    if (is_int_name(name) || name[0] == 0)
         return fail<UINT>(ERROR_INVALID_PARAMETER, 0);
     return register_message_name(view(name));
 }

@@ -1,6 +1,7 @@
 // Stream devices: the driver registry and CreateFileW / DeviceIoControl over
 // it. CloseHandle (kernel calls) destroys the open instance.
 #include "zt/sys/devices.h"
+#include "api.h"
 #include "zt/sys/guarded.h"
 
 #include "zt/platform.h"
@@ -42,11 +43,6 @@ class DeviceHandle final : public KernelObject {
     std::unique_ptr<DeviceInstance> m_instance;
 };
 
-// A pointer below 64 Ki is an integer passed as a name, never a string.
-bool is_text(LPCWSTR name) {
-    return reinterpret_cast<std::uintptr_t>(name) >= 0x10000;
-}
-
 } // namespace
 
 bool register_stream_driver(std::u16string name, std::shared_ptr<StreamDriver> driver) {
@@ -82,7 +78,7 @@ using zt::sys::Kernel;
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
     Kernel& k = Kernel::get();
     HANDLE result = INVALID_HANDLE_VALUE;
-    if (name == nullptr || !zt::sys::is_text(name)) {
+    if (zt::sys::is_int_name(name)) {
         SetLastError(ERROR_INVALID_PARAMETER);
     } else if (auto driver = zt::sys::find_driver(std::u16string_view(name, zt::sys::wide_length(name)))) {
         if (auto instance = driver->open(access, shareMode)) {

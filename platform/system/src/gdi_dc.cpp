@@ -259,10 +259,10 @@ int GetDeviceCaps(HDC dc, int index) {
     if (find_dc(dc)) {
         switch (index) {
         case HORZRES:
-            value = zt::gfx::kScreenWidth;
+            value = SCREEN_WIDTH;
             break;
         case VERTRES:
-            value = zt::gfx::kScreenHeight;
+            value = SCREEN_HEIGHT;
             break;
         case BITSPIXEL:
             value = 32;

@@ -53,7 +53,7 @@ const StockObjects& stock_objects() {
 }
 
 std::shared_ptr<Surface> screen_surface() {
-    static const auto screen = std::make_shared<Surface>(kScreenWidth, kScreenHeight);
+    static const auto screen = std::make_shared<Surface>(SCREEN_WIDTH, SCREEN_HEIGHT);
     return screen;
 }
 

@@ -65,25 +65,6 @@ void append_escaped(std::string& out, unsigned char byte) {
     out += kHex[byte & 0x0F];
 }
 
-// UTF-8 of one code point; lone surrogates are encoded as they are.
-void append_code_point(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        append_escaped(out, static_cast<unsigned char>(c));
-    } else if (c < 0x800) {
-        append_escaped(out, static_cast<unsigned char>(0xC0 | (c >> 6)));
-        append_escaped(out, static_cast<unsigned char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        append_escaped(out, static_cast<unsigned char>(0xE0 | (c >> 12)));
-        append_escaped(out, static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F)));
-        append_escaped(out, static_cast<unsigned char>(0x80 | (c & 0x3F)));
-    } else {
-        append_escaped(out, static_cast<unsigned char>(0xF0 | (c >> 18)));
-        append_escaped(out, static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F)));
-        append_escaped(out, static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F)));
-        append_escaped(out, static_cast<unsigned char>(0x80 | (c & 0x3F)));
-    }
-}
-
 std::string queue_prefix() {
     const char* prefix = std::getenv(kMsgQueuePrefixVariable);
     return prefix != nullptr ? prefix : "";
@@ -95,13 +76,14 @@ std::optional<std::string> msgqueue_posix_name(std::u16string_view name, std::st
     std::string out = "/zt-" + std::to_string(uid) + "-";
     for (char byte : prefix)
         append_escaped(out, static_cast<unsigned char>(byte));
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        std::uint32_t c = name[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00u);
-            ++i;
-        }
-        append_code_point(out, c);
+    // Lone surrogates keep their own UTF-8 form, so two names that differ
+    // only there still name two queues.
+    std::string bytes;
+    for (std::size_t i = 0; i < name.size();) {
+        bytes.clear();
+        encode_utf8(bytes, decode_utf16(name, i));
+        for (char byte : bytes)
+            append_escaped(out, static_cast<unsigned char>(byte));
         if (out.size() > kMsgQueueNameMax + 1)
             return std::nullopt;
     }

@@ -11,6 +11,7 @@
 // position in the registry (entries are never removed), in ranges whose
 // numbers are 2 mod 4, so none of them can equal a kernel handle or a window.
 #include "zt/sys/resources.h"
+#include "api.h"
 
 #include "zt/platform.h"
 #include "zt/sys/guarded.h"
@@ -42,14 +43,10 @@ Registry& registry() {
     return instance.value;
 }
 
-bool is_int_resource(LPCWSTR name) {
-    return reinterpret_cast<std::uintptr_t>(name) < 0x10000;
-}
-
 // An integer identifier from MAKEINTRESOURCEW(id) or from the "#id" spelling
 // Win32 also accepts; other names cannot match anything in this table.
 std::optional<WORD> resource_number(LPCWSTR name) {
-    if (is_int_resource(name))
+    if (is_int_name(name))
         return static_cast<WORD>(reinterpret_cast<std::uintptr_t>(name));
     if (name[0] != u'#' || name[1] == 0)
         return std::nullopt;

@@ -1,5 +1,6 @@
 // Trace channels.
 #include "zt/sys/trace.h"
+#include "api.h"
 
 #include "zt/sys/kernel.h"
 
@@ -80,8 +81,8 @@ void line(Channel channel, const char* format, ...) {
 std::string quote(LPCWSTR text) {
     if (text == nullptr)
         return "NULL";
-    // A resource id passed as a name.
-    if (reinterpret_cast<std::uintptr_t>(text) < 0x10000)
+    // A resource id or an atom passed as a name.
+    if (sys::is_int_name(text))
         return "#" + std::to_string(reinterpret_cast<std::uintptr_t>(text));
     return quote(text, static_cast<int>(sys::wide_length(text)));
 }

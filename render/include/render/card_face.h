@@ -5,11 +5,12 @@
 #include "zt/framework.h"
 #include "zt/platform.h"
 
-// Where the face lies over the window, and its size.
-constexpr int CARD_FACE_LEFT = 12;
-constexpr int CARD_FACE_TOP = 13;
-constexpr int CARD_FACE_WIDTH = 456;
-constexpr int CARD_FACE_HEIGHT = 694;
+// The card rectangle: where the card back and the face lie over the window.
+// The face is painted at this size.
+constexpr int CARD_LEFT = 12;
+constexpr int CARD_TOP = 13;
+constexpr int CARD_WIDTH = 456;
+constexpr int CARD_HEIGHT = 694;
 
 // Writes the rank as the face prints it: A for 1 (and below), 2..10, then J,
 // Q, and K for 13 and above.

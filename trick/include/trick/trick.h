@@ -17,12 +17,19 @@ constexpr int SUIT_DIAMOND = 4;
 constexpr unsigned TILT_TIMER_ID = 10;
 constexpr unsigned TILT_TIMER_PERIOD = 10;
 
-// Row 1..4 from y (bounds 180, 360, 540), plus the column's offset: right
-// column (x >= 320) +0, left (x < 160) +4, middle +8. Every position gets a
-// code; positions off the screen fall into the nearest row and column.
+// The twelve regions' bounds: a row or column starts at each bound. Rows
+// 1..4 run down the screen; the columns are left, middle, right.
+constexpr int REGION_ROW_BOUNDS[3] = {180, 360, 540};
+constexpr int REGION_COLUMN_BOUNDS[2] = {160, 320};
+
+// The row plus the column's offset: right column +0, left +4, middle +8.
+// Every position gets a code; positions off the screen fall into the nearest
+// row and column.
 constexpr int TrickRegionCode(int x, int y) {
-    const int row = y < 180 ? 1 : y < 360 ? 2 : y < 540 ? 3 : 4;
-    const int offset = x >= 320 ? 0 : x < 160 ? 4 : 8;
+    int row = 1;
+    for (int bound : REGION_ROW_BOUNDS)
+        row += y >= bound ? 1 : 0;
+    const int offset = x >= REGION_COLUMN_BOUNDS[1] ? 0 : x < REGION_COLUMN_BOUNDS[0] ? 4 : 8;
     return row + offset;
 }
 

@@ -1,5 +1,7 @@
 #include "zt/host/overlay.h"
 
+#include "trick/trick.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -156,9 +158,9 @@ void draw_taskbar(gfx::Surface& frame, int hour, int minute, int height) {
 
 void draw_rehearsal(gfx::Surface& frame, std::int8_t x, std::int8_t y, std::int8_t z) {
     constexpr unsigned kFaint = 90;
-    for (int column : {160, 320})
+    for (int column : REGION_COLUMN_BOUNDS)
         shade(frame, column, 0, 1, frame.height(), kBlack, kFaint);
-    for (int row : {180, 360, 540})
+    for (int row : REGION_ROW_BOUNDS)
         shade(frame, 0, row, frame.width(), 1, kBlack, kFaint);
 
     char text[32];

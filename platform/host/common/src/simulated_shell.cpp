@@ -3,6 +3,7 @@
 #include "zt/host/simulated_shell.h"
 
 #include "zt/host.h"
+#include "zt/screen.h"
 #include "zt/sys/registry.h"
 #include "zt/sys/trace.h"
 
@@ -22,7 +23,7 @@ struct SimulatedShell::State {
 
 namespace {
 
-constexpr RECT kScreenRect = {0, 0, 480, 720};
+constexpr RECT kScreenRect = {0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
 
 // Every shell window logs what it receives and answers 1; painting is left to
 // the host, which draws the taskbar over the screen while it is visible.

@@ -7,6 +7,7 @@
 #include "zt/gfx/rect.h"
 #include "zt/gfx/surface.h"
 #include "zt/platform.h"
+#include "zt/screen.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/trace.h"
 
@@ -16,10 +17,6 @@
 #include <optional>
 
 namespace zt::gfx {
-
-// The phone's screen.
-constexpr int kScreenWidth = 480;
-constexpr int kScreenHeight = 720;
 
 // Freed only by DeleteObject or DeleteDC, never by CloseHandle. Stock objects
 // (a DC's defaults) live for the whole process.

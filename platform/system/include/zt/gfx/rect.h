@@ -24,6 +24,12 @@ constexpr RECT unite(const RECT& a, const RECT& b) {
                 std::max(a.bottom, b.bottom)};
 }
 
+// Whether every pixel of `inner` lies in `outer`.
+constexpr bool contains(const RECT& outer, const RECT& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
 constexpr RECT offset(const RECT& r, LONG dx, LONG dy) {
     return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
 }

@@ -22,8 +22,8 @@ void draw_taskbar(gfx::Surface& frame, int hour, int minute, int height);
 // The taskbar's ink, for those who look for its text.
 constexpr std::uint32_t kTaskbarInk = 0xFFE8ECF0u;
 
-// Faint lines between the twelve touch regions (x 160 and 320, y 180, 360
-// and 540) and the raw accelerometer bytes written near the bottom.
+// Faint lines between the trick's twelve touch regions (on its region
+// bounds) and the raw accelerometer bytes written near the bottom.
 void draw_rehearsal(gfx::Surface& frame, std::int8_t x, std::int8_t y, std::int8_t z);
 
 // Text in a 5x7 pixel font blown up `scale` times, top left at (left, top),

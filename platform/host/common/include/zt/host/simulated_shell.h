@@ -9,6 +9,7 @@
 #pragma once
 
 #include "zt/platform.h"
+#include "zt/screen.h"
 
 #include <array>
 #include <memory>
@@ -35,7 +36,7 @@ class SimulatedShell {
                                                                    u"CLockPhoneWnd", u"DesktopExploreWindows",
                                                                    u"CShellMainWnd", u"CStartupWnd"};
     // The taskbar strip across the top of the screen.
-    static constexpr RECT kTaskbarRect = {0, 0, 480, 40};
+    static constexpr RECT kTaskbarRect = {0, 0, SCREEN_WIDTH, 40};
 
     SimulatedShell();
     explicit SimulatedShell(const Options& options);
