@@ -110,7 +110,7 @@ mergeInto(LibraryManager.library, {
     },
     gesture: function () {
       // The wake lock first: in WebKit full screen uses the gesture up.
-      if (!ZtPage.wakeLock && document.visibilityState === 'visible') ZtPage.keepAwake();
+      if (document.visibilityState === 'visible') ZtPage.keepAwake();
       if (!ZtPage.firstTouch) return;
       ZtPage.firstTouch = false;
       ZtPage.askMotion();

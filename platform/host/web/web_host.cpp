@@ -273,6 +273,12 @@ void wait_for_page(const WebHost::State& s, DWORD timeout, double now) {
     zt_page_wait(wait < 0 ? -1.0 : now + wait);
 }
 
+// Hands "ACC0:" the tilt's reading when it changed.
+void feed_accelerometer(WebHost::State& s, bool changed) {
+    if (changed && s.accelerometer)
+        s.accelerometer->set_reading(s.tilt->reading());
+}
+
 void take_pointer(WebHost::State& s, int kind, const double* f) {
     PointerEvent e;
     e.phase = kind == kPointerDown   ? PointerPhase::Down
@@ -284,8 +290,8 @@ void take_pointer(WebHost::State& s, int kind, const double* f) {
     e.x = f[2];
     e.y = f[3];
     e.buttons = static_cast<int>(f[4]);
-    if (e.phase == PointerPhase::Down && s.tilt->tap() && s.accelerometer)
-        s.accelerometer->set_reading(s.tilt->reading());
+    if (e.phase == PointerPhase::Down)
+        feed_accelerometer(s, s.tilt->tap());
     s.pointer.translate(e, s.pageWidth, s.pageHeight, s.pending);
 }
 
@@ -299,16 +305,14 @@ void take_event(WebHost::State& s, int kind, const double* f) {
         take_pointer(s, kind, f);
         break;
     case kKey:
-        if (s.tilt->key(tilt_key(static_cast<int>(f[0])), f[1] != 0) && s.accelerometer)
-            s.accelerometer->set_reading(s.tilt->reading());
+        feed_accelerometer(s, s.tilt->key(tilt_key(static_cast<int>(f[0])), f[1] != 0));
         break;
     case kMotion:
-        if (s.tilt->motion(f[0], f[1], f[2]) && s.accelerometer)
-            s.accelerometer->set_reading(s.tilt->reading());
+        feed_accelerometer(s, s.tilt->motion(f[0], f[1], f[2]));
         break;
     case kActive:
-        if (f[0] == 0 && s.tilt->release_arrows() && s.accelerometer)
-            s.accelerometer->set_reading(s.tilt->reading());
+        if (f[0] == 0)
+            feed_accelerometer(s, s.tilt->release_arrows());
         s.pending.push_back({WM_ACTIVATE, static_cast<WPARAM>(f[0] != 0 ? WA_ACTIVE : WA_INACTIVE), 0});
         break;
     case kResize:
