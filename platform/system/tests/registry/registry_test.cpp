@@ -46,73 +46,20 @@ class Registry : public ::testing::Test {
 
 } // namespace
 
-TEST_F(Registry, CreatedKeysOpenByAnyCaseAndWithTrailingBackslashes) {
-    DWORD disposition = 0;
-    create(HKEY_LOCAL_MACHINE, u"System\\State\\Phone", KEY_ALL_ACCESS, &disposition);
-    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-    create(HKEY_LOCAL_MACHINE, u"SYSTEM\\state", KEY_ALL_ACCESS, &disposition);
-    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY); // made on the way
-
-    for (LPCWSTR path :
-         {u"System\\State\\Phone", u"system\\STATE\\phone", u"System\\State\\Phone\\", u"System\\State\\Phone\\\\"}) {
-        HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
-        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key), ERROR_SUCCESS) << zt::sys::to_utf8(path);
-        EXPECT_NE(key, nullptr);
-        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    }
-}
-
-TEST_F(Registry, BadPathsAndMissingKeysFailAndClearTheResult) {
+// Wine accepts both, so they are pinned here only.
+TEST_F(Registry, TwoBackslashesInARowAndANameOver255UnitsAreRefused) {
     create(HKEY_LOCAL_MACHINE, u"System\\State");
-    struct Case {
-        LPCWSTR path;
-        LSTATUS expected;
-    } cases[] = {
-        {u"System\\Stat", ERROR_FILE_NOT_FOUND},
-        {u"System\\State\\Missing", ERROR_FILE_NOT_FOUND},
-        {u"\\System\\State", kBadPathname},
-        {u"System\\\\State", kBadPathname},
-        {u"\\", kBadPathname},
-        {u"System State", ERROR_FILE_NOT_FOUND},
-    };
-    for (const auto& c : cases) {
-        HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
-        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, c.path, 0, KEY_READ, &key), c.expected) << zt::sys::to_utf8(c.path);
-        EXPECT_EQ(key, nullptr) << zt::sys::to_utf8(c.path);
-    }
-    // Nothing was made by the failed opens.
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System\\State\\Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    // A name longer than Win32 allows.
+    HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System\\\\State", 0, KEY_READ, &key), kBadPathname);
+    EXPECT_EQ(key, nullptr);
     const std::u16string longName(256, u'k');
     EXPECT_EQ(
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, longName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
         ERROR_INVALID_PARAMETER);
-}
-
-TEST_F(Registry, RootsAreSeparateTreesAndOpenAsThemselves) {
-    create(HKEY_CURRENT_USER, u"Software\\Only");
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Only", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Only", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, std::u16string(255, u'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(key, HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(key, HKEY_CLASSES_ROOT);
-    EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS); // harmless, as on Win32
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Only", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-    // An empty path below an open key gives a second handle to the same key.
-    HKEY parent = create(HKEY_CURRENT_USER, u"Software");
-    HKEY again = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(parent, u"", 0, KEY_READ, &again), ERROR_SUCCESS);
-    EXPECT_NE(again, parent);
-    EXPECT_EQ(RegOpenKeyExW(again, u"ONLY", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(again), ERROR_SUCCESS);
 }
 
 // Win32 leaves the buffer undefined there; here it is left as it was.
@@ -126,22 +73,10 @@ TEST_F(Registry, AValueTooBigForTheBufferIsNotCopied) {
     EXPECT_EQ(data, 0xCAFEF00Du);
 }
 
-TEST_F(Registry, MissingValuesDeletedValuesAndBadArgumentsFail) {
+// Wine crashes on a null result pointer, and answers missing data with
+// ERROR_NOACCESS; these are pinned here only.
+TEST_F(Registry, NullDataOrResultPointersAreBadArguments) {
     HKEY key = create(HKEY_LOCAL_MACHINE, u"System\\State");
-    const DWORD zero = 0;
-    ASSERT_EQ(RegSetValueExW(key, u"Gone", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueW(key, u"GONE"), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueW(key, u"Gone"), ERROR_FILE_NOT_FOUND);
-
-    DWORD data = 7;
-    DWORD size = 4;
-    EXPECT_EQ(RegQueryValueExW(key, u"Gone", nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size),
-              ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(data, 7u);
-    DWORD reserved = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"Gone", &reserved, nullptr, nullptr, &size), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegQueryValueExW(key, u"Gone", nullptr, nullptr, reinterpret_cast<BYTE*>(&data), nullptr),
-              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegSetValueExW(key, u"NoData", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"System", 0, nullptr, 0, KEY_READ, nullptr, nullptr, nullptr),
