@@ -10,7 +10,7 @@
 #include <thread>
 
 #if !defined(_WIN32)
-#include "zt/sys/kernel.h"
+#include "zt/host.h"
 #include "zt/sys/registry.h"
 
 #include <unistd.h>
@@ -63,10 +63,10 @@ int close_pipe(std::FILE* pipe) {
 #else
 
 struct Thread::Impl {
-    zt::sys::Thread thread;
+    zt::host::Thread thread;
 };
 Thread::Thread(std::function<void()> body) : m_impl(std::make_unique<Impl>()) {
-    m_impl->thread = zt::sys::Thread(std::move(body));
+    m_impl->thread = zt::host::Thread(std::move(body));
 }
 void Thread::join() {
     if (m_impl->thread.joinable())

@@ -1,5 +1,6 @@
 // Registered window messages shared by the user's processes on this machine.
 #include "zt/sys/message_names.h"
+#include "api.h"
 
 #include "zt/host.h"
 #include "zt/sys/kernel.h"
@@ -16,6 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+using zt::sys::fail;
 
 namespace zt::sys {
 
@@ -395,9 +398,7 @@ MessageNameTable& message_names() {
 UINT register_message_name(std::u16string_view name) {
     DWORD error = 0;
     const UINT number = message_names().find_or_add(name, error);
-    if (number == 0)
-        SetLastError(error);
-    return number;
+    return number != 0 ? number : fail(error, number);
 }
 
 } // namespace zt::sys

@@ -2,7 +2,7 @@
 // which record every message they receive with its tick on the virtual clock.
 #include "shell/commands.h"
 
-#include "zt/sys/kernel.h"
+#include "zt/host.h"
 #include "zt/sys/registry.h"
 #include "zt/sys/trace.h"
 #include "zt/testhost.h"
@@ -48,7 +48,7 @@ class ShellCommands : public ::testing::Test {
             return body(h, m, w, l);
         });
         EXPECT_NE(hwnd, nullptr);
-        m_names[hwnd] = zt::sys::to_utf8(className);
+        m_names[hwnd] = zt::host::to_utf8(className);
         m_mark = m_shell->received().size();
         return hwnd;
     }
