@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <type_traits>
 #include <utility>
 
 using namespace zt::sys;
@@ -39,7 +38,7 @@ std::optional<RECT> frame_of(HWND hwnd) {
     return fail<std::optional<RECT>>(ERROR_INVALID_WINDOW_HANDLE, std::nullopt);
 }
 
-// The rectangle calls' common shape: `rect` is the frame, shifted by `place`.
+// The rectangle calls' common shape: `rect` gets the frame as `place` gives it.
 BOOL copy_frame(const char* call, HWND hwnd, LPRECT rect, RECT (*place)(const RECT&)) {
     const auto frame = frame_of(hwnd);
     const BOOL result = frame && rect ? TRUE : FALSE;
