@@ -3,7 +3,7 @@
 #include "decode.h"
 
 #include "shell/queues.h"
-#include "zt/sys/kernel.h"
+#include "zt/host.h"
 
 #include <cstdio>
 #include <string_view>
@@ -73,7 +73,7 @@ std::string text_field(const BYTE* bytes, std::size_t units) {
             plain += unit;
             continue;
         }
-        out += sys::to_utf8(plain); // a lone surrogate becomes U+FFFD
+        out += host::to_utf8(plain); // a lone surrogate becomes U+FFFD
         plain.clear();
         char escaped[8];
         if (quote)
@@ -84,7 +84,7 @@ std::string text_field(const BYTE* bytes, std::size_t units) {
             std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(unit));
         out += escaped;
     }
-    return out + sys::to_utf8(plain) + "\"";
+    return out + host::to_utf8(plain) + "\"";
 }
 
 // 32-bit FNV-1a: a short fingerprint that tells whether a payload arrived

@@ -1,7 +1,8 @@
 // An accelerometer read through Linux IIO sysfs files.
 #include "zt/drivers/iio_accelerometer.h"
 
-#include "zt/host.h"
+#include "zt/platform.h"
+#include "zt/sys/unicode.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -76,11 +77,12 @@ std::optional<std::string> read_text(const std::string& path) {
 bool refuse_non_finite(const std::string& directory, const std::string& file, double value) {
     if (std::isfinite(value))
         return false;
-    host::current().debug_output("IIO accelerometer " + directory + ": " + file + " holds " +
-                                 (std::isnan(value) ? "nan"
-                                  : value > 0       ? "inf"
-                                                    : "-inf") +
-                                 ", not a finite number; the sensor is not used\n");
+    const std::string text = "IIO accelerometer " + directory + ": " + file + " holds " +
+                             (std::isnan(value) ? "nan"
+                              : value > 0       ? "inf"
+                                                : "-inf") +
+                             ", not a finite number; the sensor is not used\n";
+    NKDbgPrintfW(u"%s", sys::to_utf16(text).c_str());
     return true;
 }
 

@@ -8,13 +8,11 @@ void SimulatedAccelerometer::set_reading(std::int8_t x, std::int8_t y, std::int8
 }
 
 void SimulatedAccelerometer::set_reading(RawReading reading) {
-    std::lock_guard guard(m_lock);
-    m_reading = reading;
+    m_reading.with([&](RawReading& current) { current = reading; });
 }
 
 RawReading SimulatedAccelerometer::reading() const {
-    std::lock_guard guard(m_lock);
-    return m_reading;
+    return *m_reading.lock();
 }
 
 bool SimulatedAccelerometer::read(RawReading& reading) {

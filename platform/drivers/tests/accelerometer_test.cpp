@@ -2,8 +2,8 @@
 // simulated source, and the one conversion to raw counts.
 #include "zt/drivers/accelerometer.h"
 #include "zt/drivers/simulated_accelerometer.h"
+#include "zt/host.h"
 #include "zt/platform.h"
-#include "zt/sys/kernel.h"
 
 #include <gtest/gtest.h>
 
@@ -187,7 +187,7 @@ TEST_F(SimulatedDevice, CountsCallsPerCodeAndOpensAndCloses) {
 TEST_F(SimulatedDevice, AHostThreadCanChangeReadingsWhileTheyAreRead) {
     sensor->set_reading(5, 5, 5);
     std::atomic<bool> stop{false};
-    zt::sys::Thread host([&] {
+    zt::host::Thread host([&] {
         for (int i = 0; !stop.load(); ++i) {
             const auto v = static_cast<std::int8_t>(i % 100 - 50);
             sensor->set_reading(v, v, v);

@@ -1,23 +1,20 @@
 // FontHelper: fonts made once per request and kept for the process.
 #include "framework_internal.h"
 
+#include "zt/sys/guarded.h"
+
 #include <map>
-#include <mutex>
 #include <tuple>
 
 HFONT FontHelper::GetFont(LONG height, LONG weight, LONG width, BOOL italic, BOOL underline, BOOL strikeOut) {
     using Key = std::tuple<LONG, LONG, LONG, bool, bool, bool>;
-    struct Cache {
-        std::mutex lock;
-        std::map<Key, HFONT> fonts;
-    };
     // Never destroyed, and the fonts never deleted: callers keep selecting
     // them until the process ends.
-    static Cache* const cache = new Cache();
+    static auto* const cache = new zt::sys::Guarded<std::map<Key, HFONT>>();
     const Key key{height, weight, width, italic != 0, underline != 0, strikeOut != 0};
-    std::lock_guard guard(cache->lock);
-    auto it = cache->fonts.find(key);
-    if (it != cache->fonts.end())
+    auto fonts = cache->lock();
+    auto it = fonts->find(key);
+    if (it != fonts->end())
         return it->second;
     LOGFONTW logfont{};
     logfont.lfHeight = height;
@@ -28,6 +25,6 @@ HFONT FontHelper::GetFont(LONG height, LONG weight, LONG width, BOOL italic, BOO
     logfont.lfStrikeOut = strikeOut ? 1 : 0;
     HFONT font = CreateFontIndirectW(&logfont);
     if (font != nullptr)
-        cache->fonts.emplace(key, font);
+        fonts->emplace(key, font);
     return font;
 }

@@ -13,10 +13,7 @@ namespace zt::fw {
 
 namespace {
 
-struct ImageCache {
-    std::mutex lock;
-    std::map<std::tuple<HINSTANCE, UINT, UINT>, std::shared_ptr<Image>> images;
-};
+using ImageCache = sys::Guarded<std::map<std::tuple<HINSTANCE, UINT, UINT>, std::shared_ptr<Image>>>;
 
 ImageCache& cache() {
     // Never destroyed: pictures of static objects may load until the end.
@@ -101,25 +98,26 @@ Prepared prepare(gfx::Surface pixels) {
 }
 
 std::shared_ptr<const Prepared> Image::at_size(int width, int height) {
-    std::lock_guard guard(m_lock);
     if (width == this->width() && height == this->height()) {
         // The original itself, keeping its image alive.
         return std::shared_ptr<const Prepared>(shared_from_this(), &original);
     }
-    for (std::size_t i = 0; i < m_scaled.size(); ++i) {
-        const auto& p = m_scaled[i];
+    auto scaledSizes = m_scaled.lock();
+    auto& kept = *scaledSizes;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const auto& p = kept[i];
         if (p->pixels.width() == width && p->pixels.height() == height) {
-            std::rotate(m_scaled.begin(), m_scaled.begin() + static_cast<std::ptrdiff_t>(i),
-                        m_scaled.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            return m_scaled.front();
+            std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i),
+                        kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return kept.front();
         }
     }
     gfx::Surface scaled(width, height, 0);
     gfx::scale_bilinear(original.pixels, scaled);
     auto prepared = std::make_shared<const Prepared>(prepare(std::move(scaled)));
-    m_scaled.insert(m_scaled.begin(), prepared);
-    if (m_scaled.size() > kKeptSizes)
-        m_scaled.pop_back();
+    kept.insert(kept.begin(), prepared);
+    if (kept.size() > kKeptSizes)
+        kept.pop_back();
     return prepared;
 }
 
@@ -128,18 +126,17 @@ std::shared_ptr<Image> load_image(HINSTANCE instance, UINT type, UINT id, bool u
         return decode_resource(instance, type, id);
     ImageCache& c = cache();
     const auto key = std::make_tuple(instance == nullptr ? GetModuleHandleW(nullptr) : instance, type, id);
-    {
-        std::lock_guard guard(c.lock);
-        auto it = c.images.find(key);
-        if (it != c.images.end())
-            return it->second;
-    }
+    auto known = c.with([&](auto& images) -> std::shared_ptr<Image> {
+        auto it = images.find(key);
+        return it != images.end() ? it->second : nullptr;
+    });
+    if (known)
+        return known;
     auto image = decode_resource(instance, type, id);
     if (!image)
         return nullptr;
-    std::lock_guard guard(c.lock);
     // Two threads may decode at once; the first one kept wins.
-    return c.images.emplace(key, std::move(image)).first->second;
+    return c.with([&](auto& images) { return images.emplace(key, std::move(image)).first->second; });
 }
 
 bool clip_to(const gfx::Surface& dst, const RECT& clip, std::int64_t left, std::int64_t top, std::int64_t right,

@@ -4,10 +4,10 @@
 
 #include "framework_internal.h"
 #include "zt/gfx/surface.h"
+#include "zt/sys/guarded.h"
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace zt::fw {
@@ -46,8 +46,7 @@ struct Image : std::enable_shared_from_this<Image> {
 
   private:
     static constexpr std::size_t kKeptSizes = 4;
-    std::mutex m_lock;
-    std::vector<std::shared_ptr<const Prepared>> m_scaled; // most recent first
+    sys::Guarded<std::vector<std::shared_ptr<const Prepared>>> m_scaled; // most recent first
 };
 
 // Finds, reads and decodes a PNG resource. With `useCache` the decoded image

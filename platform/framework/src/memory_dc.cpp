@@ -3,10 +3,10 @@
 
 #include "zt/gfx/gdi.h"
 #include "zt/gfx/rect.h"
+#include "zt/sys/guarded.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <mutex>
 #include <unordered_map>
 
 // ----- MemoryDC -------------------------------------------------------------------
@@ -76,10 +76,7 @@ struct Shown {
     RECT area{};
 };
 
-struct ShownTable {
-    std::mutex lock;
-    std::unordered_map<const UiCanvas*, Shown> canvases;
-};
+using ShownTable = zt::sys::Guarded<std::unordered_map<const UiCanvas*, Shown>>;
 
 ShownTable& shown() {
     // Never destroyed: canvases of static objects may paint until the end.
@@ -96,9 +93,7 @@ using zt::gfx::is_empty;
 UiCanvas::UiCanvas() = default;
 
 UiCanvas::~UiCanvas() {
-    ShownTable& table = shown();
-    std::lock_guard guard(table.lock);
-    table.canvases.erase(this);
+    shown().with([this](auto& canvases) { canvases.erase(this); });
 }
 
 void UiCanvas::PaintWin(HDC hdcDst, const RECT& rcClip) {
@@ -124,9 +119,8 @@ void UiCanvas::PaintWin(HDC hdcDst, const RECT& rcClip) {
     // When the window still holds what this canvas copied there last time,
     // only what was drawn on the canvas since needs copying again: after
     // DrawCard's first paint, the second copies the two ranks, not the card.
-    ShownTable& table = shown();
-    std::lock_guard guard(table.lock);
-    Shown& last = table.canvases[this];
+    auto canvases = shown().lock();
+    Shown& last = (*canvases)[this];
     zt::gfx::Surface::Writes changed;
     const auto areaOf = [](const RECT& r) { return Area{r.left, r.top, r.right, r.bottom}; };
     const bool kept = last.source == source->identity() && last.target == surface->identity() && last.x == x &&

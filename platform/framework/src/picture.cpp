@@ -3,9 +3,9 @@
 
 #include "zt/gfx/gdi.h"
 #include "zt/gfx/rect.h"
+#include "zt/sys/guarded.h"
 
 #include <cstdint>
-#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -27,10 +27,7 @@ struct Drawn {
     std::vector<Part> parts; // most recent first
 };
 
-struct DrawnTable {
-    std::mutex lock;
-    std::unordered_map<const UiPicture*, Drawn> pictures;
-};
+using DrawnTable = zt::sys::Guarded<std::unordered_map<const UiPicture*, Drawn>>;
 
 DrawnTable& drawn() {
     // Never destroyed: pictures of static objects may paint until the end.
@@ -49,9 +46,8 @@ void draw_retained(const UiPicture* picture, const std::shared_ptr<const zt::fw:
         zt::fw::draw(*image, x, y, surface, visible);
         return;
     }
-    DrawnTable& table = drawn();
-    std::lock_guard guard(table.lock);
-    Drawn& last = table.pictures[picture];
+    auto pictures = drawn().lock();
+    Drawn& last = (*pictures)[picture];
     if (last.image != image || last.target != surface.identity() || last.x != x || last.y != y)
         last = Drawn{image, surface.identity(), x, y, {}};
     for (const Drawn::Part& part : last.parts)
@@ -74,9 +70,7 @@ void draw_retained(const UiPicture* picture, const std::shared_ptr<const zt::fw:
 UiPicture::UiPicture() = default;
 
 UiPicture::~UiPicture() {
-    DrawnTable& table = drawn();
-    std::lock_guard guard(table.lock);
-    table.pictures.erase(this);
+    drawn().with([this](auto& pictures) { pictures.erase(this); });
 }
 
 BOOL UiPicture::LoadImageW(HINSTANCE instance, UINT type, UINT id, bool useCache) {

@@ -2,7 +2,7 @@
 // default message handling.
 #include "framework_internal.h"
 
-#include "zt/host.h"
+#include "zt/gfx/gdi.h"
 
 #include <cstdint>
 #include <utility>
@@ -262,7 +262,7 @@ BOOL CMzWnd::AnimateWindow(int type, bool show) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    zt::host::current().animate_window(m_hWnd, type, show);
+    zt::gfx::animate_window(m_hWnd, type, show);
     ShowWindow(m_hWnd, show ? SW_SHOW : SW_HIDE);
     return TRUE;
 }

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+using zt::sys::fail;
+
 namespace zt::sys {
 
 namespace {
@@ -79,7 +81,7 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     Kernel& k = Kernel::get();
     HANDLE result = INVALID_HANDLE_VALUE;
     if (zt::sys::is_int_name(name)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        result = fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     } else if (auto driver = zt::sys::find_driver(std::u16string_view(name, zt::sys::wide_length(name)))) {
         if (auto instance = driver->open(access, shareMode)) {
             // Null when every handle number is in use (the table set the error).
@@ -87,7 +89,7 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
                 result = inserted;
         }
     } else {
-        SetLastError(ERROR_FILE_NOT_FOUND);
+        result = fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     }
     if (zt::trace::on(zt::trace::kDevice)) {
         const std::string shown = zt::trace::quote(name);
@@ -109,14 +111,14 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
     DWORD returned = 0;
     BOOL result = FALSE;
     if (overlapped != nullptr || (in == nullptr && inSize != 0) || (out == nullptr && outSize != 0)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        result = fail(ERROR_INVALID_PARAMETER, FALSE);
     } else if (auto handle = k.handles().find_as<zt::sys::DeviceHandle>(device)) {
         result = handle->instance().io_control(code, in, inSize, out, outSize, &returned);
         // A driver that claims more than the buffer holds is not believed.
         if (returned > outSize)
             returned = outSize;
     } else {
-        SetLastError(ERROR_INVALID_HANDLE);
+        result = fail(ERROR_INVALID_HANDLE, FALSE);
     }
     if (bytesReturned != nullptr)
         *bytesReturned = returned;

@@ -1,11 +1,14 @@
 // Device contexts and GDI objects: getting, selecting, freeing; DC settings;
 // device capabilities and the display driver's escapes.
+#include "api.h"
 #include "zt/gfx/gdi.h"
 #include "zt/gfx/gdi_objects.h"
 #include "zt/host.h"
 #include "zt/platform.h"
 #include "zt/sys/trace.h"
 #include "zt/sys/windows.h"
+
+using zt::sys::fail;
 
 using zt::gfx::Bitmap;
 using zt::gfx::Brush;
@@ -39,9 +42,7 @@ HDC insert_dc(DcKind kind, HWND window) {
 
 std::shared_ptr<DeviceContext> find_dc(HDC dc) {
     auto context = find_object<DeviceContext>(dc);
-    if (!context)
-        SetLastError(ERROR_INVALID_HANDLE);
-    return context;
+    return context ? context : fail(ERROR_INVALID_HANDLE, context);
 }
 
 } // namespace
@@ -51,7 +52,7 @@ HDC GetDC(HWND window) {
     if (window == nullptr)
         dc = insert_dc(DcKind::Screen, nullptr);
     else if (!zt::sys::find_window(window))
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        dc = fail(ERROR_INVALID_WINDOW_HANDLE, nullptr);
     else
         dc = insert_dc(DcKind::Window, window);
     ZT_TRACE(kGdi, "GetDC(%s) = %s", h(window).c_str(), h(dc).c_str());
@@ -67,7 +68,7 @@ int ReleaseDC(HWND window, HDC dc) {
         zt::sys::Kernel::get().handles().remove(dc);
         result = 1;
     } else {
-        SetLastError(ERROR_INVALID_HANDLE);
+        result = fail(ERROR_INVALID_HANDLE, 0);
     }
     ZT_TRACE(kGdi, "ReleaseDC(%s,%s) = %d", h(window).c_str(), h(dc).c_str(), result);
     return result;
@@ -77,9 +78,9 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
     HDC dc = nullptr;
     RECT update{0, 0, 0, 0};
     if (paint == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        dc = fail(ERROR_INVALID_PARAMETER, nullptr);
     } else if (!zt::sys::find_window(window)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        dc = fail(ERROR_INVALID_WINDOW_HANDLE, nullptr);
     } else {
         // Taking the update rectangle validates the window; drawing through
         // this DC stays inside what was invalid.
@@ -100,9 +101,9 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
     BOOL result = FALSE;
     if (paint == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        result = fail(ERROR_INVALID_PARAMETER, FALSE);
     } else if (auto surface = zt::gfx::window_surface(window); !surface) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        result = fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
     } else {
         auto context = find_object<DeviceContext>(paint->hdc);
         if (context && context->kind == DcKind::Window && context->window == window)
@@ -130,9 +131,9 @@ HBITMAP CreateCompatibleBitmap(HDC reference, int width, int height) {
     if (!find_dc(reference)) {
         // last error set
     } else if (width < 0 || height < 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        bitmap = fail(ERROR_INVALID_PARAMETER, nullptr);
     } else if (static_cast<long long>(width) * height > kMaxBitmapPixels) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        bitmap = fail(ERROR_NOT_ENOUGH_MEMORY, nullptr);
     } else {
         // Win32 answers an empty size with a 1x1 bitmap.
         const bool empty = width == 0 || height == 0;
@@ -157,7 +158,7 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 HFONT CreateFontIndirectW(const LOGFONTW* logfont) {
     HFONT font = nullptr;
     if (logfont == nullptr)
-        SetLastError(ERROR_INVALID_PARAMETER);
+        font = fail(ERROR_INVALID_PARAMETER, nullptr);
     else
         font = static_cast<HFONT>(insert_object(std::make_shared<Font>(*logfont)));
     ZT_TRACE(kGdi, "CreateFontIndirectW(%d,%d) = %s", logfont ? logfont->lfHeight : 0, logfont ? logfont->lfWeight : 0,
@@ -169,7 +170,7 @@ BOOL DeleteObject(HGDIOBJ object) {
     auto found = find_object<GdiObject>(object);
     BOOL result = FALSE;
     if (!found || std::dynamic_pointer_cast<DeviceContext>(found)) {
-        SetLastError(ERROR_INVALID_HANDLE);
+        result = fail(ERROR_INVALID_HANDLE, FALSE);
     } else {
         // Stock objects stay; a DC that still has the object selected keeps
         // it alive until it lets go.
@@ -186,14 +187,14 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     auto context = find_dc(dc);
     auto found = context ? find_object<GdiObject>(object) : nullptr;
     if (context && !found)
-        SetLastError(ERROR_INVALID_HANDLE);
+        previous = fail(ERROR_INVALID_HANDLE, nullptr);
     if (auto bitmap = std::dynamic_pointer_cast<Bitmap>(found)) {
         if (context->kind != DcKind::Memory) {
-            SetLastError(ERROR_INVALID_PARAMETER);
+            previous = fail(ERROR_INVALID_PARAMETER, nullptr);
         } else if (context->bitmap == bitmap) {
             previous = context->bitmapHandle;
         } else if (!bitmap->take()) {
-            SetLastError(ERROR_INVALID_PARAMETER); // already selected into another DC
+            previous = fail(ERROR_INVALID_PARAMETER, nullptr); // already selected into another DC
         } else {
             previous = context->bitmapHandle;
             if (context->bitmap)
@@ -210,7 +211,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
         context->font = std::move(font);
         context->fontHandle = static_cast<HFONT>(object);
     } else if (found) {
-        SetLastError(ERROR_INVALID_HANDLE); // a DC is not selectable
+        previous = fail(ERROR_INVALID_HANDLE, nullptr); // a DC is not selectable
     }
     ZT_TRACE(kGdi, "SelectObject(%s,%s) = %s", h(dc).c_str(), h(object).c_str(), h(previous).c_str());
     return previous;
@@ -221,10 +222,8 @@ static int set_mode(HDC dc, int mode, bool valid, int DeviceContext::*field) {
     auto context = find_dc(dc);
     if (!context)
         return 0;
-    if (!valid) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (!valid)
+        return fail(ERROR_INVALID_PARAMETER, 0);
     const int previous = (*context).*field;
     (*context).*field = mode;
     return previous;
@@ -288,11 +287,18 @@ int ExtEscape(HDC dc, int escape, int inputSize, const char* input, int outputSi
         // last error set
     } else if (inputSize < 0 || outputSize < 0 || (inputSize > 0 && input == nullptr) ||
                (outputSize > 0 && output == nullptr)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        result = fail(ERROR_INVALID_PARAMETER, -1);
     } else {
         result = zt::host::current().display_escape(escape, inputSize, input, outputSize, output);
     }
     ZT_TRACE(kGdi, "ExtEscape(%s,%#x,%d,%d) = %d", h(dc).c_str(), static_cast<unsigned>(escape), inputSize, outputSize,
              result);
     return result;
+}
+
+bool zt::gfx::animate_window(HWND hwnd, int type, bool show) {
+    if (!zt::sys::find_window(hwnd))
+        return false;
+    zt::host::current().animate_window(hwnd, type, show);
+    return true;
 }

@@ -1,5 +1,6 @@
 // Filling and copying pixels: FillRect, BitBlt, StretchBlt. Every call clips
 // to its target (the surface, and a BeginPaint DC's update rectangle).
+#include "api.h"
 #include "zt/gfx/gdi_objects.h"
 #include "zt/gfx/pixels.h"
 #include "zt/gfx/resample.h"
@@ -8,6 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
+
+using zt::sys::fail;
 
 using zt::gfx::DeviceContext;
 using zt::gfx::find_object;
@@ -32,14 +35,11 @@ RECT rect_of(int x, int y, int width, int height) {
 // The target of a DC, or the reason there is none (last error set).
 bool resolve(HDC dc, std::shared_ptr<DeviceContext>& context, Target& target) {
     context = find_object<DeviceContext>(dc);
-    if (!context) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return false;
-    }
+    if (!context)
+        return fail(ERROR_INVALID_HANDLE, false);
     target = zt::gfx::target_of(*context);
     if (!target.surface) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE); // its window is gone
-        return false;
+        return fail(ERROR_INVALID_WINDOW_HANDLE, false); // its window is gone
     }
     return true;
 }
@@ -54,9 +54,9 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     if (!resolve(dc, context, target)) {
         // last error set
     } else if (rect == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        result = fail(ERROR_INVALID_PARAMETER, 0);
     } else if (!fill) {
-        SetLastError(ERROR_INVALID_HANDLE);
+        result = fail(ERROR_INVALID_HANDLE, 0);
     } else {
         const RECT area = zt::gfx::intersect(*rect, target.clip);
         const std::uint32_t pixel = zt::gfx::pixel_from_colorref(fill->color());
@@ -74,7 +74,7 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
     if (!resolve(dest, destContext, to) || !resolve(source, sourceContext, from)) {
         // last error set
     } else if (rop != SRCCOPY || width < 0 || height < 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        result = fail(ERROR_INVALID_PARAMETER, FALSE);
     } else {
         // What the destination allows, then what the source has, in
         // destination coordinates.
@@ -117,7 +117,7 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
     if (!resolve(dest, destContext, to) || !resolve(source, sourceContext, from)) {
         // last error set
     } else if (rop != SRCCOPY) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        result = fail(ERROR_INVALID_PARAMETER, FALSE);
     } else {
         // Negative sizes mirror, as in Win32.
         const auto filter = destContext->stretchMode == HALFTONE ? zt::gfx::Filter::Bilinear : zt::gfx::Filter::Nearest;

@@ -100,7 +100,7 @@ std::shared_ptr<Surface> window_surface(HWND hwnd) {
         return nullptr;
     sys::Kernel& k = sys::Kernel::get();
     sys::Kernel::Locked locked = k.lock();
-    auto window = sys::WindowManager::get().find(locked, hwnd);
+    auto window = sys::find_window(locked, hwnd);
     if (!window)
         return nullptr;
     sys::Window::State& state = window->state(locked);

@@ -1,5 +1,6 @@
 // Text: DrawTextW lays out one line with the DC's font and blends the glyphs'
 // anti-aliased coverage in the text colour over what is there.
+#include "api.h"
 #include "zt/gfx/gdi_objects.h"
 #include "zt/gfx/pixels.h"
 #include "zt/platform.h"
@@ -7,6 +8,8 @@
 #include "zt/sys/trace.h"
 
 #include <algorithm>
+
+using zt::sys::fail;
 
 using zt::gfx::DeviceContext;
 using zt::trace::kGdi;
@@ -110,15 +113,15 @@ int DrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format) {
     std::shared_ptr<zt::gfx::FaceSize> face;
     int result = 0;
     if (!context) {
-        SetLastError(ERROR_INVALID_HANDLE);
+        result = fail(ERROR_INVALID_HANDLE, 0);
     } else if (text == nullptr || rect == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+        result = fail(ERROR_INVALID_PARAMETER, 0);
     } else if (target = zt::gfx::target_of(*context); !target.surface) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        result = fail(ERROR_INVALID_WINDOW_HANDLE, 0);
     } else if (length == 0) {
         // nothing to draw
     } else if (face = context->font->face(); !face) {
-        SetLastError(ERROR_FILE_NOT_FOUND); // no font file could be loaded
+        result = fail(ERROR_FILE_NOT_FOUND, 0); // no font file could be loaded
     } else {
         result = draw_line(*context, target, *face, std::u16string_view(text, static_cast<std::size_t>(length)), *rect,
                            format);

@@ -1,5 +1,6 @@
 // The kernel's state: boot, the clock and its waits, threads and handles.
 #include "zt/sys/kernel.h"
+#include "api.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,7 +8,21 @@
 #include <cstdio>
 #include <vector>
 
+using zt::sys::fail;
+
 namespace zt::sys {
+
+// A waiting thread's record, in the kernel state's list of waits while it
+// waits. Each has its own condition variable, so a change wakes only the
+// threads it concerns. A waiter counts as idle only once it has looked at
+// its condition since it was last woken: one that was handed work but has
+// not run yet keeps the clock still.
+struct WaitRecord {
+    DWORD threadId = 0;
+    Tick deadline = kForever;
+    bool looked = false;
+    std::condition_variable wake;
+};
 
 namespace {
 
@@ -18,24 +33,6 @@ std::atomic<DWORD> g_nextThreadId{1};
 // (the shell's) and wait for it; the kernel is ready by then, so such a thread
 // goes on at once instead of waiting for the boot to end.
 thread_local bool t_platformThread = false;
-
-// The waits, guarded by the kernel lock (the functions that touch them take
-// its Locked proof). Each waiting thread has a record with its own condition
-// variable, so a change wakes only the threads it concerns. A waiter counts
-// as idle only once it has looked at its condition since it was last woken:
-// one that was handed work but has not run yet keeps the clock still. Plain
-// and never destroyed, like the kernel itself: platform threads may still
-// wait while the process runs its exit handlers.
-struct WaitRecord {
-    DWORD threadId = 0;
-    Tick deadline = kForever;
-    bool looked = false;
-    std::condition_variable wake;
-};
-std::vector<WaitRecord*>& wait_records() {
-    static auto* const records = new std::vector<WaitRecord*>();
-    return *records;
-}
 
 void wake(WaitRecord& record) {
     record.looked = false;
@@ -85,10 +82,8 @@ HANDLE HandleTable::insert(std::shared_ptr<KernelObject> object) {
         }
         return 0;
     });
-    if (value == 0) {
-        SetLastError(ERROR_NO_SYSTEM_RESOURCES);
-        return nullptr;
-    }
+    if (value == 0)
+        return fail(ERROR_NO_SYSTEM_RESOURCES, nullptr);
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
 }
 
@@ -182,7 +177,7 @@ void Kernel::maybe_advance(Locked& locked) {
     if (locked->waiting < static_cast<int>(locked->threads.size()))
         return;
     Tick earliest = kForever;
-    for (const WaitRecord* record : wait_records()) {
+    for (const WaitRecord* record : locked->waits) {
         if (!record->looked)
             return; // it will look and call again
         earliest = std::min(earliest, record->deadline);
@@ -191,19 +186,19 @@ void Kernel::maybe_advance(Locked& locked) {
         return;
     if (earliest > locked->virtualNow)
         locked->virtualNow = earliest;
-    for (WaitRecord* record : wait_records())
+    for (WaitRecord* record : locked->waits)
         if (record->deadline <= locked->virtualNow)
             wake(*record);
 }
 
-void Kernel::notify_all(const Locked&) {
-    for (WaitRecord* record : wait_records())
+void Kernel::notify_all(const Locked& locked) {
+    for (WaitRecord* record : locked->waits)
         wake(*record);
 }
 
-void Kernel::notify_thread(const Locked&, DWORD threadId) {
+void Kernel::notify_thread(const Locked& locked, DWORD threadId) {
     // A thread that is not waiting looks at its condition before it waits.
-    for (WaitRecord* record : wait_records())
+    for (WaitRecord* record : locked->waits)
         if (record->threadId == threadId)
             wake(*record);
 }
@@ -213,11 +208,10 @@ bool Kernel::wait_until(Locked& locked, Tick deadline, const std::function<bool(
         return true;
     if (deadline != kForever && now(locked) >= deadline)
         return false;
-    std::unique_lock<std::mutex>& lock = locked.unique_lock();
     WaitRecord record;
     record.threadId = t_record != nullptr ? t_record->id : 0;
     record.deadline = deadline;
-    wait_records().push_back(&record);
+    locked->waits.push_back(&record);
     bool result = false;
     if (m_clockKind == host::ClockKind::Real) {
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
@@ -230,22 +224,21 @@ bool Kernel::wait_until(Locked& locked, Tick deadline, const std::function<bool(
                 break;
             const DWORD timeout =
                 deadline == kForever ? INFINITE : static_cast<DWORD>(std::min<Tick>(deadline - current, INFINITE - 1));
-            lock.unlock();
+            Unlocked open(locked);
             (void)host::current().idle(timeout);
-            lock.lock();
         }
 #else
         const auto when = std::chrono::steady_clock::time_point(std::chrono::milliseconds(deadline));
         while (!(result = ready())) {
             if (deadline == kForever) {
-                record.wake.wait(lock);
-            } else if (record.wake.wait_until(lock, when) == std::cv_status::timeout) {
+                locked.wait(record.wake);
+            } else if (!locked.wait_until(record.wake, when)) {
                 result = ready();
                 break;
             }
         }
 #endif
-        std::erase(wait_records(), &record);
+        std::erase(locked->waits, &record);
         return result;
     }
     ++locked->waiting;
@@ -260,9 +253,9 @@ bool Kernel::wait_until(Locked& locked, Tick deadline, const std::function<bool(
             maybe_advance(locked);
             continue;
         }
-        record.wake.wait(lock);
+        locked.wait(record.wake);
     }
-    std::erase(wait_records(), &record);
+    std::erase(locked->waits, &record);
     --locked->waiting;
     return result;
 }

@@ -1,5 +1,6 @@
 // Registered window messages shared by the user's processes on this machine.
 #include "zt/sys/message_names.h"
+#include "api.h"
 
 #include "zt/host.h"
 #include "zt/sys/kernel.h"
@@ -16,6 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+using zt::sys::fail;
 
 namespace zt::sys {
 
@@ -146,13 +149,15 @@ MessageNameTable::MessageNameTable(std::string path, TableDirectory directory)
 
 MessageNameTable::~MessageNameTable() {
 #ifndef __EMSCRIPTEN__
-    if (m_fd >= 0)
-        close(m_fd);
+    m_state.with([](State& s) {
+        if (s.fd >= 0)
+            close(s.fd);
+    });
 #endif
 }
 
 bool MessageNameTable::shared() const {
-    return m_fd >= 0;
+    return m_state.with([](State& s) { return s.fd >= 0; });
 }
 
 MessageNameTable::Location MessageNameTable::default_location() {
@@ -171,8 +176,8 @@ MessageNameTable::Location MessageNameTable::location_for(const char*, const std
     return {};
 }
 
-bool MessageNameTable::open_file() {
-    m_tried = true;
+bool MessageNameTable::open_file(State& s) {
+    s.tried = true;
     return false;
 }
 
@@ -190,14 +195,14 @@ MessageNameTable::Location MessageNameTable::location_for(const char* runtimeDir
     return {sharedDir + "/zt-" + uid + "/" + file, TableDirectory::Private};
 }
 
-bool MessageNameTable::open_file() {
-    m_tried = true;
+bool MessageNameTable::open_file(State& s) {
+    s.tried = true;
     if (m_path.empty())
         return false;
     std::string why;
     const int fd = open_table_file(m_path, m_directory, why);
     if (fd < 0) {
-        stop_sharing(why);
+        stop_sharing(s, why);
         return false;
     }
     struct stat info {};
@@ -215,56 +220,56 @@ bool MessageNameTable::open_file() {
     }
     if (!usable) {
         close(fd);
-        stop_sharing("it is not a table of message names");
+        stop_sharing(s, "it is not a table of message names");
         return false;
     }
-    m_fd = fd;
-    m_offset = kHeaderSize;
-    m_pid = getpid();
-    m_device = info.st_dev;
-    m_inode = info.st_ino;
+    s.fd = fd;
+    s.offset = kHeaderSize;
+    s.pid = getpid();
+    s.device = info.st_dev;
+    s.inode = info.st_ino;
     return true;
 }
 
-bool MessageNameTable::reopen_after_fork() {
-    if (m_pid == getpid())
+bool MessageNameTable::reopen_after_fork(State& s) {
+    if (s.pid == getpid())
         return true;
     // The inherited descriptor shares its lock with the parent: this
     // process needs a description, and so a lock, of its own.
-    close(m_fd);
-    m_fd = -1;
+    close(s.fd);
+    s.fd = -1;
     std::string why;
     const int fd = open_table_file(m_path, m_directory, why);
     struct stat info {};
-    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_dev != m_device || info.st_ino != m_inode)) {
+    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_dev != s.device || info.st_ino != s.inode)) {
         close(fd);
-        stop_sharing("it was replaced while this process ran");
+        stop_sharing(s, "it was replaced while this process ran");
         return false;
     }
     if (fd < 0) {
-        stop_sharing(why);
+        stop_sharing(s, why);
         return false;
     }
-    m_fd = fd;
-    m_pid = getpid();
+    s.fd = fd;
+    s.pid = getpid();
     return true;
 }
 
-bool MessageNameTable::read_new_records() {
+bool MessageNameTable::read_new_records(State& s) {
     struct stat info {};
-    if (fstat(m_fd, &info) != 0)
+    if (fstat(s.fd, &info) != 0)
         return false;
     const long long end = info.st_size;
     if (end > kLargestFile) {
-        stop_sharing("it is larger than a table can be");
+        stop_sharing(s, "it is larger than a table can be");
         return true;
     }
-    if (end <= m_offset)
+    if (end <= s.offset)
         return true;
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(end - m_offset));
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(end - s.offset));
     std::size_t have = 0;
     while (have < bytes.size()) {
-        const ssize_t got = pread(m_fd, bytes.data() + have, bytes.size() - have, static_cast<off_t>(m_offset) + have);
+        const ssize_t got = pread(s.fd, bytes.data() + have, bytes.size() - have, static_cast<off_t>(s.offset) + have);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -275,10 +280,10 @@ bool MessageNameTable::read_new_records() {
     while (at + 2 <= bytes.size()) {
         std::uint16_t length = 0;
         std::memcpy(&length, bytes.data() + at, 2);
-        if (length == 0 || length > kMaxName || m_names.size() >= kCapacity) {
+        if (length == 0 || length > kMaxName || s.names.size() >= kCapacity) {
             // No writer makes such a record: trust nothing from here on.
-            stop_sharing(m_names.size() >= kCapacity ? "it holds more names than a table can"
-                                                     : "a record in it is malformed");
+            stop_sharing(s, s.names.size() >= kCapacity ? "it holds more names than a table can"
+                                                        : "a record in it is malformed");
             return true;
         }
         const std::size_t size = 2 + 2 * std::size_t(length);
@@ -286,47 +291,47 @@ bool MessageNameTable::read_new_records() {
             break;
         std::u16string name(length, u'\0');
         std::memcpy(name.data(), bytes.data() + at + 2, 2 * std::size_t(length));
-        remember(std::move(name));
+        remember(s, std::move(name));
         at += size;
     }
-    m_offset += static_cast<long long>(at);
+    s.offset += static_cast<long long>(at);
     // What is left is a record cut short by a writer that died (the lock is
     // ours, so nobody is writing it now): drop it so the next one fits.
-    if (at < bytes.size() && ftruncate(m_fd, static_cast<off_t>(m_offset)) != 0)
+    if (at < bytes.size() && ftruncate(s.fd, static_cast<off_t>(s.offset)) != 0)
         return false;
     return true;
 }
 
 #endif
 
-void MessageNameTable::stop_sharing(const std::string& why) {
-    m_fd = -1; // the caller closes it, once its lock is released
-    if (m_said)
+void MessageNameTable::stop_sharing(State& s, const std::string& why) {
+    s.fd = -1; // the caller closes it, once its lock is released
+    if (s.said)
         return;
-    m_said = true;
+    s.said = true;
     zt::host::current().debug_output("Registered messages: not using " + m_path + ": " + why +
                                      "; this process numbers names on its own\n");
 }
 
-void MessageNameTable::remember(std::u16string name) {
-    m_index.emplace(folded(name), m_names.size()); // the first spelling stays
-    m_names.push_back(std::move(name));
+void MessageNameTable::remember(State& s, std::u16string name) {
+    s.index.emplace(folded(name), s.names.size()); // the first spelling stays
+    s.names.push_back(std::move(name));
 }
 
-UINT MessageNameTable::find(std::u16string_view name) const {
-    auto it = m_index.find(folded(name));
-    if (it != m_index.end() && equal_ignore_case(m_names[it->second], name))
+UINT MessageNameTable::find(const State& s, std::u16string_view name) {
+    auto it = s.index.find(folded(name));
+    if (it != s.index.end() && equal_ignore_case(s.names[it->second], name))
         return static_cast<UINT>(kFirst + it->second);
     return 0;
 }
 
-UINT MessageNameTable::find_or_add_here(std::u16string_view name, DWORD& error) {
-    if (m_names.size() >= kCapacity) {
+UINT MessageNameTable::find_or_add_here(State& s, std::u16string_view name, DWORD& error) {
+    if (s.names.size() >= kCapacity) {
         error = ERROR_NOT_ENOUGH_MEMORY;
         return 0;
     }
-    remember(std::u16string(name));
-    return static_cast<UINT>(kFirst + m_names.size() - 1);
+    remember(s, std::u16string(name));
+    return static_cast<UINT>(kFirst + s.names.size() - 1);
 }
 
 UINT MessageNameTable::find_or_add(std::u16string_view name, DWORD& error) {
@@ -334,52 +339,53 @@ UINT MessageNameTable::find_or_add(std::u16string_view name, DWORD& error) {
         error = ERROR_INVALID_PARAMETER;
         return 0;
     }
-    std::lock_guard guard(m_lock);
-    if (!m_tried)
-        open_file();
-    if (const UINT known = find(name))
+    auto held = m_state.lock();
+    State& s = *held;
+    if (!s.tried)
+        open_file(s);
+    if (const UINT known = find(s, name))
         return known;
 #ifndef __EMSCRIPTEN__
-    if (m_fd >= 0 && reopen_after_fork()) {
-        const int fd = m_fd;
+    if (s.fd >= 0 && reopen_after_fork(s)) {
+        const int fd = s.fd;
         UINT number = 0;
         {
             FileLock lock(fd);
-            number = add_to_file(name, error);
+            number = add_to_file(s, name, error);
         }
         // The file turned out not to be trusted: closed once its lock is.
-        if (m_fd < 0)
+        if (s.fd < 0)
             close(fd);
         return number;
     }
 #endif
-    return find_or_add_here(name, error);
+    return find_or_add_here(s, name, error);
 }
 
 #ifndef __EMSCRIPTEN__
-UINT MessageNameTable::add_to_file(std::u16string_view name, DWORD& error) {
-    if (!read_new_records()) {
+UINT MessageNameTable::add_to_file(State& s, std::u16string_view name, DWORD& error) {
+    if (!read_new_records(s)) {
         error = ERROR_NOT_ENOUGH_MEMORY;
         return 0;
     }
-    if (const UINT known = find(name))
+    if (const UINT known = find(s, name))
         return known;
-    if (m_fd < 0 || m_names.size() >= kCapacity)
-        return find_or_add_here(name, error);
+    if (s.fd < 0 || s.names.size() >= kCapacity)
+        return find_or_add_here(s, name, error);
     // One write per record, so a reader sees all of it or none.
     std::vector<unsigned char> record(2 + 2 * name.size());
     const auto length = static_cast<std::uint16_t>(name.size());
     std::memcpy(record.data(), &length, 2);
     std::memcpy(record.data() + 2, name.data(), 2 * name.size());
-    if (pwrite(m_fd, record.data(), record.size(), static_cast<off_t>(m_offset)) !=
+    if (pwrite(s.fd, record.data(), record.size(), static_cast<off_t>(s.offset)) !=
         static_cast<ssize_t>(record.size())) {
         // Whatever part landed is cut off by the next reader.
         error = ERROR_NOT_ENOUGH_MEMORY;
         return 0;
     }
-    m_offset += static_cast<long long>(record.size());
-    remember(std::u16string(name));
-    return static_cast<UINT>(kFirst + m_names.size() - 1);
+    s.offset += static_cast<long long>(record.size());
+    remember(s, std::u16string(name));
+    return static_cast<UINT>(kFirst + s.names.size() - 1);
 }
 #endif
 
@@ -395,9 +401,7 @@ MessageNameTable& message_names() {
 UINT register_message_name(std::u16string_view name) {
     DWORD error = 0;
     const UINT number = message_names().find_or_add(name, error);
-    if (number == 0)
-        SetLastError(error);
-    return number;
+    return number != 0 ? number : fail(error, number);
 }
 
 } // namespace zt::sys

@@ -37,10 +37,11 @@ void MessageQueue::fail_sent(const Locked&) {
     m_incoming.clear();
 }
 
-MessageQueue& queue_of(const Kernel::Locked&, ThreadRecord& record) {
-    if (!record.queue)
-        record.queue = std::make_shared<MessageQueue>();
-    return *record.queue;
+MessageQueue& queue_of(const Kernel::Locked& locked, ThreadRecord& record) {
+    std::shared_ptr<MessageQueue>& queue = record.queue(locked);
+    if (!queue)
+        queue = std::make_shared<MessageQueue>();
+    return *queue;
 }
 
 } // namespace zt::sys

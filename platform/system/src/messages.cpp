@@ -30,7 +30,7 @@ bool has_work(const Locked& locked, DWORD threadId, const MessageQueue& queue, T
 void run_incoming(Locked& locked, MessageQueue& queue) {
     Kernel& k = Kernel::get();
     auto sent = queue.take_sent(locked);
-    auto window = WindowManager::get().find(locked, sent->hwnd);
+    auto window = find_window(locked, sent->hwnd);
     if (!window) {
         sent->failed = true;
         sent->done = true;
@@ -98,7 +98,7 @@ SendResult send_across(HWND hwnd, DWORD targetThread, UINT message, WPARAM wPara
     if (targetRecord)
         (void)queue_of(locked, *targetRecord);
     // Held here: the target thread may end while this one waits.
-    std::shared_ptr<MessageQueue> target = targetRecord ? targetRecord->queue : nullptr;
+    std::shared_ptr<MessageQueue> target = targetRecord ? targetRecord->queue(locked) : nullptr;
     if (!target)
         return {SendResult::Outcome::WindowGone, 0};
     target->send(locked, sent);
@@ -186,8 +186,8 @@ bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 void on_thread_exit(ThreadRecord& record) {
     Kernel& k = Kernel::get();
     Locked locked = k.lock();
-    if (record.queue)
-        record.queue->fail_sent(locked);
+    if (const auto& queue = record.queue(locked))
+        queue->fail_sent(locked);
     WindowManager& wm = WindowManager::get();
     for (HWND hwnd : wm.windows_of(locked, record.id))
         wm.remove(locked, hwnd);

@@ -22,6 +22,7 @@
 // behaves as if made with MSGQUEUE_ALLOW_BROKEN: a write with no reader
 // succeeds and waits in the queue.
 #include "zt/sys/msgqueue.h"
+#include "api.h"
 
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
@@ -47,6 +48,8 @@
 #include <thread>
 #include <vector>
 #endif
+
+using zt::sys::fail;
 
 namespace zt::sys {
 
@@ -124,8 +127,7 @@ bool zt::sys::remove_msgqueue(std::u16string_view) {
 }
 
 bool zt::sys::msgqueue_limits(HANDLE, MsgQueueLimits&) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return false;
+    return fail(ERROR_INVALID_HANDLE, false);
 }
 
 int zt::sys::msgqueue_poll_descriptor(HANDLE) {
@@ -139,25 +141,27 @@ bool zt::sys::msgqueue_current(HANDLE) {
 HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
     ZT_TRACE(zt::trace::kQueue, "CreateMsgQueue(%s, %s) = NULL, error %u", zt::trace::quote(name).c_str(),
              describe_options(options).c_str(), ERROR_NOT_SUPPORTED);
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return nullptr;
+    return fail(ERROR_NOT_SUPPORTED, nullptr);
 }
 
-BOOL WriteMsgQueue(HANDLE, LPVOID, DWORD, DWORD, DWORD) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+BOOL WriteMsgQueue(HANDLE queue, LPVOID, DWORD dataSize, DWORD timeout, DWORD flags) {
+    ZT_TRACE(zt::trace::kQueue, "WriteMsgQueue(%s, %u, %u, %#x) = 0, error %u", zt::trace::handle(queue).c_str(),
+             dataSize, timeout, flags, ERROR_INVALID_HANDLE);
+    return fail(ERROR_INVALID_HANDLE, FALSE);
 }
 
-BOOL ReadMsgQueue(HANDLE, LPVOID, DWORD, LPDWORD bytesRead, DWORD, DWORD*) {
+BOOL ReadMsgQueue(HANDLE queue, LPVOID, DWORD bufferSize, LPDWORD bytesRead, DWORD timeout, DWORD*) {
     if (bytesRead != nullptr)
         *bytesRead = 0;
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    ZT_TRACE(zt::trace::kQueue, "ReadMsgQueue(%s, %u, %u) = 0, error %u, read 0", zt::trace::handle(queue).c_str(),
+             bufferSize, timeout, ERROR_INVALID_HANDLE);
+    return fail(ERROR_INVALID_HANDLE, FALSE);
 }
 
-BOOL CloseMsgQueue(HANDLE) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+BOOL CloseMsgQueue(HANDLE queue) {
+    ZT_TRACE(zt::trace::kQueue, "CloseMsgQueue(%s) = 0, error %u", zt::trace::handle(queue).c_str(),
+             ERROR_INVALID_HANDLE);
+    return fail(ERROR_INVALID_HANDLE, FALSE);
 }
 
 #else
@@ -502,10 +506,8 @@ bool remove_msgqueue(std::u16string_view name) {
 
 bool msgqueue_limits(HANDLE queue, MsgQueueLimits& limits) {
     auto q = Kernel::get().handles().find_as<MsgQueue>(queue);
-    if (!q) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return false;
-    }
+    if (!q)
+        return fail(ERROR_INVALID_HANDLE, false);
     limits = q->limits();
     return true;
 }
@@ -530,8 +532,7 @@ namespace {
 HANDLE create_failed(LPCWSTR name, const MSGQUEUEOPTIONS* options, DWORD error) {
     ZT_TRACE(zt::trace::kQueue, "CreateMsgQueue(%s, %s) = NULL, error %u", zt::trace::quote(name).c_str(),
              describe_options(options).c_str(), error);
-    SetLastError(error);
-    return nullptr;
+    return fail(error, nullptr);
 }
 
 } // namespace
@@ -568,6 +569,8 @@ HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
     ZT_TRACE(zt::trace::kQueue, "CreateMsgQueue(%s, %s) = %s, as \"%s\" (%ld x %ld bytes%s)",
              zt::trace::quote(name).c_str(), describe_options(options).c_str(), zt::trace::handle(handle).c_str(),
              posixName->c_str(), granted.mq_maxmsg, granted.mq_msgsize, opened.existed ? ", existing" : "");
+    // A success that says whether the queue was there already, as Win32's
+    // creation calls do: not a failure, so not through fail().
     SetLastError(opened.existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
@@ -588,8 +591,7 @@ BOOL WriteMsgQueue(HANDLE queue, LPVOID data, DWORD dataSize, DWORD timeout, DWO
     if (error != ERROR_SUCCESS) {
         ZT_TRACE(zt::trace::kQueue, "WriteMsgQueue(%s, %u, %u, %#x) = 0, error %u", zt::trace::handle(queue).c_str(),
                  dataSize, timeout, flags, error);
-        SetLastError(error);
-        return FALSE;
+        return fail(error, FALSE);
     }
     ZT_TRACE(zt::trace::kQueue, "WriteMsgQueue(%s, %u, %u, %#x) = 1", zt::trace::handle(queue).c_str(), dataSize,
              timeout, flags);
@@ -636,8 +638,7 @@ BOOL ReadMsgQueue(HANDLE queue, LPVOID buffer, DWORD bufferSize, LPDWORD bytesRe
     if (error != ERROR_SUCCESS) {
         ZT_TRACE(zt::trace::kQueue, "ReadMsgQueue(%s, %u, %u) = 0, error %u, read %zu",
                  zt::trace::handle(queue).c_str(), bufferSize, timeout, error, received);
-        SetLastError(error);
-        return FALSE;
+        return fail(error, FALSE);
     }
     ZT_TRACE(zt::trace::kQueue, "ReadMsgQueue(%s, %u, %u) = 1, read %zu", zt::trace::handle(queue).c_str(), bufferSize,
              timeout, received);
@@ -652,8 +653,7 @@ BOOL CloseMsgQueue(HANDLE queue) {
     if (!object) {
         ZT_TRACE(zt::trace::kQueue, "CloseMsgQueue(%s) = 0, error %u", zt::trace::handle(queue).c_str(),
                  ERROR_INVALID_HANDLE);
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return fail(ERROR_INVALID_HANDLE, FALSE);
     }
     ZT_TRACE(zt::trace::kQueue, "CloseMsgQueue(%s) = 1", zt::trace::handle(queue).c_str());
     object.reset(); // closes the descriptors outside the table's lock

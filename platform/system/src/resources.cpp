@@ -12,12 +12,15 @@
 // numbers are 2 mod 4, so none of them can equal a kernel handle or a window.
 #include "zt/sys/resources.h"
 #include "api.h"
+#include "zt/sys/trace.h"
 
 #include "zt/platform.h"
 #include "zt/sys/guarded.h"
 
 #include <optional>
 #include <vector>
+
+using zt::sys::fail;
 
 namespace zt::sys {
 
@@ -105,24 +108,24 @@ bool register_resources(const ResourceEntry* entries, std::size_t count) {
 } // namespace zt::sys
 
 using zt::sys::index_of;
+using zt::trace::handle;
+using zt::trace::kKernel;
+using zt::trace::quote;
 
-HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+namespace {
+
+HMODULE module_handle(LPCWSTR moduleName) {
     if (moduleName == nullptr)
         return zt::sys::main_module();
     // The program is the only module; there are no libraries to name.
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
+    return fail(ERROR_MOD_NOT_FOUND, nullptr);
 }
 
-HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
-    if (!zt::sys::is_own_module(module)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (name == nullptr || type == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
+HRSRC find_resource(HMODULE module, LPCWSTR name, LPCWSTR type) {
+    if (!zt::sys::is_own_module(module))
+        return fail(ERROR_INVALID_HANDLE, nullptr);
+    if (name == nullptr || type == nullptr)
+        return fail(ERROR_INVALID_PARAMETER, nullptr);
     const auto wantedType = zt::sys::resource_number(type);
     const auto wantedId = zt::sys::resource_number(name);
     bool typeSeen = false;
@@ -139,38 +142,66 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
             }
         }
     }
-    if (!found) {
-        SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
-        return nullptr;
-    }
+    if (!found)
+        return fail(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND, nullptr);
     return zt::sys::handle_for<HRSRC>(*found, zt::sys::kFirstResource);
 }
 
-HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
+HGLOBAL load_resource(HMODULE module, HRSRC resource) {
     const auto index = index_of(resource, zt::sys::kFirstResource);
-    if (!zt::sys::is_own_module(module) || !index) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    if (!zt::sys::is_own_module(module) || !index)
+        return fail(ERROR_INVALID_HANDLE, nullptr);
     return zt::sys::handle_for<HGLOBAL>(*index, zt::sys::kFirstData);
 }
 
-LPVOID LockResource(HGLOBAL data) {
+LPVOID lock_resource(HGLOBAL data) {
     const auto index = index_of(data, zt::sys::kFirstData);
-    if (!index) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
+    if (!index)
+        return fail(ERROR_INVALID_HANDLE, nullptr);
     // Resource bytes are read-only, as in a mapped image; the Win32 signature
     // hands them out without const.
     return const_cast<unsigned char*>(zt::sys::entry_at(*index).data);
 }
 
-DWORD SizeofResource(HMODULE module, HRSRC resource) {
+DWORD resource_size(HMODULE module, HRSRC resource) {
     const auto index = index_of(resource, zt::sys::kFirstResource);
-    if (!zt::sys::is_own_module(module) || !index) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
+    if (!zt::sys::is_own_module(module) || !index)
+        return fail(ERROR_INVALID_HANDLE, 0);
     return static_cast<DWORD>(zt::sys::entry_at(*index).size);
+}
+
+} // namespace
+
+// The resource calls, each traced with its outcome on the kernel's channel.
+
+HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+    HMODULE module = module_handle(moduleName);
+    ZT_TRACE(kKernel, "GetModuleHandleW(%s) = %s", quote(moduleName).c_str(), handle(module).c_str());
+    return module;
+}
+
+HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
+    HRSRC found = find_resource(module, name, type);
+    ZT_TRACE(kKernel, "FindResourceW(%s, %s, %s) = %s", handle(module).c_str(), quote(name).c_str(),
+             quote(type).c_str(), handle(found).c_str());
+    return found;
+}
+
+HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
+    HGLOBAL data = load_resource(module, resource);
+    ZT_TRACE(kKernel, "LoadResource(%s, %s) = %s", handle(module).c_str(), handle(resource).c_str(),
+             handle(data).c_str());
+    return data;
+}
+
+LPVOID LockResource(HGLOBAL data) {
+    LPVOID bytes = lock_resource(data);
+    ZT_TRACE(kKernel, "LockResource(%s) = %s", handle(data).c_str(), bytes ? "bytes" : "NULL");
+    return bytes;
+}
+
+DWORD SizeofResource(HMODULE module, HRSRC resource) {
+    const DWORD size = resource_size(module, resource);
+    ZT_TRACE(kKernel, "SizeofResource(%s, %s) = %u", handle(module).c_str(), handle(resource).c_str(), size);
+    return size;
 }

@@ -2,6 +2,7 @@
 #include "zt/platform.h"
 #include "zt/sys/debug_output.h"
 #include "zt/sys/kernel.h"
+#include "zt/sys/trace.h"
 #include "zt/sys/unicode.h"
 
 #include <cstdarg>
@@ -266,6 +267,7 @@ int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) {
         text.resize(kLimit);
     std::memcpy(buffer, text.data(), text.size() * sizeof(WCHAR));
     buffer[text.size()] = 0;
+    ZT_TRACE(zt::trace::kKernel, "wsprintfW(%s) = %zu", zt::trace::quote(buffer).c_str(), text.size());
     return static_cast<int>(text.size());
 }
 
@@ -274,14 +276,19 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     va_start(args, format);
     const std::u16string text = zt::sys::format_wide(format, args);
     va_end(args);
+    ZT_TRACE(zt::trace::kKernel, "NKDbgPrintfW(%s)", zt::trace::quote(text.c_str()).c_str());
     zt::host::current().debug_output(zt::sys::to_utf8(text));
 }
 
 int lstrlenW(LPCWSTR text) {
-    return static_cast<int>(zt::sys::wide_length(text));
+    const int length = static_cast<int>(zt::sys::wide_length(text));
+    ZT_TRACE(zt::trace::kKernel, "lstrlenW(%s) = %d", zt::trace::quote(text).c_str(), length);
+    return length;
 }
 
-HRESULT StringCchCopyNW(LPWSTR dest, std::size_t destUnits, LPCWSTR source, std::size_t toCopy) {
+namespace {
+
+HRESULT copy_string(LPWSTR dest, std::size_t destUnits, LPCWSTR source, std::size_t toCopy) {
     if (dest == nullptr || destUnits == 0)
         return STRSAFE_E_INVALID_PARAMETER;
     if (source == nullptr) {
@@ -296,6 +303,15 @@ HRESULT StringCchCopyNW(LPWSTR dest, std::size_t destUnits, LPCWSTR source, std:
     dest[n] = 0;
     const bool cut = n + 1 >= destUnits && n < toCopy && source[n] != 0;
     return cut ? STRSAFE_E_INSUFFICIENT_BUFFER : S_OK;
+}
+
+} // namespace
+
+HRESULT StringCchCopyNW(LPWSTR dest, std::size_t destUnits, LPCWSTR source, std::size_t toCopy) {
+    const HRESULT result = copy_string(dest, destUnits, source, toCopy);
+    ZT_TRACE(zt::trace::kKernel, "StringCchCopyNW(%zu, %zu) = %#x %s", destUnits, toCopy, static_cast<unsigned>(result),
+             zt::trace::quote(dest != nullptr && destUnits > 0 ? dest : nullptr).c_str());
+    return result;
 }
 
 void zt::host::Host::debug_output(std::string_view utf8) {

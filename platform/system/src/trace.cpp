@@ -19,12 +19,12 @@ sys::Guarded<std::function<void(std::string_view)>> g_sink;
 constexpr struct {
     Channel channel;
     const char* name;
-} kChannels[] = {{kMsg, "msg"},     {kGdi, "gdi"},     {kDevice, "device"},
-                 {kShell, "shell"}, {kQueue, "queue"}, {kReg, "reg"}};
+} kChannels[] = {{kMsg, "msg"},     {kGdi, "gdi"}, {kDevice, "device"}, {kShell, "shell"},
+                 {kQueue, "queue"}, {kReg, "reg"}, {kKernel, "kernel"}, {kWin, "win"}};
 } // namespace
 
 void enable(unsigned channels) {
-    g_enabled.store(channels & kAll, std::memory_order_relaxed);
+    g_enabled.store(channels & kEvery, std::memory_order_relaxed);
 }
 
 const char* channel_name(Channel channel) {

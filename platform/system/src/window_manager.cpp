@@ -185,13 +185,17 @@ bool WindowManager::invalidate(const Locked& locked, Window& window, const RECT*
 
 // ----- lookups for the drawing code and the hosts -----------------------------
 
+std::shared_ptr<Window> find_window(const Kernel::Locked& locked, HWND hwnd) {
+    return WindowManager::get().find(locked, hwnd);
+}
+
 std::shared_ptr<Window> find_window(HWND hwnd) {
-    return WindowManager::get().find(Kernel::get().lock(), hwnd);
+    return find_window(Kernel::get().lock(), hwnd);
 }
 
 bool take_update_rect(HWND hwnd, RECT& rect) {
     Kernel::Locked locked = Kernel::get().lock();
-    auto w = WindowManager::get().find(locked, hwnd);
+    auto w = find_window(locked, hwnd);
     if (!w || !w->state(locked).dirty)
         return false;
     rect = w->state(locked).dirtyRect;

@@ -7,9 +7,12 @@
 // through which a host sets up the phone's devices and data: zt/sys/trace.h
 // (trace channels), zt/sys/devices.h (stream drivers), zt/sys/registry.h
 // (seeding values), zt/sys/resources.h, zt/sys/msgqueue.h (queue names and
-// poll descriptors) and zt/gfx/ (the frames it is handed). Everything else
-// under platform/system (zt/sys/kernel.h, zt/sys/windows.h and the sources)
-// is the platform's own; a host never includes it nor takes its lock.
+// poll descriptors), zt/sys/unicode.h and zt/sys/guarded.h (helpers), and
+// zt/gfx/ (the frames it is handed). The platform's own headers (the
+// kernel, windows, GDI objects, fonts, the message-name table, the debug
+// output) sit in platform/system/internal, which the build hands only to
+// the platform and its tests: a host or tool that includes one does not
+// compile, and none takes the kernel's lock.
 #pragma once
 
 #include "zt/platform.h"

@@ -97,7 +97,46 @@ TEST(Guarded, EveryAccessHoldsTheLockSoConcurrentUpdatesAreNotLost) {
     EXPECT_EQ(values.with([](std::vector<int>& v) { return v.size(); }), 20000u);
     auto held = values.lock();
     EXPECT_EQ(held->size(), 20000u);
-    EXPECT_TRUE(held.unique_lock().owns_lock());
+}
+
+// Unlocked lets go only for its scope: another thread gets in meanwhile, and
+// the lock is held again after it.
+TEST(Guarded, UnlockedLetsOthersInForItsScopeOnly) {
+    zt::sys::Guarded<int> value(0);
+    auto held = value.lock();
+    {
+        zt::sys::Unlocked open(held);
+        std::thread([&] { value.with([](int& v) { v = 7; }); }).join();
+    }
+    EXPECT_EQ(*held, 7);
+    std::atomic<bool> got{false};
+    std::thread other([&] { value.with([&](int&) { got = true; }); });
+    // The other thread cannot get in while this one holds the lock.
+    Sleep(20);
+    EXPECT_FALSE(got);
+    { auto released = std::move(held); }
+    other.join();
+    EXPECT_TRUE(got);
+}
+
+// Asking again for a lock the thread holds would wait for itself forever: a
+// platform call that takes the kernel's lock, made inside a locked section,
+// stops the process with the reason instead of hanging it.
+TEST(GuardedDeathTest, TakingAHeldLockAgainStopsWithTheReason) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            zt::sys::Guarded<int> value(0);
+            auto first = value.lock();
+            value.with([](int& v) { ++v; });
+        },
+        "took a lock it already holds");
+    EXPECT_DEATH(
+        {
+            auto locked = zt::sys::Kernel::get().lock();
+            (void)GetTickCount();
+        },
+        "took a lock it already holds");
 }
 
 // A thread's first platform call may be SetLastError while the kernel's lock

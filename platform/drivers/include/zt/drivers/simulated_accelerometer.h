@@ -4,7 +4,9 @@
 
 #include "zt/drivers/accelerometer.h"
 
-#include <mutex>
+#include "zt/sys/guarded.h"
+
+#include <atomic>
 
 namespace zt::drivers {
 
@@ -24,8 +26,7 @@ class SimulatedAccelerometer final : public AccelerometerDriver {
     bool failing() const override { return m_failing.load(); }
 
   private:
-    mutable std::mutex m_lock;
-    RawReading m_reading{0, 0, 64};
+    mutable sys::Guarded<RawReading> m_reading{RawReading{0, 0, 64}};
     std::atomic<bool> m_failing{false};
 };
 

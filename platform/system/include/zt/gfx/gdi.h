@@ -28,4 +28,10 @@ std::shared_ptr<Surface> bitmap_surface(HBITMAP bitmap);
 // are opaque. Null for a bad window handle.
 std::shared_ptr<Surface> window_surface(HWND hwnd);
 
+// Hands the display a window about to be shown or hidden with the
+// framework's animation `type`: the host may animate it, returning when
+// done, or do nothing. The caller changes the window's visibility itself.
+// False for a handle that is no window.
+bool animate_window(HWND hwnd, int type, bool show);
+
 } // namespace zt::gfx

@@ -3,12 +3,41 @@
 // long as it lives. A function that takes `const Guarded<T>::Lock&` can only
 // be called with the lock held, so "touch it only under its lock" is
 // checked by the compiler instead of by a naming rule.
+//
+// The mutex itself is never handed out: a Lock lets go of it only for a
+// condition variable's wait (wait, wait_until) or for a scope (Unlocked).
+// A thread that asks again for a lock it already holds would wait for
+// itself forever; it stops instead, with one line on standard error.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 namespace zt::sys {
+
+template <typename L> class Unlocked;
+
+// Which thread holds a mutex, so that taking it twice is caught.
+class LockOwner {
+  public:
+    void taking() const {
+        if (m_owner.load(std::memory_order_relaxed) == std::this_thread::get_id()) {
+            std::fputs("zentrick: a thread took a lock it already holds; it would wait for itself forever\n", stderr);
+            std::abort();
+        }
+    }
+    void took() { m_owner.store(std::this_thread::get_id(), std::memory_order_relaxed); }
+    void letting_go() { m_owner.store(std::thread::id(), std::memory_order_relaxed); }
+
+  private:
+    std::atomic<std::thread::id> m_owner{};
+};
 
 template <typename T> class Guarded {
   public:
@@ -18,21 +47,54 @@ template <typename T> class Guarded {
 
     class Lock {
       public:
-        Lock(Lock&&) noexcept = default;
+        Lock(Lock&& other) noexcept = default;
+        Lock& operator=(Lock&&) = delete;
+        ~Lock() {
+            if (m_lock.owns_lock())
+                m_owner->letting_go();
+        }
         T& operator*() const { return *m_value; }
         T* operator->() const { return m_value; }
-        // For condition variables, and for letting go around a callback
-        // (see Unlocked).
-        std::unique_lock<std::mutex>& unique_lock() { return m_lock; }
+
+        // Waits on `condition`, letting go of the lock meanwhile.
+        void wait(std::condition_variable& condition) {
+            m_owner->letting_go();
+            condition.wait(m_lock);
+            m_owner->took();
+        }
+        // As wait(), until `when` at the latest; false when that time came.
+        template <typename Clock, typename Duration>
+        bool wait_until(std::condition_variable& condition, const std::chrono::time_point<Clock, Duration>& when) {
+            m_owner->letting_go();
+            const bool woken = condition.wait_until(m_lock, when) == std::cv_status::no_timeout;
+            m_owner->took();
+            return woken;
+        }
 
       private:
         friend class Guarded;
-        Lock(std::mutex& mutex, T& value) : m_lock(mutex), m_value(&value) {}
+        template <typename> friend class Unlocked;
+        Lock(std::mutex& mutex, T& value, LockOwner& owner) : m_lock(mutex), m_value(&value), m_owner(&owner) {
+            m_owner->took();
+        }
+        void let_go() {
+            m_owner->letting_go();
+            m_lock.unlock();
+        }
+        void take_again() {
+            m_owner->taking();
+            m_lock.lock();
+            m_owner->took();
+        }
         std::unique_lock<std::mutex> m_lock;
         T* m_value;
+        LockOwner* m_owner;
     };
 
-    Lock lock() { return Lock(m_mutex, m_value); }
+    Lock lock() {
+        m_owner.taking();
+        return Lock(m_mutex, m_value, m_owner);
+    }
 
     // Runs f(T&) under the lock and returns its result.
     template <typename F> decltype(auto) with(F&& f) {
@@ -42,20 +104,21 @@ template <typename T> class Guarded {
 
   private:
     std::mutex m_mutex;
+    LockOwner m_owner;
     T m_value;
 };
 
 // Lets go of a held lock for a scope (a window procedure, the host, a
 // driver must never be called with it) and takes it again on the way out.
-class Unlocked {
+template <typename L> class Unlocked {
   public:
-    template <typename L> explicit Unlocked(L& held) : m_lock(held.unique_lock()) { m_lock.unlock(); }
-    ~Unlocked() { m_lock.lock(); }
+    explicit Unlocked(L& held) : m_held(held) { m_held.let_go(); }
+    ~Unlocked() { m_held.take_again(); }
     Unlocked(const Unlocked&) = delete;
     Unlocked& operator=(const Unlocked&) = delete;
 
   private:
-    std::unique_lock<std::mutex>& m_lock;
+    L& m_held;
 };
 
 } // namespace zt::sys

@@ -12,6 +12,13 @@
 
 namespace zt::trace {
 
+// Every entry point writes a line on its area's channel. "all" is what the
+// program does with the phone: its messages, drawing, devices, shell
+// windows, queues and registry. The routine calls made many times a second
+// beneath that (the kernel's: last error, ticks, waits, events, locks,
+// resources, text; the window bookkeeping of every message: the loop's own
+// calls, lookups, window data, rectangles, invalidation) have channels of
+// their own, which "all" leaves out and which are asked for by name.
 enum Channel : unsigned {
     kMsg = 1u << 0,
     kGdi = 1u << 1,
@@ -20,6 +27,9 @@ enum Channel : unsigned {
     kQueue = 1u << 4,
     kReg = 1u << 5,
     kAll = (1u << 6) - 1,
+    kKernel = 1u << 6,
+    kWin = 1u << 7,
+    kEvery = (1u << 8) - 1,
 };
 
 extern std::atomic<unsigned> g_enabled;
@@ -28,7 +38,8 @@ inline bool on(Channel channel) {
     return (g_enabled.load(std::memory_order_relaxed) & channel) != 0;
 }
 void enable(unsigned channels);
-// Parses "msg,gdi" or "all" into a mask; false for an unknown name.
+// Parses "msg,gdi", "all" or "all,kernel" into a mask; false for an unknown
+// name.
 bool parse_channels(std::string_view list, unsigned& channels);
 const char* channel_name(Channel channel);
 

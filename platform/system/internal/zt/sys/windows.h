@@ -46,8 +46,11 @@ class Window {
     State m_state;
 };
 
-// The window of a handle, or null.
+// The platform's one window lookup: the window of a handle, or null (the
+// caller sets the last error it owes). The first form holds the lock only
+// for the lookup, for a caller that goes on to call the window's procedure.
 std::shared_ptr<Window> find_window(HWND hwnd);
+std::shared_ptr<Window> find_window(const Kernel::Locked& locked, HWND hwnd);
 // Takes and clears the window's pending update rectangle; false when clean.
 bool take_update_rect(HWND hwnd, RECT& rect);
 

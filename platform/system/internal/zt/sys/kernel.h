@@ -22,6 +22,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace zt::sys {
 
@@ -87,6 +88,7 @@ class HandleTable {
 };
 
 struct ThreadRecord;
+struct WaitRecord;
 class MessageQueue;
 
 using Tick = std::uint64_t;
@@ -105,6 +107,7 @@ class KernelState {
     friend class Kernel;
     Tick virtualNow = 0;
     std::map<DWORD, ThreadRecord*> threads;
+    std::vector<WaitRecord*> waits; // each waiting thread's, while it waits
     int waiting = 0;
     int starting = 0;
 };
@@ -112,6 +115,9 @@ class KernelState {
 // The one lock that guards the clock, the windows, the message queues, the
 // timers and the waits (they share it because a wait looks at all of them
 // at once). Window procedures and drivers are always called without it.
+// lock() is the only way to it, and a Locked the only way to what it
+// guards; a thread that asks for it while holding it stops at once
+// (guarded.h) instead of waiting for itself.
 class Kernel {
   public:
     static Kernel& get();
@@ -188,8 +194,12 @@ struct ThreadRecord {
     ThreadRecord();
     ~ThreadRecord();
     DWORD id = 0;
-    // The thread's message queue, made on first use (message_queue.h).
-    std::shared_ptr<MessageQueue> queue;
+    // The thread's message queue (message_queue.h: queue_of makes it on
+    // first use); other threads post to it, so only under the kernel lock.
+    std::shared_ptr<MessageQueue>& queue(const Kernel::Locked&) { return m_queue; }
+
+  private:
+    std::shared_ptr<MessageQueue> m_queue;
 };
 
 // A thread that the platform knows about from its first instruction, so the

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "zt/platform.h"
+#include "zt/sys/guarded.h"
 
 #include <cstddef>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -74,26 +74,32 @@ class MessageNameTable {
     static Location location_for(const char* runtimeDir, const std::string& sharedDir);
 
   private:
-    bool open_file();
-    bool reopen_after_fork();
-    bool read_new_records();
-    UINT add_to_file(std::u16string_view name, DWORD& error);
-    UINT find_or_add_here(std::u16string_view name, DWORD& error);
-    void stop_sharing(const std::string& why);
-    void remember(std::u16string name);
-    UINT find(std::u16string_view name) const;
+    // What the process has read and where it stands in the file, reached
+    // only under the table's lock, which keeps the process's own threads
+    // apart (the file's lock keeps processes apart).
+    struct State {
+        int fd = -1;
+        bool tried = false;
+        bool said = false;
+        std::vector<std::u16string> names;
+        std::unordered_map<std::u16string, std::size_t> index; // folded name -> place in names
+        [[maybe_unused]] long long offset = 0;                 // where the next unread record begins
+        [[maybe_unused]] int pid = 0;                          // the process that opened fd
+        [[maybe_unused]] unsigned long long device = 0, inode = 0;
+    };
 
-    std::mutex m_lock;
-    std::string m_path;
-    TableDirectory m_directory;
-    int m_fd = -1;
-    bool m_tried = false;
-    bool m_said = false;
-    std::vector<std::u16string> m_names;
-    std::unordered_map<std::u16string, std::size_t> m_index; // folded name -> place in m_names
-    [[maybe_unused]] long long m_offset = 0;                 // where the next unread record begins
-    [[maybe_unused]] int m_pid = 0;                          // the process that opened m_fd
-    [[maybe_unused]] unsigned long long m_device = 0, m_inode = 0;
+    bool open_file(State& s);
+    bool reopen_after_fork(State& s);
+    bool read_new_records(State& s);
+    UINT add_to_file(State& s, std::u16string_view name, DWORD& error);
+    UINT find_or_add_here(State& s, std::u16string_view name, DWORD& error);
+    void stop_sharing(State& s, const std::string& why);
+    static void remember(State& s, std::u16string name);
+    static UINT find(const State& s, std::u16string_view name);
+
+    const std::string m_path;
+    const TableDirectory m_directory;
+    mutable Guarded<State> m_state;
 };
 
 // The process's table (at default_path()), made on first use.
