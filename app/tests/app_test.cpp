@@ -1,39 +1,15 @@
 // The application object: what Init makes and how WinMain treats its answer,
 // with a taskbar on a shell thread and the simulated accelerometer.
 #include "app/app.h"
-#include "device/accelerometer.h"
-#include "zt/drivers/simulated_accelerometer.h"
-#include "zt/sys/devices.h"
-#include "zt/testhost.h"
+#include "phone_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-using zt::testhost::WindowThread;
-
 namespace {
 
-class AppTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_accelerometer = std::make_shared<zt::drivers::SimulatedAccelerometer>();
-        m_accelerometer->set_reading(0, 0, 64);
-        ASSERT_TRUE(m_accelerometer->register_as(u"ACC0:"));
-        m_shell = std::make_unique<WindowThread>();
-        m_taskbar = m_shell->create(u"CTaskBar", true);
-    }
-    void TearDown() override {
-        while (g_hAccDevice != INVALID_HANDLE_VALUE)
-            AccClose();
-        zt::sys::unregister_stream_driver(u"ACC0:");
-        m_shell.reset();
-    }
-
-    std::shared_ptr<zt::drivers::SimulatedAccelerometer> m_accelerometer;
-    std::unique_ptr<WindowThread> m_shell;
-    HWND m_taskbar = nullptr;
-};
+using AppTest = uitest::PhoneFixture;
 
 } // namespace
 

@@ -118,7 +118,7 @@ TEST(SentMessages, ATimedSendWaitsForTheOtherThreadOrGivesUpAtTheLimit) {
     // The message given up on was delivered once; the window answers again.
     EXPECT_NE(SendMessageTimeoutW(slow, WM_USER + 0xD, 0, 0, SMTO_NORMAL, 800, &reply), 0);
     int hung = 0;
-    for (const auto& r : shell.received())
+    for (const auto& r : shell.received(WM_USER))
         hung += r.message == WM_USER + 0xF;
     EXPECT_EQ(hung, 1);
     CloseHandle(release);
@@ -130,7 +130,7 @@ TEST(SentMessages, APlainSendGivesTheWindowsAnswerAndItsArguments) {
                                [](HWND, UINT m, WPARAM w, LPARAM l) { return LRESULT(m - WM_USER + w + l); });
     EXPECT_EQ(SendMessageW(window, WM_USER + 3, 10, 100), 113);
     EXPECT_EQ(SendMessageW(window, WM_USER + 1, 0, -1), 0);
-    const auto got = shell.received();
+    const auto got = shell.received(WM_USER);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].hwnd, window);
     EXPECT_EQ(got[0].message, WM_USER + 3);
@@ -151,7 +151,7 @@ TEST(PostedMessages, AMessagePostedToAnotherThreadsWindowArrivesInOrderWithItsAr
     EXPECT_TRUE(PostMessageW(window, WM_USER + 8, 80, -8));
     EXPECT_TRUE(PostMessageW(window, WM_USER + 9, 90, -9));
     ASSERT_EQ(WaitForSingleObject(arrived, INFINITE), WAIT_OBJECT_0);
-    const auto got = shell.received();
+    const auto got = shell.received(WM_USER);
     ASSERT_EQ(got.size(), 3u);
     for (std::size_t i = 0; i < got.size(); ++i) {
         EXPECT_EQ(got[i].hwnd, window);
@@ -193,7 +193,7 @@ TEST(SentMessages, NumbersAboveFFFFReachTheWindowOfAnotherThread) {
     DWORD_PTR reply = 0;
     EXPECT_EQ(SendMessageTimeoutW(window, 0xFFF0000F, 3, 4, SMTO_NORMAL, 800, &reply), 1);
     EXPECT_EQ(reply, 0x55u);
-    const auto got = shell.received();
+    const auto got = shell.received(WM_USER);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].message, 0xFFF0000Du);
     EXPECT_EQ(got[1].message, 0xFFF0000Fu);

@@ -54,14 +54,15 @@ HKEY const kUntouched = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
 
 } // namespace
 
-TEST_F(Registry, CreatedKeysOpenByAnyCaseAndWithATrailingBackslash) {
+TEST_F(Registry, CreatedKeysOpenByAnyCaseAndWithTrailingBackslashes) {
     DWORD disposition = 0;
     create(TEXT("State\\Phone"), KEY_ALL_ACCESS, &disposition);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
     create(TEXT("STATE"), KEY_ALL_ACCESS, &disposition);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY)); // made on the way
 
-    for (const WCHAR* below : {TEXT("State\\Phone"), TEXT("state\\PHONE"), TEXT("State\\Phone\\")}) {
+    for (const WCHAR* below :
+         {TEXT("State\\Phone"), TEXT("state\\PHONE"), TEXT("State\\Phone\\"), TEXT("State\\Phone\\\\")}) {
         HKEY key = kUntouched;
         EXPECT_EQ(open(below, KEY_READ, &key), ERROR_SUCCESS) << conformance::narrow(below);
         EXPECT_NE(key, nullptr);
@@ -82,10 +83,12 @@ TEST_F(Registry, MissingKeysFailWithFileNotFoundAndClearTheResult) {
 
 TEST_F(Registry, APathBeginningWithABackslashIsABadPathname) {
     create(TEXT("State"));
-    const WString bad = TEXT("\\") + path(TEXT("State"));
-    HKEY key = kUntouched;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, bad.c_str(), 0, KEY_READ, &key), 161); // ERROR_BAD_PATHNAME
-    EXPECT_EQ(key, nullptr);
+    for (const WString& bad : {TEXT("\\") + path(TEXT("State")), WString(TEXT("\\"))}) {
+        HKEY key = kUntouched;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, bad.c_str(), 0, KEY_READ, &key), 161) // ERROR_BAD_PATHNAME
+            << conformance::narrow(bad.c_str());
+        EXPECT_EQ(key, nullptr);
+    }
 }
 
 TEST_F(Registry, RootsAreSeparateTreesAndAnEmptyPathOpensTheKeyItself) {
@@ -101,6 +104,12 @@ TEST_F(Registry, RootsAreSeparateTreesAndAnEmptyPathOpensTheKeyItself) {
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(again), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS); // harmless
+
+    // A root opens as itself.
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(key, HKEY_CURRENT_USER);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, TEXT(""), 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(key, HKEY_CLASSES_ROOT);
 }
 
 TEST_F(Registry, ValuesReadBackWithTypeAndSizeUnderAnyCaseOfName) {

@@ -81,10 +81,10 @@ TEST(Windows, ShowWindowFromAnotherThreadSendsNoShowWindowMessage) {
                         "on the shell's thread; Win32 sends it WM_SHOWWINDOW and waits");
     WindowThread shell;
     HWND bar = shell.create(TEXT("ZtQuietBar"), true);
-    const auto before = shell.received_all().size();
+    const auto before = shell.received().size();
     ShowWindow(bar, SW_HIDE);
     ShowWindow(bar, SW_SHOW);
-    const auto all = shell.received_all();
+    const auto all = shell.received();
     for (std::size_t i = before; i < all.size(); ++i)
         EXPECT_NE(all[i].message, WM_SHOWWINDOW);
 }
@@ -95,7 +95,7 @@ TEST(Windows, CreationMessagesCarryLParamZero) {
     WindowThread shell;
     shell.create(TEXT("ZtCreationWindow"), false);
     int creations = 0;
-    for (const auto& r : shell.received_all())
+    for (const auto& r : shell.received())
         if (r.message == WM_NCCREATE || r.message == WM_CREATE) {
             ++creations;
             EXPECT_EQ(r.lParam, 0) << "message " << r.message;

@@ -2,6 +2,7 @@
 // the rank's text and colour, the random card and the stage shown between.
 #include "render/card_face.h"
 #include "zt/gfx/gdi.h"
+#include "zt/testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,10 @@ constexpr RECT kSymbol{165, 285, 315, 435};
 // The part of the first rank's box that the symbol does not reach.
 constexpr RECT kFirstRankBesideSymbol{20, 200, 165, 300};
 
-int red(std::uint32_t p) {
-    return (p >> 16) & 0xFF;
-}
-int green(std::uint32_t p) {
-    return (p >> 8) & 0xFF;
-}
-int blue(std::uint32_t p) {
-    return p & 0xFF;
-}
+using zt::testhost::blue;
+using zt::testhost::green;
+using zt::testhost::red;
+
 bool isRed(std::uint32_t p) {
     return red(p) > 150 && green(p) < 100 && blue(p) < 100;
 }

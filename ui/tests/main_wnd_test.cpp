@@ -1,13 +1,10 @@
 // The main window inside one process: initialisation, activation, touches,
 // ticks and card faces, against the simulated accelerometer and a taskbar on
 // a shell thread.
-#include "device/accelerometer.h"
+#include "phone_fixture.h"
 #include "ui/main_wnd.h"
-#include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/gdi.h"
-#include "zt/sys/devices.h"
 #include "zt/sys/trace.h"
-#include "zt/testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -15,26 +12,14 @@
 #include <memory>
 #include <vector>
 
-using zt::testhost::WindowThread;
-
 namespace {
 
 // A window built for one test, with a taskbar and an accelerometer around it.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public uitest::PhoneFixture {
   protected:
-    void SetUp() override {
-        m_accelerometer = std::make_shared<zt::drivers::SimulatedAccelerometer>();
-        m_accelerometer->set_reading(0, 0, 64);
-        ASSERT_TRUE(m_accelerometer->register_as(u"ACC0:"));
-        m_shell = std::make_unique<WindowThread>();
-        m_taskbar = m_shell->create(u"CTaskBar", true);
-    }
     void TearDown() override {
         m_window.reset(); // shows the taskbar again
-        while (g_hAccDevice != INVALID_HANDLE_VALUE)
-            AccClose();
-        zt::sys::unregister_stream_driver(u"ACC0:");
-        m_shell.reset();
+        uitest::PhoneFixture::TearDown();
     }
 
     CZentrickMainWnd& create() {
@@ -65,33 +50,18 @@ class MainWindowTest : public ::testing::Test {
         return surface ? surface->at(x, y) : 0;
     }
 
-    std::shared_ptr<zt::drivers::SimulatedAccelerometer> m_accelerometer;
-    std::unique_ptr<WindowThread> m_shell;
-    HWND m_taskbar = nullptr;
     std::unique_ptr<CZentrickMainWnd> m_window;
 };
 
-int red(std::uint32_t p) {
-    return (p >> 16) & 0xFF;
-}
-int green(std::uint32_t p) {
-    return (p >> 8) & 0xFF;
-}
-int blue(std::uint32_t p) {
-    return p & 0xFF;
-}
+using zt::testhost::blue;
+using zt::testhost::green;
+using zt::testhost::red;
 
 // Counts ink of the text colour in a rectangle of the face.
 int ink(const zt::gfx::Surface& s, RECT r, bool wantRed) {
-    int n = 0;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x) {
-            const auto p = s.at(x, y);
-            const bool isRed = red(p) > 150 && green(p) < 100 && blue(p) < 100;
-            const bool isBlack = red(p) < 80 && green(p) < 80 && blue(p) < 80;
-            n += (wantRed ? isRed : isBlack) ? 1 : 0;
-        }
-    return n;
+    return zt::testhost::count_pixels(s, r, [wantRed](std::uint32_t p) {
+        return wantRed ? red(p) > 150 && green(p) < 100 && blue(p) < 100 : red(p) < 80 && green(p) < 80 && blue(p) < 80;
+    });
 }
 
 } // namespace

@@ -5,11 +5,10 @@
 #pragma once
 
 #include "zt/platform.h"
+#include "zt/testhost/portable.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,61 +42,11 @@ constexpr bool kOnWin32 = false;
 // At least `least` ms have passed (exactly that many on the virtual clock).
 ::testing::AssertionResult elapsed_at_least(DWORD since, DWORD least);
 
-// A thread the platform knows about, so the virtual clock waits for it.
-class Thread {
-  public:
-    explicit Thread(std::function<void()> body);
-    ~Thread();
-    Thread(const Thread&) = delete;
-    Thread& operator=(const Thread&) = delete;
-    void join();
-
-    struct Impl;
-
-  private:
-    std::unique_ptr<Impl> m_impl;
-};
-
-// A thread with its own message loop that owns top-level windows, as the
-// phone's shell does. Every message its windows receive is recorded; from
-// WM_USER up, a window's handler answers (none: 1), below that DefWindowProcW.
-// Destroying it ends the thread, and its windows go with it.
-class WindowThread {
-  public:
-    using Handler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
-    WindowThread();
-    ~WindowThread();
-    WindowThread(const WindowThread&) = delete;
-    WindowThread& operator=(const WindowThread&) = delete;
-
-    // A popup window of `className` at 0,0 480x40 (the class is registered
-    // on first use).
-    HWND create(const WCHAR* className, bool visible, Handler handler = nullptr);
-    // Runs `task` on the thread and waits for it.
-    void run(const std::function<void()>& task);
-    DWORD thread_id() const;
-
-    struct Received {
-        HWND hwnd;
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-        DWORD tick;
-    };
-    // Messages from WM_USER up (the system sends Win32 windows many of its
-    // own below that), in the order received.
-    std::vector<Received> received() const;
-    // Every message, the system's included.
-    std::vector<Received> received_all() const;
-
-    struct State;
-
-  private:
-    std::shared_ptr<State> m_state;
-};
-
-// Removes a registry key and everything below it; missing is fine.
-void delete_key_tree(HKEY root, const WCHAR* path);
+// The window thread, threads and registry clean-up both sides' tests share.
+using zt::testhost::delete_key_tree;
+using zt::testhost::narrow;
+using zt::testhost::Thread;
+using zt::testhost::WindowThread;
 
 // Runs this test program again in a second process, registering `names` in
 // order there with RegisterWindowMessageW; its numbers, in the same order
@@ -108,8 +57,5 @@ int register_and_print(int argc, char** argv);
 
 // `stem` followed by this process's id: a name no parallel run shares.
 WString unique_name(const char* stem);
-
-// UTF-8 of a wide text, for failure messages.
-std::string narrow(const WCHAR* text);
 
 } // namespace conformance

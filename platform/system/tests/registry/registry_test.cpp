@@ -1,4 +1,5 @@
-// The registry behaves as Win32's does: paths, names, sizes and error codes.
+// The registry as only the stand-in shows it: its own trees, limits, traces
+// and choices. What Win32 shares is in conformance/tests/registry_test.cpp.
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/registry.h"
@@ -16,7 +17,6 @@ namespace reg = zt::sys::registry;
 namespace {
 
 constexpr LSTATUS kBadPathname = reg::kErrorBadPathname;
-HKEY const kBogus = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x7770));
 
 class Registry : public ::testing::Test {
   protected:
@@ -46,206 +46,63 @@ class Registry : public ::testing::Test {
 
 } // namespace
 
-TEST_F(Registry, CreatedKeysOpenByAnyCaseAndWithTrailingBackslashes) {
-    DWORD disposition = 0;
-    create(HKEY_LOCAL_MACHINE, u"System\\State\\Phone", KEY_ALL_ACCESS, &disposition);
-    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-    create(HKEY_LOCAL_MACHINE, u"SYSTEM\\state", KEY_ALL_ACCESS, &disposition);
-    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY); // made on the way
-
-    for (LPCWSTR path :
-         {u"System\\State\\Phone", u"system\\STATE\\phone", u"System\\State\\Phone\\", u"System\\State\\Phone\\\\"}) {
-        HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
-        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key), ERROR_SUCCESS) << zt::sys::to_utf8(path);
-        EXPECT_NE(key, nullptr);
-        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    }
-}
-
-TEST_F(Registry, BadPathsAndMissingKeysFailAndClearTheResult) {
+// Wine accepts both, so they are pinned here only.
+TEST_F(Registry, TwoBackslashesInARowAndANameOver255UnitsAreRefused) {
     create(HKEY_LOCAL_MACHINE, u"System\\State");
-    struct Case {
-        LPCWSTR path;
-        LSTATUS expected;
-    } cases[] = {
-        {u"System\\Stat", ERROR_FILE_NOT_FOUND},
-        {u"System\\State\\Missing", ERROR_FILE_NOT_FOUND},
-        {u"\\System\\State", kBadPathname},
-        {u"System\\\\State", kBadPathname},
-        {u"\\", kBadPathname},
-        {u"System State", ERROR_FILE_NOT_FOUND},
-    };
-    for (const auto& c : cases) {
-        HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
-        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, c.path, 0, KEY_READ, &key), c.expected) << zt::sys::to_utf8(c.path);
-        EXPECT_EQ(key, nullptr) << zt::sys::to_utf8(c.path);
-    }
-    // Nothing was made by the failed opens.
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System\\State\\Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    // A name longer than Win32 allows.
+    HKEY key = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System\\\\State", 0, KEY_READ, &key), kBadPathname);
+    EXPECT_EQ(key, nullptr);
     const std::u16string longName(256, u'k');
     EXPECT_EQ(
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, longName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
         ERROR_INVALID_PARAMETER);
-}
-
-TEST_F(Registry, RootsAreSeparateTreesAndOpenAsThemselves) {
-    create(HKEY_CURRENT_USER, u"Software\\Only");
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Only", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Only", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(key, HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(key, HKEY_CLASSES_ROOT);
-    EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS); // harmless, as on Win32
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Only", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-    // An empty path below an open key gives a second handle to the same key.
-    HKEY parent = create(HKEY_CURRENT_USER, u"Software");
-    HKEY again = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(parent, u"", 0, KEY_READ, &again), ERROR_SUCCESS);
-    EXPECT_NE(again, parent);
-    EXPECT_EQ(RegOpenKeyExW(again, u"ONLY", 0, KEY_READ, &key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(again), ERROR_SUCCESS);
-}
-
-TEST_F(Registry, ValuesReadBackWithTypeAndSizeUnderAnyCaseOfName) {
-    HKEY key = create(HKEY_LOCAL_MACHINE, u"System\\State");
-    const DWORD one = 1;
-    ASSERT_EQ(RegSetValueExW(key, u"IsLockState", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_SUCCESS);
-
-    DWORD type = 0xDEAD;
-    DWORD data = 0;
-    DWORD size = sizeof data;
-    EXPECT_EQ(RegQueryValueExW(key, u"islockstate", nullptr, &type, reinterpret_cast<BYTE*>(&data), &size),
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, std::u16string(255, u'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(type, REG_DWORD);
-    EXPECT_EQ(size, 4u);
-    EXPECT_EQ(data, 1u);
-
-    // Overwriting keeps one value; the type follows the last write.
-    const BYTE bytes[] = {1, 2, 3};
-    ASSERT_EQ(RegSetValueExW(key, u"ISLOCKSTATE", 0, REG_BINARY, bytes, 3), ERROR_SUCCESS);
-    BYTE buffer[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    size = sizeof buffer;
-    EXPECT_EQ(RegQueryValueExW(key, u"IsLockState", nullptr, &type, buffer, &size), ERROR_SUCCESS);
-    EXPECT_EQ(type, REG_BINARY);
-    EXPECT_EQ(size, 3u);
-    EXPECT_EQ((std::array<BYTE, 4>{buffer[0], buffer[1], buffer[2], buffer[3]}), (std::array<BYTE, 4>{1, 2, 3, 9}));
-
-    // The unnamed value is the key's default; NULL and "" name it alike.
-    ASSERT_EQ(RegSetValueExW(key, nullptr, 0, REG_BINARY, bytes, 1), ERROR_SUCCESS);
-    size = sizeof buffer;
-    EXPECT_EQ(RegQueryValueExW(key, u"", nullptr, nullptr, buffer, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 1u);
-
-    // A value of no bytes reads as size 0 and leaves the buffer alone.
-    ASSERT_EQ(RegSetValueExW(key, u"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
-    buffer[0] = 0x5A;
-    size = sizeof buffer;
-    EXPECT_EQ(RegQueryValueExW(key, u"Empty", nullptr, &type, buffer, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 0u);
-    EXPECT_EQ(buffer[0], 0x5A);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
-TEST_F(Registry, AValueTooBigForTheBufferGivesMoreDataAndTheNeededSize) {
+// Win32 leaves the buffer undefined there; here it is left as it was.
+TEST_F(Registry, AValueTooBigForTheBufferIsNotCopied) {
     HKEY key = create(HKEY_LOCAL_MACHINE, u"System\\State");
     const BYTE eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_EQ(RegSetValueExW(key, u"Wide", 0, REG_QWORD, eight, 8), ERROR_SUCCESS);
-
     DWORD data = 0xCAFEF00D;
     DWORD size = 4;
-    DWORD type = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"Wide", nullptr, &type, reinterpret_cast<BYTE*>(&data), &size), ERROR_MORE_DATA);
-    EXPECT_EQ(size, 8u);
-    EXPECT_EQ(data, 0xCAFEF00Du); // untouched
-    EXPECT_EQ(type, REG_QWORD);
-
-    // No buffer: a size query.
-    size = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"Wide", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 8u);
-    // Existence check with neither buffer nor size.
-    EXPECT_EQ(RegQueryValueExW(key, u"Wide", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, u"Wide", nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(data, 0xCAFEF00Du);
 }
 
-TEST_F(Registry, MissingValuesDeletedValuesAndBadArgumentsFail) {
+// Wine crashes on a null result pointer, and answers missing data with
+// ERROR_NOACCESS; these are pinned here only.
+TEST_F(Registry, NullDataOrResultPointersAreBadArguments) {
     HKEY key = create(HKEY_LOCAL_MACHINE, u"System\\State");
-    const DWORD zero = 0;
-    ASSERT_EQ(RegSetValueExW(key, u"Gone", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueW(key, u"GONE"), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueW(key, u"Gone"), ERROR_FILE_NOT_FOUND);
-
-    DWORD data = 7;
-    DWORD size = 4;
-    EXPECT_EQ(RegQueryValueExW(key, u"Gone", nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size),
-              ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(data, 7u);
-    DWORD reserved = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"Gone", &reserved, nullptr, nullptr, &size), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegQueryValueExW(key, u"Gone", nullptr, nullptr, reinterpret_cast<BYTE*>(&data), nullptr),
-              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegSetValueExW(key, u"NoData", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"System", 0, nullptr, 0, KEY_READ, nullptr, nullptr, nullptr),
               reg::kErrorBadKey);
 }
 
-TEST_F(Registry, BadKeyHandlesFailWithInvalidHandleAndLeaveTheLastErrorAlone) {
+// Bogus, null and closed keys are checked against Win32 in the conformance
+// suite; a handle of another kind is this platform's own case.
+TEST_F(Registry, AHandleOfAnotherKindIsABadKeyAndIsLeftOpen) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HKEY notAKey = static_cast<HKEY>(event);
-    const DWORD sentinel = 0xDEADBEEF;
     DWORD size = 4;
     const BYTE byte = 1;
-    for (HKEY bad : {kBogus, static_cast<HKEY>(nullptr), notAKey}) {
-        SetLastError(sentinel);
-        HKEY out = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
-        EXPECT_EQ(RegOpenKeyExW(bad, u"System", 0, KEY_READ, &out), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(out, nullptr);
-        EXPECT_EQ(RegCreateKeyExW(bad, u"System", 0, nullptr, 0, KEY_READ, nullptr, &out, nullptr),
-                  ERROR_INVALID_HANDLE);
-        EXPECT_EQ(RegQueryValueExW(bad, u"v", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(RegSetValueExW(bad, u"v", 0, REG_BINARY, &byte, 1), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(RegDeleteValueW(bad, u"v"), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(RegCloseKey(bad), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(GetLastError(), sentinel);
-    }
-    // RegCloseKey left the event open.
+    SetLastError(0xDEADBEEF);
+    HKEY out = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(1));
+    EXPECT_EQ(RegOpenKeyExW(notAKey, u"System", 0, KEY_READ, &out), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(RegCreateKeyExW(notAKey, u"System", 0, nullptr, 0, KEY_READ, nullptr, &out, nullptr),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExW(notAKey, u"v", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegSetValueExW(notAKey, u"v", 0, REG_BINARY, &byte, 1), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegDeleteValueW(notAKey, u"v"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(notAKey), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GetLastError(), 0xDEADBEEFu);
     EXPECT_EQ(SetEvent(event), TRUE);
     EXPECT_EQ(CloseHandle(event), TRUE);
-
-    // A closed key is a bad handle.
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Closed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
-}
-
-TEST_F(Registry, KeysKeepTheRightsTheyWereOpenedWith) {
-    HKEY writer = create(HKEY_LOCAL_MACHINE, u"Rights", KEY_WRITE);
-    const BYTE byte = 1;
-    EXPECT_EQ(RegSetValueExW(writer, u"v", 0, REG_BINARY, &byte, 1), ERROR_SUCCESS);
-    DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExW(writer, u"v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
-
-    HKEY reader = open(u"Rights", KEY_READ);
-    EXPECT_EQ(RegQueryValueExW(reader, u"v", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 1u);
-    EXPECT_EQ(RegSetValueExW(reader, u"v", 0, REG_BINARY, &byte, 1), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteValueW(reader, u"v"), ERROR_ACCESS_DENIED);
-
-    // Generic rights map onto key rights.
-    HKEY generic = open(u"Rights", GENERIC_READ | GENERIC_WRITE);
-    EXPECT_EQ(RegQueryValueExW(generic, u"v", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueW(generic, u"v"), ERROR_SUCCESS);
 }
 
 TEST_F(Registry, DeletedTreesDisappearAndTheirOpenHandlesReportIt) {

@@ -1,14 +1,15 @@
 // The host that unit tests link: a virtual clock from tick 0, an empty shell
-// unless a test brings windows up, and captured debug output. Tests that link
-// zt_testhost_main get it installed before their first test; a test binary
-// with a main of its own calls install() before any platform call.
+// unless a test brings windows up (WindowThread, zt/testhost/portable.h), and
+// captured debug output. Tests that link zt_testhost_main get it installed
+// before their first test; a test binary with a main of its own calls
+// install() before any platform call.
 #pragma once
 
 #include "zt/platform.h"
+#include "zt/testhost/portable.h"
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -63,41 +64,6 @@ struct PresentedFrame {
     int height;
 };
 std::vector<PresentedFrame> presented_frames();
-
-// A thread with its own message loop that owns windows, like the phone's
-// shell. Each window calls its handler for every message it receives.
-class WindowThread {
-  public:
-    using Handler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
-    WindowThread();
-    ~WindowThread();
-    WindowThread(const WindowThread&) = delete;
-    WindowThread& operator=(const WindowThread&) = delete;
-
-    // Creates a top-level window of `className` on the thread (registering
-    // the class on first use). A null handler answers every message with 1
-    // and validates WM_PAINT.
-    HWND create(const std::u16string& className, bool visible, Handler handler = nullptr);
-    // Runs `task` on the thread and waits for it.
-    void run(const std::function<void()>& task);
-    DWORD thread_id() const { return m_threadId; }
-
-    // Every message the thread's windows received, in order.
-    struct Received {
-        HWND hwnd;
-        UINT message;
-        WPARAM wParam;
-        LPARAM lParam;
-        DWORD tick;
-    };
-    std::vector<Received> received() const;
-
-    struct State;
-
-  private:
-    std::shared_ptr<State> m_state;
-    DWORD m_threadId = 0;
-};
 
 // ----- fixtures shared by the tests -----------------------------------------------
 
