@@ -24,11 +24,12 @@ mergeInto(LibraryManager.library, {
       ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0, e || 0]);
       ZtPage.wake();
     },
-    wake: function () {
+    // `now`: performance.now() if the caller has just read it.
+    wake: function (now) {
       var waiter = ZtPage.waiter;
       if (waiter) {
         ZtPage.waiter = null;
-        waiter();
+        waiter(now);
       }
     },
     isActive: function () {
@@ -197,17 +198,45 @@ mergeInto(LibraryManager.library, {
   // The program's sleep (zt_page_wait): Asyncify's saved stack in one
   // buffer kept from sleep to sleep, and one standing 10 ms interval in step
   // with the program's deadlines, so that a tick allocates nothing and asks
-  // the browser for no new timer.
+  // the browser for no new timer. A tick reads the clock once here and the
+  // program reads it twice (performance.now() is one of the costlier calls
+  // a page makes), so the clock read is handed along, never taken again.
   $ZtSleep__deps: ['$ZtPage', '$Asyncify'],
+  $ZtSleep__postset: 'ZtSleep.watchExports();',
   $ZtSleep: {
     data: 0,
+    // emscripten wraps each wasm export to track which of them are on the
+    // stack when it unwinds. Only main() ever sleeps here, so once each
+    // export the sleep uses has been called through its wrapper (the first
+    // sleep and wake do that), the sleep calls them plainly and does the
+    // wrappers' one piece of bookkeeping itself: ending an unwind.
+    plain: null,
+    exports: null,
+    watchExports: function () {
+      ZtSleep.plain = new Map();
+      var instrument = Asyncify.instrumentWasmExports;
+      Asyncify.instrumentWasmExports = function (exports) {
+        var wrapped = instrument(exports);
+        for (var name in wrapped) {
+          if (wrapped[name] !== exports[name]) ZtSleep.plain.set(wrapped[name], exports[name]);
+        }
+        return wrapped;
+      };
+    },
+    bindExports: function () {
+      var names = ['_main', '_asyncify_start_rewind', '_asyncify_stop_rewind', '_asyncify_start_unwind',
+                   '_asyncify_stop_unwind'];
+      var found = names.map(function (name) { return ZtSleep.plain.get(Module[name]); });
+      if (found.indexOf(undefined) >= 0) return;
+      ZtSleep.exports = { main: found[0], startRewind: found[1], stopRewind: found[2], startUnwind: found[3],
+                          stopUnwind: found[4] };
+    },
     deadline: Infinity,
     interval: null,
     intervalNext: 0,
     timeout: null,
 
-    sleep: function (deadline) {
-      var now = performance.now();
+    sleep: function (deadline, now) {
       // Already something to do: still let the browser have its turn.
       ZtSleep.deadline = ZtPage.queue.length ? now : deadline;
       ZtPage.waiter = ZtSleep.resume;
@@ -240,42 +269,57 @@ mergeInto(LibraryManager.library, {
     },
     due: function (now) {
       if (!ZtPage.waiter) return;
-      if (now >= ZtSleep.deadline) ZtPage.wake();
+      if (now >= ZtSleep.deadline) ZtPage.wake(now);
       // A deadline that falls before the next tick moves the interval.
-      else if (ZtSleep.deadline < ZtSleep.intervalNext) ZtSleep.sleep(ZtSleep.deadline);
+      else if (ZtSleep.deadline < ZtSleep.intervalNext) ZtSleep.sleep(ZtSleep.deadline, now);
     },
-    resume: function () {
+    resume: function (now) {
       ZtPage.stats.wakes++;
-      ZtPage.wokeAt = performance.now();
+      ZtPage.wokeAt = now === undefined ? performance.now() : now;
+      if (!ZtSleep.exports) ZtSleep.bindExports();
+      var plain = ZtSleep.exports;
       Asyncify.state = Asyncify.State.Rewinding;
-      Module['_asyncify_start_rewind'](ZtSleep.data);
-      Asyncify.doRewind(ZtSleep.data);
+      if (!plain) {
+        Module['_asyncify_start_rewind'](ZtSleep.data);
+        Asyncify.doRewind(ZtSleep.data);
+        return;
+      }
+      plain.startRewind(ZtSleep.data);
+      plain.main();
+      // Back here when the program sleeps again: the unwind is over.
+      if (Asyncify.state === Asyncify.State.Unwinding) {
+        Asyncify.state = Asyncify.State.Normal;
+        plain.stopUnwind();
+      }
     }
   },
 
   // Asyncify's own handleSleep makes closures and a 4 KB buffer on every
   // sleep; this does the same unwind and rewind with neither.
   zt_page_wait__deps: ['$ZtPage', '$ZtSleep', '$Asyncify'],
-  zt_page_wait: function (deadline) {
+  zt_page_wait: function (wait) {
     if (Asyncify.state === Asyncify.State.Rewinding) {
       // Woken: the rewind has come back down to here; the program goes on.
       Asyncify.state = Asyncify.State.Normal;
-      Module['_asyncify_stop_rewind']();
+      if (ZtSleep.exports) ZtSleep.exports.stopRewind();
+      else Module['_asyncify_stop_rewind']();
       Asyncify.currData = null;
       return;
     }
+    var now = performance.now();
     // Time the program ran since it last woke (measurements).
-    if (ZtPage.wokeAt) ZtPage.stats.awakeMs += performance.now() - ZtPage.wokeAt;
-    if (!ZtSleep.data) {
-      ZtSleep.data = Asyncify.allocateData();
-    } else {
-      Asyncify.setDataHeader(ZtSleep.data, ZtSleep.data + {{{ C_STRUCTS.asyncify_data_s.__size__ }}}, Asyncify.StackSize);
-      Asyncify.setDataRewindFunc(ZtSleep.data);
-    }
-    ZtSleep.sleep(deadline < 0 ? Infinity : deadline);
+    if (ZtPage.wokeAt) ZtPage.stats.awakeMs += now - ZtPage.wokeAt;
+    // The buffer names main() as the function to rewind into, from the
+    // first sleep on: it is the only one that sleeps.
+    if (!ZtSleep.data) ZtSleep.data = Asyncify.allocateData();
+    else Asyncify.setDataHeader(ZtSleep.data, ZtSleep.data + {{{ C_STRUCTS.asyncify_data_s.__size__ }}}, Asyncify.StackSize);
+    // On the platform's clock, whole ms of this one: due when the
+    // platform's timer is, not a hair before.
+    ZtSleep.sleep(wait < 0 ? Infinity : Math.floor(now) + wait, now);
     Asyncify.state = Asyncify.State.Unwinding;
     Asyncify.currData = ZtSleep.data;
-    Module['_asyncify_start_unwind'](ZtSleep.data);
+    if (ZtSleep.exports) ZtSleep.exports.startUnwind(ZtSleep.data);
+    else Module['_asyncify_start_unwind'](ZtSleep.data);
   },
 
   zt_page_next_event__deps: ['$ZtPage'],

@@ -15,10 +15,11 @@ void zt_page_start(int rehearse);
 int zt_page_query(char* buffer, int size);
 // A line on the browser's console: level 0 info, 1 warning, 2 error.
 void zt_page_log(int level, const char* text);
-// Sleeps until the page has an event queued or the clock reaches `deadline`
-// (ms of performance.now(), the platform's steady clock; negative: no
-// limit). Other JavaScript runs meanwhile (Asyncify).
-void zt_page_wait(double deadline);
+// Sleeps until the page has an event queued or `wait` ms have passed on the
+// platform's clock (whole ms of performance.now(); negative: no limit), so
+// that it wakes when a timer the platform computed is due, not a hair
+// before. Other JavaScript runs meanwhile (Asyncify).
+void zt_page_wait(int wait);
 // Takes the oldest queued event into `fields` (8 numbers); returns its kind
 // (a PageEvent), or 0 when none is queued. The latest motion sample comes
 // after the queue, once; samples do not wake zt_page_wait.

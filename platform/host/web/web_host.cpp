@@ -258,9 +258,10 @@ void redraw_outdated_overlays(WebHost::State& s, double now) {
         show(s, now);
 }
 
-// Sleeps until the page has an event or the next deadline comes: the loop's
-// timer, the shown reading's refresh, or the taskbar clock's next minute.
-void wait_for_page(const WebHost::State& s, DWORD timeout, double now) {
+// How long the page may sleep before the next deadline: the loop's timer,
+// the shown reading's refresh, or the taskbar clock's next minute (ms;
+// negative: until an event).
+int page_wait(const WebHost::State& s, DWORD timeout, double now) {
     int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
     if (s.options.rehearse && s.tilt->reading() != s.readingDrawn) {
         const int refresh = static_cast<int>(std::ceil(kReadingRefreshMilliseconds - (now - s.readingDrawnAt)));
@@ -268,9 +269,7 @@ void wait_for_page(const WebHost::State& s, DWORD timeout, double now) {
     }
     if (s.taskbarDrawn)
         wait = wait < 0 ? 1000 : std::min(wait, 1000);
-    // As a deadline on the page's clock: the page's timer then wakes the
-    // program when the platform's timer is due, not a hair before.
-    zt_page_wait(wait < 0 ? -1.0 : now + wait);
+    return wait;
 }
 
 // Hands "ACC0:" the tilt's reading when it changed.
@@ -353,20 +352,35 @@ void post_pending(WebHost::State& s) {
     s.pending.clear();
 }
 
-} // namespace
-
-host::IdleAction WebHost::idle(DWORD timeout) {
-    State& s = *m_state;
-    const double now = now_ms();
+// The host's turn before the page sleeps, and the page's wait. Not inlined
+// into idle(): idle() is on the sleeping stack, where Asyncify instruments
+// every instruction, so it does nothing but sleep and call these.
+[[gnu::noinline]] int before_sleep(WebHost::State& s, DWORD timeout) {
+    // Reading the clock is a call out to the browser, and this runs on every
+    // tick: only the host's own deadlines (the warm-up, the rehearsal's
+    // readings) read it here; the page times the wait itself.
+    const double now = s.afterFirstFrame != nullptr || s.options.rehearse ? now_ms() : 0;
     if (s.afterFirstFrame != nullptr && s.haveFrame && now >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
         !s.afterFirstFrame())
         s.afterFirstFrame = nullptr;
     redraw_outdated_overlays(s, now);
-    wait_for_page(s, timeout, now);
+    return page_wait(s, timeout, now);
+}
+
+// What the page queued meanwhile, to the application.
+[[gnu::noinline]] void after_sleep(WebHost::State& s) {
     double f[8];
     for (int kind = zt_page_next_event(f); kind != 0; kind = zt_page_next_event(f))
         take_event(s, kind, f);
     post_pending(s);
+}
+
+} // namespace
+
+host::IdleAction WebHost::idle(DWORD timeout) {
+    State& s = *m_state;
+    zt_page_wait(before_sleep(s, timeout));
+    after_sleep(s);
     // Whatever happened, the loop looks again: a timer may be due now.
     return {true, 0};
 }

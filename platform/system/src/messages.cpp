@@ -49,8 +49,12 @@ void run_incoming(Locked& locked, MessageQueue& queue) {
 
 enum class Pick { None, Message, Ran };
 
-// Picks the next message for the calling thread.
-Pick pick_message(Locked& locked, ThreadRecord& self, MSG& msg, bool remove) {
+// Picks the next message for the calling thread. `now` is the clock as
+// read for timers and stamps (kForever when nothing needed it): a page
+// reads its clock through a call into the browser, so once per look. Kept
+// out of next_message(), which the page's build instruments for sleeping
+// (every instruction in it pays for that).
+[[gnu::noinline]] Pick pick_message(Locked& locked, ThreadRecord& self, MSG& msg, bool remove, Tick& now) {
     MessageQueue& queue = queue_of(locked, self);
     Kernel& k = Kernel::get();
     if (queue.has_sent(locked)) {
@@ -59,9 +63,9 @@ Pick pick_message(Locked& locked, ThreadRecord& self, MSG& msg, bool remove) {
     }
     if (queue.peek_posted(locked, msg, remove))
         return Pick::Message;
-    const Tick now = k.now(locked);
+    now = k.now(locked);
     msg = MSG{};
-    msg.time = k.tick_count(locked);
+    msg.time = k.tick_count_at(now);
     int quitCode = 0;
     if (queue.peek_quit(locked, quitCode, remove)) {
         msg.message = WM_QUIT;
@@ -149,7 +153,8 @@ bool next_message(MSG& msg, bool wait, bool remove) {
     Locked locked = k.lock();
     MessageQueue& queue = queue_of(locked, self);
     for (;;) {
-        const Pick pick = pick_message(locked, self, msg, remove);
+        Tick now = kForever;
+        const Pick pick = pick_message(locked, self, msg, remove, now);
         if (pick == Pick::Message)
             return true;
         if (pick == Pick::Ran)
@@ -159,7 +164,7 @@ bool next_message(MSG& msg, bool wait, bool remove) {
         const Tick nextTimer = Timers::get().next_due(locked, self.id);
         Tick deadline = nextTimer;
         if (k.is_boot_thread()) {
-            const DWORD timeout = idle_timeout(nextTimer, k.now(locked));
+            const DWORD timeout = idle_timeout(nextTimer, now);
             host::IdleAction action;
             {
                 Unlocked open(locked);

@@ -132,7 +132,9 @@ class Kernel {
     Tick now();
     Tick now(const Locked& locked) const;
     DWORD tick_count();
-    DWORD tick_count(const Locked& locked) const { return static_cast<DWORD>(m_startTick + now(locked)); }
+    DWORD tick_count(const Locked& locked) const { return tick_count_at(now(locked)); }
+    // The tick count at the clock reading `now` (a read of now()).
+    DWORD tick_count_at(Tick now) const { return static_cast<DWORD>(m_startTick + now); }
 
     // Blocks the calling thread until `ready()` holds or the time `deadline`
     // (kForever: none) has come. Returns ready()'s last value. On the
