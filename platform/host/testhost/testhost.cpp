@@ -1,6 +1,7 @@
 #include "zt/testhost.h"
 
 #include "zt/host.h"
+#include "zt/screen.h"
 #include "zt/sys/trace.h"
 
 #include <condition_variable>
@@ -246,8 +247,8 @@ HWND WindowThread::create(const std::u16string& className, bool visible, Handler
         wc.lpfnWndProc = window_proc;
         wc.lpszClassName = className.c_str();
         RegisterClassW(&wc); // fails harmlessly when it exists
-        hwnd = CreateWindowExW(0, className.c_str(), u"", visible ? WS_VISIBLE : 0, 0, 0, 480, 40, nullptr, nullptr,
-                               nullptr, nullptr);
+        hwnd = CreateWindowExW(0, className.c_str(), u"", visible ? WS_VISIBLE : 0, 0, 0, SCREEN_WIDTH, TASKBAR_HEIGHT,
+                               nullptr, nullptr, nullptr, nullptr);
         std::lock_guard guard(m_state->lock);
         m_state->handlers[hwnd] = std::move(handler);
         std::lock_guard all(g_windowsLock);
