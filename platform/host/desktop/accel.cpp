@@ -6,18 +6,18 @@ namespace {
 
 constexpr char16_t kDeviceName[] = u"ACC0:";
 
-std::optional<TiltKey> tilt_key(SDL_Scancode code) {
+std::optional<host::TiltKey> tilt_key(SDL_Scancode code) {
     switch (code) {
     case SDL_SCANCODE_UP:
-        return TiltKey::Up;
+        return host::TiltKey::Up;
     case SDL_SCANCODE_DOWN:
-        return TiltKey::Down;
+        return host::TiltKey::Down;
     case SDL_SCANCODE_LEFT:
-        return TiltKey::Left;
+        return host::TiltKey::Left;
     case SDL_SCANCODE_RIGHT:
-        return TiltKey::Right;
+        return host::TiltKey::Right;
     case SDL_SCANCODE_F:
-        return TiltKey::Flip;
+        return host::TiltKey::Flip;
     default:
         return std::nullopt;
     }
@@ -29,7 +29,7 @@ DesktopAccelerometer::~DesktopAccelerometer() {
     shutdown();
 }
 
-void DesktopAccelerometer::boot(AccelSource wanted, std::string& note) {
+void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, std::string& note) {
     m_wanted = wanted;
     if (wanted == AccelSource::None)
         return;
@@ -47,11 +47,9 @@ void DesktopAccelerometer::boot(AccelSource wanted, std::string& note) {
     }
     // The keyboard and the controller both set the readings of one device;
     // it starts lying flat, face up.
-    m_feed = std::make_shared<drivers::SimulatedAccelerometer>();
-    m_feed->set_reading(0, 0, 64);
-    if (!m_feed->register_as(kDeviceName)) {
+    m_feed = phone.add_accelerometer({0, 0, 64});
+    if (!m_feed) {
         note = "\"ACC0:\" is already taken; running without the desktop's accelerometer";
-        m_feed.reset();
         return;
     }
     if (wanted == AccelSource::Controller) {
@@ -112,7 +110,7 @@ void DesktopAccelerometer::shutdown() {
     m_controllerSubsystem = false;
 }
 
-void DesktopAccelerometer::feed(const Acceleration& a) {
+void DesktopAccelerometer::feed(const host::Acceleration& a) {
     if (m_feed)
         m_feed->set_reading(drivers::to_raw_reading(a.x, a.y, a.z));
 }
@@ -144,7 +142,7 @@ bool DesktopAccelerometer::handle(const SDL_Event& event) {
             return false;
         close_controller();
         // Put down: flat, until another controller turns up.
-        feed(Acceleration{0, 0, kGravity});
+        feed(host::Acceleration{0, 0, host::kGravity});
         open_controller();
         return true;
     default:

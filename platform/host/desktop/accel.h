@@ -7,6 +7,7 @@
 #include "tilt.h"
 #include "zt/drivers/iio_accelerometer.h"
 #include "zt/drivers/simulated_accelerometer.h"
+#include "zt/host/phone.h"
 
 #include <SDL.h>
 
@@ -24,8 +25,10 @@ class DesktopAccelerometer {
     DesktopAccelerometer& operator=(const DesktopAccelerometer&) = delete;
 
     // Registers "ACC0:" for `wanted`, at boot (before the application opens
-    // it). Writes a one-line note to `note` when the wanted source is missing.
-    void boot(AccelSource wanted, std::string& note);
+    // it): the IIO sensor itself, or the phone's feed for the keys and a
+    // controller. Writes a one-line note to `note` when the wanted source is
+    // missing.
+    void boot(AccelSource wanted, host::Phone& phone, std::string& note);
     // In auto mode, looks for a game controller once the first frame is on
     // the screen, so that start-up does not wait for the device scan.
     void probe_controllers();
@@ -52,13 +55,13 @@ class DesktopAccelerometer {
   private:
     bool open_controller();
     void close_controller();
-    void feed(const Acceleration& a);
+    void feed(const host::Acceleration& a);
 
     AccelSource m_wanted = AccelSource::None;
     AccelSource m_active = AccelSource::None;
     std::shared_ptr<drivers::SimulatedAccelerometer> m_feed;
     std::shared_ptr<drivers::IioAccelerometer> m_iio;
-    KeyboardTilt m_keys;
+    host::KeyboardTilt m_keys;
     bool m_controllerSubsystem = false;
     SDL_GameController* m_controller = nullptr;
     SDL_JoystickID m_controllerId = -1;

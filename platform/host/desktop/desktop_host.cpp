@@ -2,11 +2,10 @@
 
 #include "accel.h"
 #include "display_wait.h"
-#include "geometry.h"
 #include "input.h"
 #include "zt/gfx/surface.h"
-#include "zt/host/overlay.h"
-#include "zt/host/simulated_shell.h"
+#include "zt/host/geometry.h"
+#include "zt/host/phone.h"
 #include "zt/sys/trace.h"
 
 #include <SDL.h>
@@ -58,7 +57,7 @@ struct DesktopHost::State {
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     bool traceFirstFrame = false;
 
-    std::unique_ptr<host::SimulatedShell> shell;
+    host::Phone phone;
     DesktopAccelerometer accelerometer;
     InputTranslator input;
 
@@ -74,21 +73,10 @@ struct DesktopHost::State {
     bool firstFrameReported = false;
     bool controllersProbed = false;
 
-    // The phone's screen as the application last drew it, and what went to
-    // the texture (the screen with the host's overlays).
-    gfx::Surface screen{SCREEN_WIDTH, SCREEN_HEIGHT};
-    gfx::Surface composed{SCREEN_WIDTH, SCREEN_HEIGHT};
-    bool haveFrame = false;
     bool animating = false;
-    HWND lastPresented = nullptr;
-
-    // What the overlays showed when last drawn.
-    bool taskbarDrawn = false;
-    int clockDrawn = -1;
-    std::optional<drivers::RawReading> readingDrawn;
     Uint32 lastSensorCheck = 0;
 
-    std::vector<WindowMessage> pending;
+    std::vector<host::WindowMessage> pending;
 };
 
 // Start-up milestones on stderr, for measuring (ZT_TRACE_FIRST_FRAME=1).
@@ -175,9 +163,9 @@ void DesktopHost::boot() {
         SDL_Rect usable{0, 0, 1024, 768};
         if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
             SDL_GetDisplayBounds(0, &usable);
-        scale = fit_scale(usable.w, usable.h);
+        scale = host::fit_scale(usable.w, usable.h);
     }
-    const Rect size = window_size(scale);
+    const host::Rect size = host::window_size(scale);
     s.window.reset(SDL_CreateWindow("Zentrick", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w, size.h,
                                     SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI));
     if (s.window)
@@ -192,10 +180,11 @@ void DesktopHost::boot() {
 
     milestone("window made");
     s.displayWait = std::make_unique<DisplayWait>(s.window.get());
-    s.shell = std::make_unique<host::SimulatedShell>();
-    s.shell->start();
+    host::Phone::Options phone;
+    phone.rehearse = s.options.rehearse;
+    s.phone.start(phone);
     std::string note;
-    s.accelerometer.boot(s.options.accel, note);
+    s.accelerometer.boot(s.options.accel, s.phone, note);
     if (!note.empty())
         std::fprintf(stderr, "zentrick: %s\n", note.c_str());
 
@@ -207,8 +196,7 @@ void DesktopHost::boot() {
 
 void DesktopHost::shutdown() {
     State& s = *m_state;
-    if (s.shell)
-        s.shell->stop();
+    s.phone.stop();
     s.accelerometer.shutdown();
     s.displayWait.reset();
     if (display_lost()) {
@@ -224,38 +212,12 @@ void DesktopHost::shutdown() {
     s.videoUp = false;
 }
 
-namespace {
-
-int minute_of_day() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_hour * 60 + local.tm_min;
-}
-
-} // namespace
-
 void DesktopHost::upload() {
     State& s = *m_state;
-    const bool taskbar = s.shell && s.shell->taskbar_visible();
-    const bool rehearse = s.options.rehearse;
-    s.taskbarDrawn = taskbar;
-    const gfx::Surface* source = &s.screen;
-    if (taskbar || rehearse) {
-        s.composed = s.screen;
-        if (taskbar) {
-            const int minute = minute_of_day();
-            s.clockDrawn = minute;
-            host::draw_taskbar(s.composed, minute / 60, minute % 60, host::SimulatedShell::kTaskbarRect.bottom);
-        }
-        if (rehearse) {
-            s.readingDrawn = s.accelerometer.reading();
-            const drivers::RawReading r = s.readingDrawn.value_or(drivers::RawReading{0, 0, 0});
-            host::draw_rehearsal(s.composed, r.x, r.y, r.z);
-        }
-        source = &s.composed;
-    }
-    SDL_UpdateTexture(s.texture.get(), nullptr, source->data(), source->width() * 4);
+    // Read only when shown: an IIO sensor is read from its files.
+    const gfx::Surface& screen = s.phone.compose(
+        s.options.rehearse ? host::Phone::Rehearsal{s.accelerometer.reading(), {}} : host::Phone::Rehearsal{});
+    SDL_UpdateTexture(s.texture.get(), nullptr, screen.data(), screen.width() * 4);
 }
 
 void DesktopHost::draw(int lowered) {
@@ -264,8 +226,8 @@ void DesktopHost::draw(int lowered) {
     int width = 0;
     int height = 0;
     SDL_GetRendererOutputSize(renderer, &width, &height);
-    const Rect view = viewport(width, height);
-    SDL_SetTextureScaleMode(s.texture.get(), whole_scale(view) ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    const host::Rect view = host::viewport(width, height);
+    SDL_SetTextureScaleMode(s.texture.get(), host::whole_scale(view) ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     const int offset = static_cast<int>(static_cast<long long>(lowered) * view.h / SCREEN_HEIGHT);
@@ -292,17 +254,13 @@ void DesktopHost::present(HWND window, const gfx::Surface& frame) {
     State& s = *m_state;
     // Only the application's loop thread draws to SDL; the shell's windows
     // are shown as the taskbar strip instead.
-    if (!s.texture || !host::is_boot_thread())
+    if (!s.texture)
         return;
-    RECT where{};
-    if (!GetWindowRect(window, &where))
+    const bool first = !s.phone.has_frame();
+    if (!s.phone.present(window, frame))
         return;
-    if (host::window_parent(window) == nullptr)
-        s.lastPresented = window;
-    host::place_frame(s.screen, frame, where.left, where.top);
-    if (!s.haveFrame)
+    if (first)
         milestone("first frame painted");
-    s.haveFrame = true;
     if (s.animating)
         return;
     upload();
@@ -320,7 +278,7 @@ void DesktopHost::animate_window(HWND window, int type, bool show) {
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     s.animating = false;
-    if (!s.haveFrame)
+    if (!s.phone.has_frame())
         return;
     upload();
     const auto start = std::chrono::steady_clock::now();
@@ -367,7 +325,7 @@ host::IdleAction DesktopHost::idle(DWORD timeout) {
         s.controllersProbed = true;
         s.accelerometer.probe_controllers();
     }
-    bool redraw = overlays_outdated();
+    bool redraw = s.phone.taskbar_stale();
     int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
     wait = sensor_wait(wait, redraw);
 
@@ -379,22 +337,13 @@ host::IdleAction DesktopHost::idle(DWORD timeout) {
     }
     if (pump_events(block, wait))
         redraw = true;
-    post_input();
-    if (redraw && s.haveFrame && !s.animating) {
+    s.phone.post(s.pending);
+    if (redraw && s.phone.has_frame() && !s.animating) {
         upload();
         draw(0);
     }
     // Whatever happened, the loop looks again: a timer may be due now.
     return {true, 0};
-}
-
-// The taskbar came or went, or its clock shows another minute.
-bool DesktopHost::overlays_outdated() {
-    const State& s = *m_state;
-    if (!s.haveFrame || !s.shell)
-        return false;
-    const bool taskbar = s.shell->taskbar_visible();
-    return taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn);
 }
 
 // A rehearsal display of a sensor that reports no changes is refreshed by
@@ -407,7 +356,7 @@ int DesktopHost::sensor_wait(int wait, bool& redraw) {
     const Uint32 now = SDL_GetTicks();
     if (now - s.lastSensorCheck >= kSensorRefreshMilliseconds) {
         s.lastSensorCheck = now;
-        if (s.accelerometer.reading() != s.readingDrawn)
+        if (s.accelerometer.reading() != s.phone.rehearsal_drawn().reading)
             redraw = true;
     }
     return wait < 0 ? static_cast<int>(kSensorRefreshMilliseconds)
@@ -453,7 +402,6 @@ bool DesktopHost::pump_events(bool block, int wait) {
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(s.window.get(), &width, &height);
-    s.pending.clear();
     SDL_Event event;
     const bool got = !block ? SDL_PollEvent(&event) != 0
                             : (wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0);
@@ -466,7 +414,7 @@ bool DesktopHost::pump_events(bool block, int wait) {
         if (event.type == SDL_WINDOWEVENT && window_event_redraws(event.window.event))
             redraw = true;
         if (is_close_shortcut(event))
-            s.pending.push_back(WindowMessage{WM_CLOSE, 0, 0});
+            s.pending.push_back(host::WindowMessage{WM_CLOSE, 0, 0});
         else
             s.input.translate(event, width, height, s.pending);
     }
@@ -484,30 +432,6 @@ bool DesktopHost::window_event_redraws(int windowEvent) {
         return s.accelerometer.focus_lost() && s.options.rehearse;
     default:
         return false;
-    }
-}
-
-// Posts the pending messages to the application's window: the last one it
-// presented while that still exists, else the first top-level window of the
-// loop's thread. Of a run of moves only the last matters; one close is enough.
-void DesktopHost::post_input() {
-    State& s = *m_state;
-    if (s.pending.empty())
-        return;
-    HWND target =
-        s.lastPresented != nullptr && IsWindow(s.lastPresented) ? s.lastPresented : host::application_window();
-    bool closing = false;
-    for (std::size_t i = 0; i < s.pending.size(); ++i) {
-        const WindowMessage& m = s.pending[i];
-        if (m.message == WM_MOUSEMOVE && i + 1 < s.pending.size() && s.pending[i + 1].message == WM_MOUSEMOVE)
-            continue;
-        if (m.message == WM_CLOSE) {
-            if (closing)
-                continue;
-            closing = true;
-        }
-        if (target != nullptr)
-            PostMessageW(target, m.message, m.wParam, m.lParam);
     }
 }
 

@@ -41,13 +41,11 @@ class DesktopHost final : public host::Host {
     struct State;
 
     // idle()'s steps, in the order it takes them.
-    bool overlays_outdated();
     int sensor_wait(int wait, bool& redraw);
     bool can_wait_on_display(int wait) const;
     std::optional<host::IdleAction> wait_on_display(int wait);
     bool pump_events(bool block, int wait);
     bool window_event_redraws(int windowEvent);
-    void post_input();
 
     // Puts the screen with the host's overlays into the texture, and the
     // texture into the window `lowered` phone pixels below its place.

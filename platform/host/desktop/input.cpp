@@ -2,6 +2,9 @@
 
 namespace zt::desktop {
 
+using host::Point;
+using host::to_screen_pixel;
+
 namespace {
 
 WindowMessage pointer_message(UINT message, WPARAM keys, Point where) {

@@ -4,7 +4,8 @@
 // Translation only: nothing here knows what the application does with them.
 #pragma once
 
-#include "geometry.h"
+#include "zt/host/geometry.h"
+#include "zt/host/phone.h"
 #include "zt/platform.h"
 
 #include <SDL.h>
@@ -14,15 +15,7 @@
 
 namespace zt::desktop {
 
-struct WindowMessage {
-    UINT message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-};
-
-inline bool operator==(const WindowMessage& a, const WindowMessage& b) {
-    return a.message == b.message && a.wParam == b.wParam && a.lParam == b.lParam;
-}
+using host::WindowMessage;
 
 class InputTranslator {
   public:

@@ -1,8 +1,8 @@
 #include "sim_host.h"
 
-#include "snapshot.h"
 #include "zt/drivers/simulated_accelerometer.h"
-#include "zt/host/simulated_shell.h"
+#include "zt/gfx/png.h"
+#include "zt/host/phone.h"
 #include "zt/sys/trace.h"
 
 #include <algorithm>
@@ -19,7 +19,7 @@ struct SimHost::State {
     bool waiting = false;
     std::uint64_t waitUntil = 0;
     bool finished = false;
-    std::unique_ptr<host::SimulatedShell> shell;
+    host::Phone phone;
     std::shared_ptr<drivers::SimulatedAccelerometer> accelerometer;
 };
 
@@ -36,20 +36,13 @@ DWORD SimHost::start_tick() const {
     return m_state->options.startTick;
 }
 
-void SimHost::boot() {
-    host::SimulatedShell::Options shellOptions;
-    shellOptions.without = m_state->options.withoutWindows;
-    m_state->shell = std::make_unique<host::SimulatedShell>(shellOptions);
-    m_state->shell->start();
-    if (m_state->options.accelerometer) {
-        m_state->accelerometer = std::make_shared<drivers::SimulatedAccelerometer>();
-        // Lying flat, screen up, until the script tilts it.
-        m_state->accelerometer->set_reading(0, 0, 64);
-        m_state->accelerometer->register_as(u"ACC0:");
-    }
-}
-
 namespace {
+
+// The phone's clock stands still in snapshots: the same script gives the
+// same picture.
+int noon() {
+    return 12 * 60;
+}
 
 // Touch panels report 16-bit positions; farther values are held at the edge
 // of that range, which keeps them in the same row and column.
@@ -58,6 +51,16 @@ int clamp16(std::int64_t v) {
 }
 
 } // namespace
+
+void SimHost::boot() {
+    host::Phone::Options phone;
+    phone.shell.without = m_state->options.withoutWindows;
+    phone.minuteOfDay = noon;
+    m_state->phone.start(phone);
+    // Lying flat, screen up, until the script tilts it.
+    if (m_state->options.accelerometer)
+        m_state->accelerometer = m_state->phone.add_accelerometer({0, 0, 64});
+}
 
 host::IdleAction SimHost::idle(DWORD) {
     State& s = *m_state;
@@ -72,7 +75,7 @@ host::IdleAction SimHost::idle(DWORD) {
         PostQuitMessage(0);
         return {true, 0};
     }
-    HWND app = host::application_window();
+    HWND app = s.phone.app_window();
     while (s.next < s.script.commands.size())
         if (const auto action = play(s.script.commands[s.next++], app))
             return *action;
@@ -119,8 +122,8 @@ std::optional<host::IdleAction> SimHost::play(const Command& cmd, HWND app) {
         return host::IdleAction{true, 0};
     case Command::kSnapshot: {
         std::string error;
-        const bool taskbar = s.shell && s.shell->taskbar_visible();
-        if (!write_snapshot(app, taskbar, cmd.path, error)) {
+        s.phone.capture(app);
+        if (!gfx::write_png(s.phone.compose(), cmd.path, &error)) {
             std::cerr << "zentrick-sim: " << error << "\n";
             s.finished = true;
             PostQuitMessage(1);

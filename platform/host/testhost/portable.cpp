@@ -1,6 +1,7 @@
 // The fixtures of both sides, in plain Win32 calls; what differs by side is
 // kept together at the top.
 #include "zt/testhost/portable.h"
+#include "zt/screen.h"
 
 #include <deque>
 #include <map>
@@ -182,7 +183,7 @@ HWND WindowThread::create(const WCHAR* className, bool visible, Handler handler)
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = className;
         RegisterClassW(&wc); // fails harmlessly when it exists
-        hwnd = CreateWindowExW(0, className, TEXT(""), WS_POPUP | (visible ? WS_VISIBLE : 0), 0, 0, 480, 40, nullptr,
+        hwnd = CreateWindowExW(0, className, TEXT(""), WS_POPUP | (visible ? WS_VISIBLE : 0), 0, 0, SCREEN_WIDTH, TASKBAR_HEIGHT, nullptr,
                                nullptr, GetModuleHandleW(nullptr), nullptr);
         std::lock_guard guard(m_state->lock);
         m_state->handlers[hwnd] = std::move(handler);

@@ -1,6 +1,6 @@
 #include "pointer.h"
 
-#include "geometry.h"
+#include "zt/host/geometry.h"
 
 namespace zt::web {
 
@@ -14,7 +14,7 @@ bool PointerInput::translate(const PointerEvent& event, int pageWidth, int pageH
         change.phase = (event.buttons & 1) != 0 ? PointerPhase::Down : PointerPhase::Up;
         return translate(change, pageWidth, pageHeight, out);
     }
-    const desktop::Point where = desktop::to_screen_pixel(event.x, event.y, pageWidth, pageHeight);
+    const host::Point where = host::to_screen_pixel(event.x, event.y, pageWidth, pageHeight);
     const LPARAM position = MAKELPARAM(where.x, where.y);
     switch (event.phase) {
     case PointerPhase::Down:

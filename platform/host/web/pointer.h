@@ -3,18 +3,14 @@
 // as on the phone's single-touch screen.
 #pragma once
 
+#include "zt/host/phone.h"
 #include "zt/platform.h"
 
 #include <vector>
 
 namespace zt::web {
 
-struct WindowMessage {
-    UINT message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-    bool operator==(const WindowMessage&) const = default;
-};
+using host::WindowMessage;
 
 enum class PointerPhase { Down, Move, Up, Cancel };
 
@@ -35,8 +31,9 @@ class PointerInput {
   public:
     // Appends the messages for `event` on a page of `pageWidth` x
     // `pageHeight` CSS pixels, on which the phone's screen sits as the
-    // desktop places it in its window. Returns false when the event is not
-    // the finger's (another pointer, another button, no press).
+    // desktop places it in its window (zt/host/geometry.h). Returns false
+    // when the event is not the finger's (another pointer, another button,
+    // no press).
     //
     // The main mouse button counts whatever other button is held: pressed
     // or let go while another is down, it comes as a move and is taken as

@@ -48,12 +48,12 @@ bool TiltSource::tap() {
     return set_from_motion();
 }
 
-bool TiltSource::key(desktop::TiltKey key, bool down) {
+bool TiltSource::key(host::TiltKey key, bool down) {
     if (m_mode == AccelMode::Motion || m_mode == AccelMode::None || (m_mode == AccelMode::Auto && m_motionSeen))
         return false;
     if (!m_keys.key(key, down))
         return false;
-    const desktop::Acceleration a = m_keys.acceleration();
+    const host::Acceleration a = m_keys.acceleration();
     return set(drivers::to_raw_reading(a.x, a.y, a.z));
 }
 
@@ -62,7 +62,7 @@ bool TiltSource::release_arrows() {
         return false;
     if (!m_keys.release_arrows())
         return false;
-    const desktop::Acceleration a = m_keys.acceleration();
+    const host::Acceleration a = m_keys.acceleration();
     return set(drivers::to_raw_reading(a.x, a.y, a.z));
 }
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "options.h"
-#include "tilt.h"
 #include "zt/drivers/accelerometer.h"
+#include "zt/host/tilt.h"
 
 #include <optional>
 #include <string>
@@ -41,7 +41,7 @@ class TiltSource {
     bool motion(double x, double y, double z);
     // A tilt key went down or up (repeats left out). Returns whether the
     // reading changed.
-    bool key(desktop::TiltKey key, bool down);
+    bool key(host::TiltKey key, bool down);
     // The page lost the keyboard: held arrows let go.
     bool release_arrows();
     // A finger went down. The screen faces up at a tap (the performer looks
@@ -71,7 +71,7 @@ class TiltSource {
     bool m_flipX;
     bool m_flipY;
     bool m_flipZ;
-    desktop::KeyboardTilt m_keys;
+    host::KeyboardTilt m_keys;
     AxesSign m_axes;
     bool m_motionSeen = false;
     // The latest motion sample as the browser gave it (m/s^2).

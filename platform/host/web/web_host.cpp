@@ -1,21 +1,19 @@
 #include "web_host.h"
 
-#include "geometry.h"
 #include "page.h"
 #include "pointer.h"
 #include "rehearsal_status.h"
 #include "tilt_source.h"
 #include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/surface.h"
-#include "zt/host/overlay.h"
-#include "zt/host/simulated_shell.h"
+#include "zt/host/geometry.h"
+#include "zt/host/phone.h"
 #include "zt/screen.h"
 #include "zt/sys/trace.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -32,43 +30,27 @@ constexpr double kAfterFirstFrameMilliseconds = 150;
 // streams at 60 Hz or more, each change a whole frame.
 constexpr double kReadingRefreshMilliseconds = 50;
 
-int minute_of_day() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_hour * 60 + local.tm_min;
-}
-
 } // namespace
 
 struct WebHost::State {
     Options options;
     std::unique_ptr<TiltSource> tilt;
     std::shared_ptr<drivers::SimulatedAccelerometer> accelerometer;
-    std::unique_ptr<host::SimulatedShell> shell;
+    host::Phone phone;
     PointerInput pointer;
 
     int pageWidth = 0;
     int pageHeight = 0;
 
-    // The phone's screen as the application last drew it, the same with
-    // the host's overlays, and that in the canvas's byte order.
-    gfx::Surface screen{SCREEN_WIDTH, SCREEN_HEIGHT};
-    gfx::Surface composed{SCREEN_WIDTH, SCREEN_HEIGHT};
+    // The composed screen in the canvas's byte order.
     std::vector<std::uint32_t> rgba = std::vector<std::uint32_t>(SCREEN_WIDTH * SCREEN_HEIGHT);
-    bool haveFrame = false;
     double firstFrameAt = 0;
     bool (*afterFirstFrame)() = nullptr;
-    HWND lastPresented = nullptr;
 
-    bool taskbarDrawn = false;
-    int clockDrawn = -1;
-    drivers::RawReading readingDrawn{};
     PageStatus page;
-    std::vector<std::string> statusDrawn;
     double readingDrawnAt = 0;
 
-    std::vector<WindowMessage> pending;
+    std::vector<host::WindowMessage> pending;
 };
 
 WebHost::WebHost() : m_state(std::make_unique<State>()) {}
@@ -87,62 +69,26 @@ void read_page_size(WebHost::State& s) {
     zt_page_size(fields);
     s.pageWidth = std::max(0, static_cast<int>(fields[0]));
     s.pageHeight = std::max(0, static_cast<int>(fields[1]));
-    const desktop::Rect view = desktop::viewport(s.pageWidth, s.pageHeight);
+    const host::Rect view = host::viewport(s.pageWidth, s.pageHeight);
     zt_page_layout(view.x, view.y, view.w, view.h);
 }
 
-// The application's window: the last top-level window it presented while
-// that still exists, else the first top-level window of the loop's thread
-// that is not one of the shell's (they live on this thread too).
-HWND application_window(const WebHost::State& s) {
-    if (s.lastPresented != nullptr && IsWindow(s.lastPresented))
-        return s.lastPresented;
-    for (HWND hwnd : host::boot_thread_windows()) {
-        bool shells = false;
-        for (const char16_t* name : host::SimulatedShell::kClassNames)
-            shells = shells || (s.shell && s.shell->window(name) == hwnd);
-        if (!shells)
-            return hwnd;
-    }
-    return nullptr;
+// The reading the rehearsal overlay shows now, and the whole overlay.
+std::optional<drivers::RawReading> shown_reading(const WebHost::State& s) {
+    return s.tilt->has_device() ? std::optional(s.tilt->reading()) : std::nullopt;
 }
 
-// The screen with the host's overlays, to the canvas.
+host::Phone::Rehearsal rehearsal(const WebHost::State& s) {
+    return {shown_reading(s), rehearsal_lines(*s.tilt, s.page)};
+}
+
+// The screen with the phone's overlays, to the canvas.
 void show(WebHost::State& s, double now) {
-    const bool taskbar = s.shell && s.shell->taskbar_visible();
-    s.taskbarDrawn = taskbar;
-    const gfx::Surface* source = &s.screen;
-    if (taskbar || s.options.rehearse) {
-        s.composed = s.screen;
-        if (taskbar) {
-            const int minute = minute_of_day();
-            s.clockDrawn = minute;
-            host::draw_taskbar(s.composed, minute / 60, minute % 60, host::SimulatedShell::kTaskbarRect.bottom);
-        }
-        if (s.options.rehearse) {
-            const drivers::RawReading r = s.tilt->has_device() ? s.tilt->reading() : drivers::RawReading{};
-            s.readingDrawn = r;
-            s.readingDrawnAt = now;
-            s.statusDrawn = rehearsal_lines(*s.tilt, s.page);
-            host::draw_rehearsal(s.composed, r.x, r.y, r.z);
-            // Above the readings, one line on another: what the page knows
-            // of the sensor, the phone's posture, the browser.
-            int top = SCREEN_HEIGHT - 64;
-            for (const std::string& line : s.statusDrawn) {
-                const int width = static_cast<int>(line.size()) * 12 - 2;
-                const int left = (SCREEN_WIDTH - width) / 2;
-                // A dark box behind it, as behind the readings: it lies on the card.
-                for (int y = std::max(0, top - 5); y < std::min(SCREEN_HEIGHT, top + 19); ++y)
-                    for (int x = std::max(0, left - 6); x < std::min(SCREEN_WIDTH, left + width + 6); ++x)
-                        s.composed.set(x, y, host::blend(s.composed.at(x, y), 0xFF000000u, 150));
-                host::draw_text(s.composed, left, top, line, host::kTaskbarInk, 2);
-                top -= 24;
-            }
-        }
-        source = &s.composed;
-    }
+    const gfx::Surface& screen = s.phone.compose(s.phone.rehearsing() ? rehearsal(s) : host::Phone::Rehearsal{});
+    if (s.phone.rehearsing())
+        s.readingDrawnAt = now;
     // 0xAARRGGBB words to the canvas's R, G, B, A bytes.
-    const std::uint32_t* in = source->data();
+    const std::uint32_t* in = screen.data();
     std::uint32_t* out = s.rgba.data();
     for (std::size_t i = 0, n = s.rgba.size(); i < n; ++i) {
         const std::uint32_t p = in[i];
@@ -155,18 +101,18 @@ double now_ms() {
     return static_cast<double>(host::now());
 }
 
-desktop::TiltKey tilt_key(int code) {
+host::TiltKey tilt_key(int code) {
     switch (code) {
     case 0:
-        return desktop::TiltKey::Up;
+        return host::TiltKey::Up;
     case 1:
-        return desktop::TiltKey::Down;
+        return host::TiltKey::Down;
     case 2:
-        return desktop::TiltKey::Left;
+        return host::TiltKey::Left;
     case 3:
-        return desktop::TiltKey::Right;
+        return host::TiltKey::Right;
     default:
-        return desktop::TiltKey::Flip;
+        return host::TiltKey::Flip;
     }
 }
 
@@ -190,31 +136,26 @@ void WebHost::boot() {
     read_page_size(s);
 
     // No second thread in a page: the shell's windows live on this one.
-    host::SimulatedShell::Options shellOptions;
-    shellOptions.ownThread = false;
-    s.shell = std::make_unique<host::SimulatedShell>(shellOptions);
-    s.shell->start();
+    host::Phone::Options phone;
+    phone.shell.ownThread = false;
+    phone.rehearse = s.options.rehearse;
+    s.phone.start(phone);
 
     if (s.tilt->has_device()) {
-        s.accelerometer = std::make_shared<drivers::SimulatedAccelerometer>();
-        s.accelerometer->set_reading(s.tilt->reading());
-        if (!s.accelerometer->register_as(u"ACC0:"))
+        s.accelerometer = s.phone.add_accelerometer(s.tilt->reading());
+        if (!s.accelerometer)
             zt_page_log(2, "zentrick: ACC0: is taken");
     }
 }
 
 void WebHost::present(HWND window, const gfx::Surface& frame) {
     State& s = *m_state;
-    RECT where{};
-    if (!GetWindowRect(window, &where))
+    const bool first = !s.phone.has_frame();
+    if (!s.phone.present(window, frame))
         return;
-    if (host::window_parent(window) == nullptr)
-        s.lastPresented = window;
-    host::place_frame(s.screen, frame, where.left, where.top);
     const double now = now_ms();
-    if (!s.haveFrame)
+    if (first)
         s.firstFrameAt = now;
-    s.haveFrame = true;
     show(s, now);
 }
 
@@ -244,16 +185,16 @@ namespace {
 
 // Redraws the overlays whose content changed without a paint.
 void redraw_outdated_overlays(WebHost::State& s, double now) {
-    if (!s.haveFrame)
+    if (!s.phone.has_frame())
         return;
-    bool redraw = false;
-    const bool taskbar = s.shell && s.shell->taskbar_visible();
-    if (taskbar != s.taskbarDrawn || (taskbar && minute_of_day() != s.clockDrawn))
-        redraw = true;
-    if (s.options.rehearse &&
-        (rehearsal_lines(*s.tilt, s.page) != s.statusDrawn ||
-         (s.tilt->reading() != s.readingDrawn && now - s.readingDrawnAt >= kReadingRefreshMilliseconds)))
-        redraw = true;
+    bool redraw = s.phone.taskbar_stale();
+    if (s.options.rehearse) {
+        const host::Phone::Rehearsal& shown = s.phone.rehearsal_drawn();
+        const host::Phone::Rehearsal current = rehearsal(s);
+        if (current.lines != shown.lines ||
+            (current.reading != shown.reading && now - s.readingDrawnAt >= kReadingRefreshMilliseconds))
+            redraw = true;
+    }
     if (redraw)
         show(s, now);
 }
@@ -263,11 +204,11 @@ void redraw_outdated_overlays(WebHost::State& s, double now) {
 // negative: until an event).
 int page_wait(const WebHost::State& s, DWORD timeout, double now) {
     int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
-    if (s.options.rehearse && s.tilt->reading() != s.readingDrawn) {
+    if (s.options.rehearse && shown_reading(s) != s.phone.rehearsal_drawn().reading) {
         const int refresh = static_cast<int>(std::ceil(kReadingRefreshMilliseconds - (now - s.readingDrawnAt)));
         wait = wait < 0 ? std::max(refresh, 1) : std::min(wait, std::max(refresh, 1));
     }
-    if (s.taskbarDrawn)
+    if (s.phone.taskbar_drawn())
         wait = wait < 0 ? 1000 : std::min(wait, 1000);
     return wait;
 }
@@ -316,7 +257,7 @@ void take_event(WebHost::State& s, int kind, const double* f) {
         break;
     case kResize:
         read_page_size(s);
-        if (s.haveFrame)
+        if (s.phone.has_frame())
             show(s, now_ms());
         break;
     case kPermission:
@@ -331,27 +272,6 @@ void take_event(WebHost::State& s, int kind, const double* f) {
     }
 }
 
-// Posts the input gathered to the application's window.
-void post_pending(WebHost::State& s) {
-    if (s.pending.empty())
-        return;
-    HWND target = application_window(s);
-    if (target == nullptr) {
-        // Before the window exists only activation has a meaning: it waits
-        // for the window; touches on nothing are dropped.
-        std::erase_if(s.pending, [](const WindowMessage& m) { return m.message != WM_ACTIVATE; });
-        return;
-    }
-    for (std::size_t i = 0; i < s.pending.size(); ++i) {
-        const WindowMessage& m = s.pending[i];
-        // Of a run of moves only the last matters.
-        if (m.message == WM_MOUSEMOVE && i + 1 < s.pending.size() && s.pending[i + 1].message == WM_MOUSEMOVE)
-            continue;
-        PostMessageW(target, m.message, m.wParam, m.lParam);
-    }
-    s.pending.clear();
-}
-
 // The host's turn before the page sleeps, and the page's wait. Not inlined
 // into idle(): idle() is on the sleeping stack, where Asyncify instruments
 // every instruction, so it does nothing but sleep and call these.
@@ -360,7 +280,7 @@ void post_pending(WebHost::State& s) {
     // tick: only the host's own deadlines (the warm-up, the rehearsal's
     // readings) read it here; the page times the wait itself.
     const double now = s.afterFirstFrame != nullptr || s.options.rehearse ? now_ms() : 0;
-    if (s.afterFirstFrame != nullptr && s.haveFrame && now >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
+    if (s.afterFirstFrame != nullptr && s.phone.has_frame() && now >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
         !s.afterFirstFrame())
         s.afterFirstFrame = nullptr;
     redraw_outdated_overlays(s, now);
@@ -372,7 +292,7 @@ void post_pending(WebHost::State& s) {
     double f[8];
     for (int kind = zt_page_next_event(f); kind != 0; kind = zt_page_next_event(f))
         take_event(s, kind, f);
-    post_pending(s);
+    s.phone.post(s.pending);
 }
 
 } // namespace

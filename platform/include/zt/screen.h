@@ -5,3 +5,5 @@
 
 constexpr int SCREEN_WIDTH = 480;
 constexpr int SCREEN_HEIGHT = 720;
+// The shell's taskbar: a strip this tall across the top of the screen.
+constexpr int TASKBAR_HEIGHT = 40;

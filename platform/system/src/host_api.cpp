@@ -82,12 +82,6 @@ bool is_boot_thread() {
     return sys::is_boot_thread();
 }
 
-HWND application_window() {
-    sys::Kernel& k = sys::Kernel::get();
-    const DWORD bootThread = k.is_boot_thread() ? k.this_thread().id : k.boot_thread_id();
-    return bootThread == 0 ? nullptr : sys::first_top_level_window(bootThread);
-}
-
 std::vector<HWND> boot_thread_windows() {
     sys::Kernel& k = sys::Kernel::get();
     const DWORD bootThread = k.is_boot_thread() ? k.this_thread().id : k.boot_thread_id();

@@ -173,4 +173,16 @@ void draw_rehearsal(gfx::Surface& frame, std::int8_t x, std::int8_t y, std::int8
     draw_text(frame, left, top, view, kWhite, 2);
 }
 
+void draw_status_lines(gfx::Surface& frame, const std::vector<std::string>& lines) {
+    int top = frame.height() - 64;
+    for (const std::string& line : lines) {
+        const int width = static_cast<int>(line.size()) * 12 - 2;
+        const int left = (frame.width() - width) / 2;
+        // A dark box behind it, as behind the readings: it lies on the card.
+        shade(frame, left - 6, top - 5, width + 12, 24, kBlack, 150);
+        draw_text(frame, left, top, line, kInk, 2);
+        top -= 24;
+    }
+}
+
 } // namespace zt::host

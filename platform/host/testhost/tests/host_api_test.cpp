@@ -25,27 +25,28 @@ HWND make_child(HWND parent, const char16_t* className = u"HostApiChild") {
 
 } // namespace
 
-TEST(HostApplicationWindow, IsTheBootThreadsFirstTopLevelWindowFromAnyThread) {
+TEST(HostBootThreadWindows, AreTheBootThreadsTopLevelWindowsInOrderFromAnyThread) {
     // The tests run on the boot thread.
     ASSERT_TRUE(zt::host::is_boot_thread());
-    EXPECT_EQ(zt::host::application_window(), nullptr);
+    EXPECT_TRUE(zt::host::boot_thread_windows().empty());
     WindowThread shell;
     shell.create(u"HostApiShellWindow", true);
-    EXPECT_EQ(zt::host::application_window(), nullptr); // the shell's windows are not the application's
+    EXPECT_TRUE(zt::host::boot_thread_windows().empty()); // another thread's windows
     OwnWindow first({.className = u"HostApiFirst"});
     OwnWindow second({.className = u"HostApiSecond"});
     make_child(first.get());
-    EXPECT_EQ(zt::host::application_window(), first.get());
-    HWND seen = nullptr;
+    const std::vector<HWND> both{first.get(), second.get()};
+    EXPECT_EQ(zt::host::boot_thread_windows(), both);
+    std::vector<HWND> seen;
     bool bootThread = true;
     shell.run([&] {
-        seen = zt::host::application_window();
+        seen = zt::host::boot_thread_windows();
         bootThread = zt::host::is_boot_thread();
     });
-    EXPECT_EQ(seen, first.get());
+    EXPECT_EQ(seen, both);
     EXPECT_FALSE(bootThread);
     DestroyWindow(first.get());
-    EXPECT_EQ(zt::host::application_window(), second.get());
+    EXPECT_EQ(zt::host::boot_thread_windows(), std::vector<HWND>{second.get()});
 }
 
 TEST(HostWindowTree, ParentAndTopLevelFrameOfEachKindOfHandle) {

@@ -9,8 +9,8 @@
 #include <limits>
 
 using namespace zt::web;
-using zt::desktop::TiltKey;
 using zt::drivers::RawReading;
+using zt::host::TiltKey;
 
 namespace {
 

@@ -145,12 +145,9 @@ std::uint64_t now();
 // application's loop and calls idle().
 bool is_boot_thread();
 
-// The application's window: the first top-level window of the boot thread
-// (the shell's windows live on threads of their own). Null when there is
-// none yet, or after it is destroyed.
-HWND application_window();
-// Every top-level window of the boot thread, in the order they were made:
-// for a host whose shell windows share that thread and must be told apart.
+// Every top-level window of the boot thread, in the order they were made,
+// from any thread: the application's window is among them (a host's phone
+// tells it from the shell's, zt/host/phone.h).
 std::vector<HWND> boot_thread_windows();
 
 // A window's parent, or null for a top-level window or a handle that is no

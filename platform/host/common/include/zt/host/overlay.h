@@ -1,12 +1,14 @@
-// What hosts draw over the application's frame: the shell's taskbar as a
-// status strip (the desktop's window and the simulator's snapshots), and the
-// desktop's rehearsal guides. Plain pixel work on a copy of the frame.
+// What a phone draws over the application's frame (zt/host/phone.h): the
+// shell's taskbar as a status strip, and the rehearsal guides, readings and
+// lines. Plain pixel work on a copy of the frame.
 #pragma once
 
 #include "zt/gfx/surface.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace zt::host {
 
@@ -25,6 +27,8 @@ constexpr std::uint32_t kTaskbarInk = 0xFFE8ECF0u;
 // Faint lines between the trick's twelve touch regions (on its region
 // bounds) and the raw accelerometer bytes written near the bottom.
 void draw_rehearsal(gfx::Surface& frame, std::int8_t x, std::int8_t y, std::int8_t z);
+// Lines of text above those readings, the first lowest, each on a dark box.
+void draw_status_lines(gfx::Surface& frame, const std::vector<std::string>& lines);
 
 // Text in a 5x7 pixel font blown up `scale` times, top left at (left, top),
 // clipped to the frame. Knows digits, '+', '-', ':', ' ' and capital letters

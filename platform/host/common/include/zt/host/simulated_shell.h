@@ -36,7 +36,7 @@ class SimulatedShell {
                                                                    u"CLockPhoneWnd", u"DesktopExploreWindows",
                                                                    u"CShellMainWnd", u"CStartupWnd"};
     // The taskbar strip across the top of the screen.
-    static constexpr RECT kTaskbarRect = {0, 0, SCREEN_WIDTH, 40};
+    static constexpr RECT kTaskbarRect = {0, 0, SCREEN_WIDTH, TASKBAR_HEIGHT};
 
     SimulatedShell();
     explicit SimulatedShell(const Options& options);

@@ -44,8 +44,8 @@ class WindowThread {
     WindowThread(const WindowThread&) = delete;
     WindowThread& operator=(const WindowThread&) = delete;
 
-    // A popup window of `className` at 0,0 480x40 (the class is registered
-    // on first use).
+    // A popup window of `className` where the taskbar is: at 0,0, the
+    // screen's width by TASKBAR_HEIGHT (the class is registered on first use).
     HWND create(const WCHAR* className, bool visible, Handler handler = nullptr);
     // Runs `task` on the thread and waits for it.
     void run(const std::function<void()>& task);

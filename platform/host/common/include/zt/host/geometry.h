@@ -1,10 +1,10 @@
-// Where the phone's 480x720 screen sits in the desktop window, and how a
-// point of the window maps back to a phone pixel.
+// Where the phone's screen sits in a host's output (a desktop window, a
+// page), and how a point of that output maps back to a phone pixel.
 #pragma once
 
 #include "zt/screen.h"
 
-namespace zt::desktop {
+namespace zt::host {
 
 struct Rect {
     int x = 0;
@@ -40,4 +40,4 @@ bool whole_scale(const Rect& view);
 // outside 0..479 x 0..719, as a press dragged off the glass would.
 Point to_screen_pixel(double x, double y, int windowWidth, int windowHeight);
 
-} // namespace zt::desktop
+} // namespace zt::host

@@ -1,9 +1,9 @@
-#include "geometry.h"
+#include "zt/host/geometry.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace zt::desktop {
+namespace zt::host {
 
 namespace {
 
@@ -65,4 +65,4 @@ Point to_screen_pixel(double x, double y, int windowWidth, int windowHeight) {
     return Point{clamp(px), clamp(py)};
 }
 
-} // namespace zt::desktop
+} // namespace zt::host
