@@ -359,17 +359,19 @@ mergeInto(LibraryManager.library, {
   },
 
   zt_page_present__deps: ['$ZtPage'],
-  zt_page_present: function (rgba) {
-    var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, 480 * 720 * 4), 480, 720);
+  zt_page_present: function (rgba, x, y, width, height) {
     var canvas = ZtPage.canvas;
     var context = ZtPage.context;
-    if (canvas.width === 480 && canvas.height === 720) {
-      context.putImageData(image, 0, 0);
-    } else {
-      ZtPage.frameContext.putImageData(image, 0, 0);
-      // Whole multiples stay crisp; anything else is filtered.
-      context.imageSmoothingEnabled = !(canvas.width % 480 === 0 && canvas.height === canvas.width / 480 * 720);
-      context.drawImage(ZtPage.frame, 0, 0, canvas.width, canvas.height);
+    if (width > 0 && height > 0) {
+      var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, 480 * 720 * 4), 480, 720);
+      if (canvas.width === 480 && canvas.height === 720) {
+        context.putImageData(image, 0, 0, x, y, width, height);
+      } else {
+        ZtPage.frameContext.putImageData(image, 0, 0, x, y, width, height);
+        // Whole multiples stay crisp; anything else is filtered.
+        context.imageSmoothingEnabled = !(canvas.width % 480 === 0 && canvas.height === canvas.width / 480 * 720);
+        context.drawImage(ZtPage.frame, 0, 0, canvas.width, canvas.height);
+      }
     }
     var now = performance.now();
     if (!ZtPage.stats.frames) ZtPage.stats.firstFrameAt = now;

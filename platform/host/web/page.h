@@ -28,8 +28,10 @@ int zt_page_next_event(double* fields);
 void zt_page_size(double* fields);
 // Places the canvas at (x, y, width, height) CSS pixels.
 void zt_page_layout(int x, int y, int width, int height);
-// Shows a 480x720 frame of RGBA bytes.
-void zt_page_present(const std::uint8_t* rgba);
+// Shows a 480x720 frame of RGBA bytes, of which only the rectangle at
+// (x, y, width, height) changed since the last (empty: nothing did; the
+// frame still counts as shown).
+void zt_page_present(const std::uint8_t* rgba, int x, int y, int width, int height);
 // Slides the canvas up from the bottom, as the phone animates the app's
 // window in.
 void zt_page_slide_in(int milliseconds);

@@ -42,8 +42,11 @@ struct WebHost::State {
     int pageWidth = 0;
     int pageHeight = 0;
 
-    // The composed screen in the canvas's byte order.
+    // The composed screen in the canvas's byte order, and which surface and
+    // version of it the canvas holds.
     std::vector<std::uint32_t> rgba = std::vector<std::uint32_t>(SCREEN_WIDTH * SCREEN_HEIGHT);
+    std::uint64_t shownIdentity = 0;
+    std::uint64_t shownVersion = 0;
     double firstFrameAt = 0;
     bool (*afterFirstFrame)() = nullptr;
 
@@ -71,6 +74,8 @@ void read_page_size(WebHost::State& s) {
     s.pageHeight = std::max(0, static_cast<int>(fields[1]));
     const host::Rect view = host::viewport(s.pageWidth, s.pageHeight);
     zt_page_layout(view.x, view.y, view.w, view.h);
+    // A canvas given a new size is blank: the next show puts it all.
+    s.shownIdentity = 0;
 }
 
 // The reading the rehearsal overlay shows now, and the whole overlay.
@@ -82,19 +87,29 @@ host::Phone::Rehearsal rehearsal(const WebHost::State& s) {
     return {shown_reading(s), rehearsal_lines(*s.tilt, s.page)};
 }
 
-// The screen with the phone's overlays, to the canvas.
+// The screen with the phone's overlays, to the canvas: only what changed
+// since the canvas last got it (a reveal's second paint is two ranks, not
+// the card).
 void show(WebHost::State& s, double now) {
     const gfx::Surface& screen = s.phone.compose(s.phone.rehearsing() ? rehearsal(s) : host::Phone::Rehearsal{});
     if (s.phone.rehearsing())
         s.readingDrawnAt = now;
+    gfx::Surface::Area area{0, 0, screen.width(), screen.height()};
+    if (screen.identity() == s.shownIdentity)
+        area = screen.written_bounds_since(s.shownVersion);
+    s.shownIdentity = screen.identity();
+    s.shownVersion = screen.version();
     // 0xAARRGGBB words to the canvas's R, G, B, A bytes.
-    const std::uint32_t* in = screen.data();
-    std::uint32_t* out = s.rgba.data();
-    for (std::size_t i = 0, n = s.rgba.size(); i < n; ++i) {
-        const std::uint32_t p = in[i];
-        out[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+    for (int y = area.top; y < area.bottom; ++y) {
+        const std::uint32_t* in = screen.row(y);
+        std::uint32_t* out = s.rgba.data() + static_cast<std::size_t>(y) * SCREEN_WIDTH;
+        for (int x = area.left; x < area.right; ++x) {
+            const std::uint32_t p = in[x];
+            out[x] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+        }
     }
-    zt_page_present(reinterpret_cast<const std::uint8_t*>(s.rgba.data()));
+    zt_page_present(reinterpret_cast<const std::uint8_t*>(s.rgba.data()), area.left, area.top, area.right - area.left,
+                    area.bottom - area.top);
 }
 
 double now_ms() {

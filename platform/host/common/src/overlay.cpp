@@ -98,12 +98,20 @@ constexpr std::uint32_t kCharge = 0xFF7CD67Cu;
 } // namespace
 
 void place_frame(gfx::Surface& screen, const gfx::Surface& frame, int left, int top) {
-    const int x0 = std::max(0, left);
-    const int x1 = std::min(screen.width(), left + frame.width());
-    if (x1 <= x0)
+    place_area(screen, frame, left, top, gfx::Surface::Area{0, 0, frame.width(), frame.height()});
+}
+
+void place_area(gfx::Surface& screen, const gfx::Surface& frame, int left, int top, const gfx::Surface::Area& area) {
+    // On the screen, clipped to it and to the frame.
+    const int x0 = std::max({0, left, left + area.left});
+    const int x1 = std::min({screen.width(), left + frame.width(), left + area.right});
+    const int y0 = std::max({0, top, top + area.top});
+    const int y1 = std::min({screen.height(), top + frame.height(), top + area.bottom});
+    if (x1 <= x0 || y1 <= y0)
         return;
-    for (int y = std::max(0, -top); y < frame.height() && top + y < screen.height(); ++y)
-        std::memcpy(screen.row(top + y) + x0, frame.row(y) + (x0 - left),
+    screen.note_write({x0, y0, x1, y1});
+    for (int y = y0; y < y1; ++y)
+        std::memcpy(screen.written_row(y) + x0, frame.row(y - top) + (x0 - left),
                     static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t));
 }
 

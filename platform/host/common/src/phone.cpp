@@ -58,12 +58,19 @@ bool Phone::present(HWND window, const gfx::Surface& frame) {
         return false;
     if (window_parent(window) == nullptr)
         m_lastPresented = window;
-    place_frame(m_screen, frame, where.left, where.top);
+    const bool again = m_placed.window == window && m_placed.identity == frame.identity() &&
+                       m_placed.at.x == where.left && m_placed.at.y == where.top;
+    if (again)
+        place_area(m_screen, frame, where.left, where.top, frame.written_bounds_since(m_placed.version));
+    else
+        place_frame(m_screen, frame, where.left, where.top);
+    m_placed = {window, frame.identity(), frame.version(), POINT{where.left, where.top}};
     m_haveFrame = true;
     return true;
 }
 
 void Phone::capture(HWND window) {
+    m_placed = {};
     m_screen.fill(gfx::kOpaqueBlack);
     RECT where{};
     auto surface = window ? gfx::window_surface(window) : nullptr;

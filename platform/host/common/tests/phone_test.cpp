@@ -129,6 +129,57 @@ TEST_F(PhoneTest, AFrameIsPlacedWhereItsWindowIsAndOnlyTheLoopThreadsCount) {
     EXPECT_FALSE(phone.present(reinterpret_cast<HWND>(0x7FFFFFF0), card));
 }
 
+// A window presenting its surface again hands over only what it wrote in
+// between, and the screen's record of writes says where; anything that may
+// have covered its pixels meanwhile makes the copy whole again.
+TEST_F(PhoneTest, AFramePresentedAgainCopiesOnlyWhatWasWrittenInBetween) {
+    OwnWindow app({.className = u"PhoneApp", .style = WS_VISIBLE, .width = 40, .height = 30});
+    OwnWindow other({.className = u"PhoneOther", .style = WS_VISIBLE, .width = 40, .height = 30});
+    MoveWindow(app.get(), 100, 300, 40, 30, FALSE);
+    MoveWindow(other.get(), 100, 300, 40, 30, FALSE);
+    Surface frame(40, 30, 0xFF0000FFu);
+    const Surface green(40, 30, 0xFF00FF00u);
+    const auto paint = [&](const Surface::Area& area, std::uint32_t pixel) {
+        frame.note_write(area);
+        for (int y = area.top; y < area.bottom; ++y)
+            std::fill(frame.written_row(y) + area.left, frame.written_row(y) + area.right, pixel);
+    };
+    // With no overlay over it, compose() is the screen itself.
+    ShowWindow(taskbar(), SW_HIDE);
+    ASSERT_TRUE(phone.present(app.get(), frame));
+    const Surface& screen = phone.compose();
+    ASSERT_EQ(&screen, &phone.compose());
+    const std::uint64_t placed = screen.version();
+
+    paint({5, 6, 9, 8}, 0xFFFF0000u);
+    // Behind the phone's back: presented again, this pixel is not copied.
+    frame.written_row(20)[30] = 0xFF123456u;
+    phone.present(app.get(), frame);
+    const Surface::Area written = screen.written_bounds_since(placed);
+    EXPECT_EQ(std::vector<int>({written.left, written.top, written.right, written.bottom}),
+              std::vector<int>({105, 306, 109, 308}));
+    EXPECT_EQ(screen.at(105, 306), 0xFFFF0000u);
+    EXPECT_EQ(screen.at(130, 320), 0xFF0000FFu);
+    EXPECT_EQ(screen.written_bounds_since(screen.version()).right, 0); // nothing since
+
+    // Another window over the same place, a move, a resized surface: whole.
+    const std::vector<std::function<void()>> between = {
+        [&] { phone.present(other.get(), green); },
+        [&] { MoveWindow(app.get(), 101, 300, 40, 30, FALSE); },
+        [&] { frame.resize(40, 30, 0xFF0000FFu); },
+    };
+    for (std::size_t i = 0; i < between.size(); ++i) {
+        SCOPED_TRACE(i);
+        between[i]();
+        frame.written_row(20)[30] = 0xFF000000u + static_cast<std::uint32_t>(i);
+        phone.present(app.get(), frame);
+        RECT at{};
+        GetWindowRect(app.get(), &at);
+        EXPECT_EQ(screen.at(at.left + 30, at.top + 20), 0xFF000000u + i);
+        EXPECT_EQ(screen.at(at.left, at.top), frame.at(0, 0));
+    }
+}
+
 TEST_F(PhoneTest, TheAppWindowIsTheLastPresentedElseTheFirstThatIsNotTheShells) {
     EXPECT_EQ(phone.app_window(), nullptr); // the shell's windows share this thread
     auto first = std::make_unique<OwnWindow>(OwnWindow::Shape{.className = u"PhoneFirst"});

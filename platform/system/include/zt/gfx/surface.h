@@ -143,6 +143,22 @@ class Surface {
         }
         return true;
     }
+    // The smallest area holding every write after `version`: the whole
+    // surface when that is no longer known, empty (all zero) when nothing
+    // was written.
+    Area written_bounds_since(std::uint64_t version) const {
+        Writes writes;
+        if (!writes_since(version, writes))
+            return Area{0, 0, m_width, m_height};
+        Area box{};
+        for (std::size_t i = 0; i < writes.count; ++i) {
+            const Area& w = writes.areas[i];
+            box = i == 0 ? w
+                         : Area{std::min(box.left, w.left), std::min(box.top, w.top), std::max(box.right, w.right),
+                                std::max(box.bottom, w.bottom)};
+        }
+        return box;
+    }
     // True when nothing written after `version` meets `area`.
     bool unchanged_since(std::uint64_t version, const Area& area) const {
         Writes writes;

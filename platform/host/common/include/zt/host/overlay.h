@@ -15,6 +15,9 @@ namespace zt::host {
 // Copies a window's frame into `screen` with its top left at (left, top),
 // clipped to the screen.
 void place_frame(gfx::Surface& screen, const gfx::Surface& frame, int left, int top);
+// The same for `area` of the frame only (frame coordinates), noted on the
+// screen as written there.
+void place_area(gfx::Surface& screen, const gfx::Surface& frame, int left, int top, const gfx::Surface::Area& area);
 
 // The taskbar as the phone shows it while it is visible: a dark strip over
 // the top `height` rows with signal bars on the left, the time of day

@@ -71,7 +71,9 @@ class Phone {
 
     // A window's finished frame, placed where the window is. Only frames of
     // the loop's thread count: the shell's windows are shown as the strip.
-    // False when the frame was not taken.
+    // False when the frame was not taken. When the same window presents the
+    // same surface at the same place twice running, only what it wrote in
+    // between is copied, and the screen's own record of writes says so.
     bool present(HWND window, const gfx::Surface& frame);
     // The screen read afresh instead: black, with `window`'s own surface on
     // it while the window is visible (for a host that looks only when asked).
@@ -112,6 +114,13 @@ class Phone {
     gfx::Surface m_composed{SCREEN_WIDTH, SCREEN_HEIGHT};
     bool m_haveFrame = false;
     HWND m_lastPresented = nullptr;
+    // The frame placed last, as it was then.
+    struct Placed {
+        HWND window = nullptr;
+        std::uint64_t identity = 0;
+        std::uint64_t version = 0;
+        POINT at{};
+    } m_placed;
     bool m_taskbarDrawn = false;
     int m_minuteDrawn = -1;
     Rehearsal m_rehearsalDrawn;
