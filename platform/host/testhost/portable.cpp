@@ -183,8 +183,8 @@ HWND WindowThread::create(const WCHAR* className, bool visible, Handler handler)
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = className;
         RegisterClassW(&wc); // fails harmlessly when it exists
-        hwnd = CreateWindowExW(0, className, TEXT(""), WS_POPUP | (visible ? WS_VISIBLE : 0), 0, 0, SCREEN_WIDTH, TASKBAR_HEIGHT, nullptr,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
+        hwnd = CreateWindowExW(0, className, TEXT(""), WS_POPUP | (visible ? WS_VISIBLE : 0), 0, 0, SCREEN_WIDTH,
+                               TASKBAR_HEIGHT, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         std::lock_guard guard(m_state->lock);
         m_state->handlers[hwnd] = std::move(handler);
         std::lock_guard all(g_windowsLock);
