@@ -20,7 +20,6 @@ struct SimHost::State {
     std::uint64_t waitUntil = 0;
     bool finished = false;
     host::Phone phone;
-    std::shared_ptr<drivers::SimulatedAccelerometer> accelerometer;
 };
 
 SimHost::SimHost() : m_state(std::make_unique<State>()) {}
@@ -59,7 +58,7 @@ void SimHost::boot() {
     m_state->phone.start(phone);
     // Lying flat, screen up, until the script tilts it.
     if (m_state->options.accelerometer)
-        m_state->accelerometer = m_state->phone.add_accelerometer({0, 0, 64});
+        m_state->phone.add_accelerometer({0, 0, 64});
 }
 
 host::IdleAction SimHost::idle(DWORD) {
@@ -102,14 +101,14 @@ std::optional<host::IdleAction> SimHost::play(const Command& cmd, HWND app) {
         return host::IdleAction{true, 0};
     }
     case Command::kTilt:
-        if (s.accelerometer)
-            s.accelerometer->set_reading(static_cast<signed char>(cmd.a), static_cast<signed char>(cmd.b),
-                                         static_cast<signed char>(cmd.c));
+        if (const auto& accelerometer = s.phone.accelerometer())
+            accelerometer->set_reading(static_cast<signed char>(cmd.a), static_cast<signed char>(cmd.b),
+                                       static_cast<signed char>(cmd.c));
         return std::nullopt;
     case Command::kAccelFail:
     case Command::kAccelOk:
-        if (s.accelerometer)
-            s.accelerometer->set_failing(cmd.kind == Command::kAccelFail);
+        if (const auto& accelerometer = s.phone.accelerometer())
+            accelerometer->set_failing(cmd.kind == Command::kAccelFail);
         return std::nullopt;
     case Command::kWait:
         if (cmd.a == 0)

@@ -35,7 +35,6 @@ constexpr double kReadingRefreshMilliseconds = 50;
 struct WebHost::State {
     Options options;
     std::unique_ptr<TiltSource> tilt;
-    std::shared_ptr<drivers::SimulatedAccelerometer> accelerometer;
     host::Phone phone;
     PointerInput pointer;
 
@@ -156,11 +155,8 @@ void WebHost::boot() {
     phone.rehearse = s.options.rehearse;
     s.phone.start(phone);
 
-    if (s.tilt->has_device()) {
-        s.accelerometer = s.phone.add_accelerometer(s.tilt->reading());
-        if (!s.accelerometer)
-            zt_page_log(2, "zentrick: ACC0: is taken");
-    }
+    if (s.tilt->has_device() && !s.phone.add_accelerometer(s.tilt->reading()))
+        zt_page_log(2, "zentrick: ACC0: is taken");
 }
 
 void WebHost::present(HWND window, const gfx::Surface& frame) {
@@ -168,7 +164,9 @@ void WebHost::present(HWND window, const gfx::Surface& frame) {
     const bool first = !s.phone.has_frame();
     if (!s.phone.present(window, frame))
         return;
-    const double now = now_ms();
+    // The clock only where something keeps the time: the first frame, the
+    // rehearsal's readings.
+    const double now = first || s.options.rehearse ? now_ms() : 0;
     if (first)
         s.firstFrameAt = now;
     show(s, now);
@@ -230,8 +228,8 @@ int page_wait(const WebHost::State& s, DWORD timeout, double now) {
 
 // Hands "ACC0:" the tilt's reading when it changed.
 void feed_accelerometer(WebHost::State& s, bool changed) {
-    if (changed && s.accelerometer)
-        s.accelerometer->set_reading(s.tilt->reading());
+    if (changed && s.phone.accelerometer())
+        s.phone.accelerometer()->set_reading(s.tilt->reading());
 }
 
 void take_pointer(WebHost::State& s, int kind, const double* f) {
