@@ -41,21 +41,7 @@ std::atomic<bool> g_registerHookSet{false};
 
 } // namespace
 
-void keep_standard_descriptors_open() {
-#ifndef __EMSCRIPTEN__
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        // The lowest free number is this one, the ones below being open.
-        // Left open across exec, as the standard streams are.
-        if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
-            _exit(127); // no /dev/null: nothing safe to write to or say
-    }
-#endif
-}
-
 void install(Host& host) {
-    keep_standard_descriptors_open();
     if (g_hostTaken.load(std::memory_order_acquire))
         fail("zt::host::install() called after the platform booted; install the host before the first platform "
              "call");
@@ -167,10 +153,27 @@ bool registration_allowed(LPCWSTR name) {
 } // namespace zt::host
 
 #ifndef __EMSCRIPTEN__
-// Before every other constructor of the program, the hosts' early ones
+namespace {
+
+// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed. It runs
+// before every other constructor of the program, the hosts' early ones
 // (priority 101) included: a program started with a standard stream closed
 // would otherwise hand that number to the next file it opens, and then
-// write its messages into it.
+// write its messages into it. Every other descriptor the platform opens is
+// close-on-exec.
+void keep_standard_descriptors_open() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free number is this one, the ones below being open.
+        // Left open across exec, as the standard streams are.
+        if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
+            _exit(127); // no /dev/null: nothing safe to write to or say
+    }
+}
+
 __attribute__((section(".init_array.00100"),
-               used)) static void (*const g_keepStandardDescriptors)() = zt::host::keep_standard_descriptors_open;
+               used)) void (*const g_keepStandardDescriptors)() = keep_standard_descriptors_open;
+
+} // namespace
 #endif

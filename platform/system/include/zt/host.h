@@ -97,12 +97,6 @@ class Host {
 // otherwise run half on one host and half on another.
 void install(Host& host);
 
-// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed, so that
-// no file opened later takes a standard stream's number. Every program of
-// the platform does it before any of its constructors run, and install()
-// again; every other descriptor the platform opens is close-on-exec.
-void keep_standard_descriptors_open();
-
 // How a program starts. The application's global object is built by static
 // initialisation, and its constructor already makes platform calls (its
 // main window hides the taskbar before WinMain runs), so the host must be in
@@ -113,7 +107,8 @@ void keep_standard_descriptors_open();
 //
 // `start` reads the command line and calls install(). It runs before every
 // other constructor of the program, and after the platform's own first
-// step, keep_standard_descriptors_open(). Where the C library hands early
+// step (a closed standard descriptor gets /dev/null, so that no file opened
+// later takes a standard stream's number). Where the C library hands early
 // functions no command line (the browser), argc is 0 and argv null.
 #if defined(__EMSCRIPTEN__)
 #define ZT_HOST(start)                                                                                                 \
