@@ -123,11 +123,6 @@ HWND WindowManager::find_top_level(const Locked&, const std::u16string_view* cla
     return nullptr;
 }
 
-HWND WindowManager::first_top_level(const Locked& locked, DWORD threadId) const {
-    const auto all = top_levels(locked, threadId);
-    return all.empty() ? nullptr : all.front();
-}
-
 std::vector<HWND> WindowManager::top_levels(const Locked&, DWORD threadId) const {
     std::vector<HWND> out;
     for (auto& [key, w] : m_windows)
@@ -201,10 +196,6 @@ bool take_update_rect(HWND hwnd, RECT& rect) {
     rect = w->state(locked).dirtyRect;
     w->state(locked).dirty = false;
     return true;
-}
-
-HWND first_top_level_window(DWORD threadId) {
-    return WindowManager::get().first_top_level(Kernel::get().lock(), threadId);
 }
 
 std::vector<HWND> top_level_windows(DWORD threadId) {

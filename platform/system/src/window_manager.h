@@ -56,7 +56,6 @@ class WindowManager {
     std::vector<HWND> windows_of(const Locked&, DWORD threadId) const;
     // The first top-level window matching a class and a title (null: any).
     HWND find_top_level(const Locked&, const std::u16string_view* className, const std::u16string_view* title) const;
-    HWND first_top_level(const Locked&, DWORD threadId) const;
     std::vector<HWND> top_levels(const Locked&, DWORD threadId) const;
     // The first visible window of a thread waiting to be painted, or null.
     HWND first_to_paint(const Locked&, DWORD threadId) const;

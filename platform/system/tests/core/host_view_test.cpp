@@ -13,8 +13,6 @@
 #include <thread>
 #include <vector>
 
-using zt::testhost::WindowThread;
-
 namespace {
 
 LRESULT plain_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -30,24 +28,6 @@ HWND make_window(const char16_t* className, HWND parent) {
 }
 
 } // namespace
-
-TEST(HostView, TheFirstTopLevelWindowIsTheThreadsOldestOneWithoutAParent) {
-    WindowThread other;
-    other.create(u"HostViewOtherThread", false);
-    EXPECT_EQ(zt::sys::first_top_level_window(other.thread_id()), FindWindowW(u"HostViewOtherThread", nullptr));
-
-    const DWORD self = GetCurrentThreadId();
-    EXPECT_EQ(zt::sys::first_top_level_window(self), nullptr);
-    HWND first = make_window(u"HostViewFirst", nullptr);
-    HWND child = make_window(u"HostViewChild", first);
-    HWND second = make_window(u"HostViewSecond", nullptr);
-    EXPECT_EQ(zt::sys::first_top_level_window(self), first);
-    DestroyWindow(child);
-    DestroyWindow(first);
-    EXPECT_EQ(zt::sys::first_top_level_window(self), second);
-    DestroyWindow(second);
-    EXPECT_EQ(zt::sys::first_top_level_window(self), nullptr);
-}
 
 TEST(HostView, AWindowsParentIsKnownAndUnknownWindowsHaveNone) {
     HWND top = make_window(u"HostViewParent", nullptr);

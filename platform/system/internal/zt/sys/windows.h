@@ -55,8 +55,6 @@ std::shared_ptr<Window> find_window(const Kernel::Locked& locked, HWND hwnd);
 bool take_update_rect(HWND hwnd, RECT& rect);
 
 // For hosts.
-// The first top-level window (in the order they were made) of a thread, or null.
-HWND first_top_level_window(DWORD threadId);
 // Every top-level window of a thread, in the order they were made.
 std::vector<HWND> top_level_windows(DWORD threadId);
 // A window's parent; null for a top-level or unknown window.
