@@ -327,7 +327,7 @@ host::IdleAction DesktopHost::idle(DWORD timeout) {
     }
     bool redraw = s.phone.taskbar_stale();
     int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
-    wait = sensor_wait(wait, redraw);
+    wait = sensor_wait(s.phone.overlay_wait(wait), redraw);
 
     bool block = !redraw;
     if (block && can_wait_on_display(wait)) {

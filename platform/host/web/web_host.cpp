@@ -221,9 +221,7 @@ int page_wait(const WebHost::State& s, DWORD timeout, double now) {
         const int refresh = static_cast<int>(std::ceil(kReadingRefreshMilliseconds - (now - s.readingDrawnAt)));
         wait = wait < 0 ? std::max(refresh, 1) : std::min(wait, std::max(refresh, 1));
     }
-    if (s.phone.taskbar_drawn())
-        wait = wait < 0 ? 1000 : std::min(wait, 1000);
-    return wait;
+    return s.phone.overlay_wait(wait);
 }
 
 // Hands "ACC0:" the tilt's reading when it changed.

@@ -122,6 +122,13 @@ bool Phone::taskbar_stale() const {
     return taskbar != m_taskbarDrawn || (taskbar && m_options.minuteOfDay() != m_minuteDrawn);
 }
 
+int Phone::overlay_wait(int wait) const {
+    constexpr int kClockLook = 1000;
+    if (!m_taskbarDrawn)
+        return wait;
+    return wait < 0 ? kClockLook : std::min(wait, kClockLook);
+}
+
 const gfx::Surface& Phone::compose(const Rehearsal& rehearsal) {
     const bool taskbar = taskbar_visible();
     m_taskbarDrawn = taskbar;
