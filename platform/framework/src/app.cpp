@@ -27,6 +27,18 @@ BOOL CMzApp::Init() {
     return TRUE;
 }
 
+namespace {
+
+// The loop's work on one message other than WM_QUIT.
+void HandleMessage(CMzApp& app, MSG& msg) {
+    if (app.PreTranslateMessage(&msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+} // namespace
+
 int CMzApp::Run() {
     MSG msg{};
     for (;;) {
@@ -35,10 +47,7 @@ int CMzApp::Run() {
             return static_cast<int>(msg.wParam);
         if (got == -1)
             return MZ_EXIT_INIT_FAILED;
-        if (PreTranslateMessage(&msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        HandleMessage(*this, msg);
     }
 }
 
@@ -48,17 +57,44 @@ BOOL CMzApp::PreTranslateMessage(MSG*) {
     return FALSE;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+BOOL MzStartApp() {
     CMzApp* app = CMzApp::GetApp();
     if (app == nullptr)
-        return MZ_EXIT_INIT_FAILED;
+        return FALSE;
     // An application that could not start has no window to end its loop:
     // running the loop anyway would wait forever.
     if (!app->Init()) {
         app->Done();
-        return MZ_EXIT_INIT_FAILED;
+        return FALSE;
     }
+    return TRUE;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    if (!MzStartApp())
+        return MZ_EXIT_INIT_FAILED;
+    CMzApp* app = CMzApp::GetApp();
     const int code = app->Run();
     app->Done();
     return code;
+}
+
+BOOL MzRunWaitingMessages(int* exitCode) {
+    CMzApp* app = CMzApp::GetApp();
+    if (app == nullptr) {
+        if (exitCode != nullptr)
+            *exitCode = MZ_EXIT_INIT_FAILED;
+        return FALSE;
+    }
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            if (exitCode != nullptr)
+                *exitCode = static_cast<int>(msg.wParam);
+            app->Done();
+            return FALSE;
+        }
+        HandleMessage(*app, msg);
+    }
+    return TRUE;
 }

@@ -1,6 +1,8 @@
 // WinMain and the application object: start, loop, exit code.
 #include "framework_test.h"
 
+#include "zt/host.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -40,13 +42,49 @@ class TestApp : public CMzApp {
     std::function<void(TestApp&)> setup;
 };
 
+// The two ways a host runs the application: WinMain, whose loop blocks in
+// GetMessageW, and turn by turn, as a host whose thread cannot block does
+// (the host sleeps between turns for as long as the platform says).
+struct Entry {
+    const char* name;
+    int (*run)();
+    const char* log; // what TestApp logs on a run that ends through the loop
+};
+
+void PrintTo(const Entry& entry, std::ostream* os) {
+    *os << entry.name;
+}
+
 int run_win_main() {
     return WinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+int run_in_turns() {
+    if (!MzStartApp())
+        return MZ_EXIT_INIT_FAILED;
+    for (int turn = 0; turn < 100; ++turn) {
+        int code = -1;
+        if (!MzRunWaitingMessages(&code))
+            return code;
+        const DWORD wait = zt::host::loop_timeout();
+        if (wait == INFINITE)
+            break;
+        Sleep(wait);
+    }
+    ADD_FAILURE() << "the loop did not end";
+    return -1;
+}
+
+class Start : public ::testing::TestWithParam<Entry> {};
+
+INSTANTIATE_TEST_SUITE_P(Entries, Start,
+                         ::testing::Values(Entry{"WinMain", &run_win_main, "Init;Run;Done;"},
+                                           Entry{"Turns", &run_in_turns, "Init;Done;"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
 
-TEST(WinMain, RunsInitOnceThenTheLoopAndReturnsTheQuitCode) {
+TEST_P(Start, RunsInitOnceThenTheLoopAndReturnsTheQuitCode) {
     TestApp app;
     ASSERT_EQ(CMzApp::GetApp(), &app);
     app.setup = [](TestApp& a) {
@@ -54,41 +92,44 @@ TEST(WinMain, RunsInitOnceThenTheLoopAndReturnsTheQuitCode) {
         a.m_wnd.onTimer = [](UINT_PTR) { PostQuitMessage(42); };
     };
     const DWORD start = GetTickCount();
-    EXPECT_EQ(run_win_main(), 42);
-    EXPECT_EQ(app.log, "Init;Run;Done;");
+    EXPECT_EQ(GetParam().run(), 42);
+    EXPECT_EQ(app.log, GetParam().log);
     EXPECT_EQ(app.m_wnd.initCalls, 1);
-    // The loop dispatched the tick that ended it.
+    // The loop dispatched the tick that ended it, on time.
     EXPECT_EQ(app.m_wnd.timers, (std::vector<UINT_PTR>{3}));
     EXPECT_EQ(GetTickCount() - start, 40u);
 }
 
-TEST(WinMain, ClosingTheMainWindowEndsTheLoopWithCodeZero) {
+TEST_P(Start, ClosingTheMainWindowEndsTheLoopWithCodeZero) {
     TestApp app;
     app.setup = [](TestApp& a) { PostMessageW(a.m_wnd.m_hWnd, WM_CLOSE, 0, 0); };
-    EXPECT_EQ(run_win_main(), 0);
-    EXPECT_EQ(app.log, "Init;Run;Done;");
+    EXPECT_EQ(GetParam().run(), 0);
+    EXPECT_EQ(app.log, GetParam().log);
     EXPECT_TRUE(app.m_wnd.saw(WM_DESTROY));
     EXPECT_EQ(app.m_wnd.m_hWnd, nullptr);
 }
 
-TEST(WinMain, AFailedInitSkipsTheLoopAndGivesANonzeroCode) {
+TEST_P(Start, AFailedInitSkipsTheLoopAndGivesANonzeroCode) {
     TestApp app;
     app.initResult = FALSE;
     // Something the loop would take if it ran.
     PostThreadMessageW(GetCurrentThreadId(), WM_USER + 5, 0, 0);
-    EXPECT_NE(run_win_main(), 0);
+    EXPECT_NE(GetParam().run(), 0);
     EXPECT_EQ(app.log, "Init;Done;");
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, WM_USER + 5);
 }
 
-TEST(WinMain, WithoutAnApplicationObjectThereIsNothingToRun) {
+TEST_P(Start, WithoutAnApplicationObjectThereIsNothingToRun) {
     ASSERT_EQ(CMzApp::GetApp(), nullptr);
-    EXPECT_EQ(run_win_main(), MZ_EXIT_INIT_FAILED);
+    EXPECT_EQ(GetParam().run(), MZ_EXIT_INIT_FAILED);
+    int code = 0;
+    EXPECT_FALSE(MzRunWaitingMessages(&code));
+    EXPECT_EQ(code, MZ_EXIT_INIT_FAILED);
 }
 
-TEST(WinMain, PreTranslateMessageCanKeepAMessageFromItsWindow) {
+TEST_P(Start, PreTranslateMessageCanKeepAMessageFromItsWindow) {
     TestApp app;
     app.swallowClicks = true;
     app.setup = [](TestApp& a) {
@@ -97,8 +138,33 @@ TEST(WinMain, PreTranslateMessageCanKeepAMessageFromItsWindow) {
         PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
     };
-    EXPECT_EQ(run_win_main(), 0);
+    EXPECT_EQ(GetParam().run(), 0);
     EXPECT_EQ(app.m_wnd.mouse, (std::vector<fwtest::Mouse>{{WM_LBUTTONUP, 0, 2, 2}}));
+}
+
+TEST(Turns, ATurnTakesWhatIsWaitingAndLeavesTheRestForLater) {
+    TestApp app;
+    app.setup = [](TestApp& a) {
+        SetTimer(a.m_wnd.m_hWnd, 7, 30, nullptr);
+        PostMessageW(a.m_wnd.m_hWnd, WM_LBUTTONUP, 0, MAKELPARAM(3, 4));
+    };
+    ASSERT_TRUE(MzStartApp());
+    int code = -1;
+    EXPECT_TRUE(MzRunWaitingMessages(&code));
+    EXPECT_EQ(app.m_wnd.mouse, (std::vector<fwtest::Mouse>{{WM_LBUTTONUP, 0, 3, 4}}));
+    EXPECT_TRUE(app.m_wnd.timers.empty());
+    EXPECT_EQ(zt::host::loop_timeout(), 30u);
+    Sleep(30);
+    EXPECT_EQ(zt::host::loop_timeout(), 0u);
+    EXPECT_TRUE(MzRunWaitingMessages(&code));
+    EXPECT_EQ(app.m_wnd.timers, (std::vector<UINT_PTR>{7}));
+    KillTimer(app.m_wnd.m_hWnd, 7);
+    EXPECT_EQ(zt::host::loop_timeout(), INFINITE);
+    PostMessageW(app.m_wnd.m_hWnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(zt::host::loop_timeout(), 0u);
+    EXPECT_FALSE(MzRunWaitingMessages(&code));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(app.log, "Init;Done;");
 }
 
 TEST(Application, TheFirstObjectIsTheApplicationUntilItGoes) {

@@ -18,7 +18,6 @@ mergeInto(LibraryManager.library, {
     motion: null,
     // For tests and measurements (window.zentrick.stats).
     stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, awakeMs: 0 },
-    wokeAt: 0,
 
     push: function (kind, a, b, c, d, e) {
       ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0, e || 0]);
@@ -195,131 +194,78 @@ mergeInto(LibraryManager.library, {
     else console.info(line);
   },
 
-  // The program's sleep (zt_page_wait): Asyncify's saved stack in one
-  // buffer kept from sleep to sleep, and one standing 10 ms interval in step
-  // with the program's deadlines, so that a tick allocates nothing and asks
-  // the browser for no new timer. A tick reads the clock once here and the
-  // program reads it twice (performance.now() is one of the costlier calls
-  // a page makes), so the clock read is handed along, never taken again.
-  $ZtSleep__deps: ['$ZtPage', '$Asyncify'],
-  $ZtSleep__postset: 'ZtSleep.watchExports();',
-  $ZtSleep: {
-    data: 0,
-    // emscripten wraps each wasm export to track which of them are on the
-    // stack when it unwinds. Only main() ever sleeps here, so once each
-    // export the sleep uses has been called through its wrapper (the first
-    // sleep and wake do that), the sleep calls them plainly and does the
-    // wrappers' one piece of bookkeeping itself: ending an unwind.
-    plain: null,
-    exports: null,
-    watchExports: function () {
-      ZtSleep.plain = new Map();
-      var instrument = Asyncify.instrumentWasmExports;
-      Asyncify.instrumentWasmExports = function (exports) {
-        var wrapped = instrument(exports);
-        for (var name in wrapped) {
-          if (wrapped[name] !== exports[name]) ZtSleep.plain.set(wrapped[name], exports[name]);
-        }
-        return wrapped;
-      };
-    },
-    bindExports: function () {
-      var names = ['_main', '_asyncify_start_rewind', '_asyncify_stop_rewind', '_asyncify_start_unwind',
-                   '_asyncify_stop_unwind'];
-      var found = names.map(function (name) { return ZtSleep.plain.get(Module[name]); });
-      if (found.indexOf(undefined) >= 0) return;
-      ZtSleep.exports = { main: found[0], startRewind: found[1], stopRewind: found[2], startUnwind: found[3],
-                          stopUnwind: found[4] };
-    },
+  // The program's loop, a turn at a time (the page's thread cannot block):
+  // zt_page_turn handles what is waiting and says how long the program may
+  // sleep. One standing 10 ms interval, kept in step with the program's
+  // deadlines, wakes it, so that a tick asks the browser for no new timer.
+  // performance.now() is one of the costlier calls a page makes: a tick
+  // reads it once before the turn and once after.
+  $ZtLoop__deps: ['$ZtPage'],
+  $ZtLoop: {
     deadline: Infinity,
     interval: null,
     intervalNext: 0,
     timeout: null,
 
+    // `now`: performance.now() if the caller has just read it.
+    turn: function (now) {
+      var started = now === undefined ? performance.now() : now;
+      ZtPage.stats.wakes++;
+      var wait = _zt_page_turn();
+      if (wait < -1) {
+        // The program's loop has ended: nothing wakes it again.
+        ZtLoop.stopTimers();
+        return;
+      }
+      var ended = performance.now();
+      // Time the program ran (measurements).
+      ZtPage.stats.awakeMs += ended - started;
+      // On the platform's clock, whole ms of this one: due when the
+      // platform's timer is, not a hair before.
+      ZtLoop.sleep(wait < 0 ? Infinity : Math.floor(ended) + wait, ended);
+    },
     sleep: function (deadline, now) {
       // Already something to do: still let the browser have its turn.
-      ZtSleep.deadline = ZtPage.queue.length ? now : deadline;
-      ZtPage.waiter = ZtSleep.resume;
-      var next = ZtSleep.intervalNext;
+      ZtLoop.deadline = ZtPage.queue.length ? now : deadline;
+      ZtPage.waiter = ZtLoop.turn;
+      var next = ZtLoop.intervalNext;
       // The common case: the interval fires at the deadline, or up to 1 ms
       // after it; nothing to ask of the browser.
-      if (ZtSleep.interval !== null && next >= ZtSleep.deadline && next <= ZtSleep.deadline + 1) return;
+      if (ZtLoop.interval !== null && next >= ZtLoop.deadline && next <= ZtLoop.deadline + 1) return;
       // Otherwise the interval is moved to start at the deadline.
-      ZtSleep.stopTimers();
-      if (ZtSleep.deadline !== Infinity)
-        ZtSleep.timeout = setTimeout(ZtSleep.rephase, Math.max(0, Math.ceil(ZtSleep.deadline - now)));
+      ZtLoop.stopTimers();
+      if (ZtLoop.deadline !== Infinity)
+        ZtLoop.timeout = setTimeout(ZtLoop.rephase, Math.max(0, Math.ceil(ZtLoop.deadline - now)));
     },
     stopTimers: function () {
-      if (ZtSleep.interval !== null) clearInterval(ZtSleep.interval);
-      if (ZtSleep.timeout !== null) clearTimeout(ZtSleep.timeout);
-      ZtSleep.interval = ZtSleep.timeout = null;
+      if (ZtLoop.interval !== null) clearInterval(ZtLoop.interval);
+      if (ZtLoop.timeout !== null) clearTimeout(ZtLoop.timeout);
+      ZtLoop.interval = ZtLoop.timeout = null;
     },
     rephase: function () {
-      ZtSleep.timeout = null;
-      ZtSleep.interval = setInterval(ZtSleep.tick, 10);
-      ZtSleep.intervalNext = performance.now() + 10;
-      ZtSleep.due(ZtSleep.intervalNext - 10);
+      ZtLoop.timeout = null;
+      ZtLoop.interval = setInterval(ZtLoop.tick, 10);
+      ZtLoop.intervalNext = performance.now() + 10;
+      ZtLoop.due(ZtLoop.intervalNext - 10);
     },
     tick: function () {
       var now = performance.now();
       // Steps of 10 from where it started: the browser keeps the interval
       // on that grid even when a tick runs late (or a hair early).
-      while (ZtSleep.intervalNext <= now + 1) ZtSleep.intervalNext += 10;
-      ZtSleep.due(now);
+      while (ZtLoop.intervalNext <= now + 1) ZtLoop.intervalNext += 10;
+      ZtLoop.due(now);
     },
     due: function (now) {
       if (!ZtPage.waiter) return;
-      if (now >= ZtSleep.deadline) ZtPage.wake(now);
+      if (now >= ZtLoop.deadline) ZtPage.wake(now);
       // A deadline that falls before the next tick moves the interval.
-      else if (ZtSleep.deadline < ZtSleep.intervalNext) ZtSleep.sleep(ZtSleep.deadline, now);
-    },
-    resume: function (now) {
-      ZtPage.stats.wakes++;
-      ZtPage.wokeAt = now === undefined ? performance.now() : now;
-      if (!ZtSleep.exports) ZtSleep.bindExports();
-      var plain = ZtSleep.exports;
-      Asyncify.state = Asyncify.State.Rewinding;
-      if (!plain) {
-        Module['_asyncify_start_rewind'](ZtSleep.data);
-        Asyncify.doRewind(ZtSleep.data);
-        return;
-      }
-      plain.startRewind(ZtSleep.data);
-      plain.main();
-      // Back here when the program sleeps again: the unwind is over.
-      if (Asyncify.state === Asyncify.State.Unwinding) {
-        Asyncify.state = Asyncify.State.Normal;
-        plain.stopUnwind();
-      }
+      else if (ZtLoop.deadline < ZtLoop.intervalNext) ZtLoop.sleep(ZtLoop.deadline, now);
     }
   },
 
-  // Asyncify's own handleSleep makes closures and a 4 KB buffer on every
-  // sleep; this does the same unwind and rewind with neither.
-  zt_page_wait__deps: ['$ZtPage', '$ZtSleep', '$Asyncify'],
-  zt_page_wait: function (wait) {
-    if (Asyncify.state === Asyncify.State.Rewinding) {
-      // Woken: the rewind has come back down to here; the program goes on.
-      Asyncify.state = Asyncify.State.Normal;
-      if (ZtSleep.exports) ZtSleep.exports.stopRewind();
-      else Module['_asyncify_stop_rewind']();
-      Asyncify.currData = null;
-      return;
-    }
-    var now = performance.now();
-    // Time the program ran since it last woke (measurements).
-    if (ZtPage.wokeAt) ZtPage.stats.awakeMs += now - ZtPage.wokeAt;
-    // The buffer names main() as the function to rewind into, from the
-    // first sleep on: it is the only one that sleeps.
-    if (!ZtSleep.data) ZtSleep.data = Asyncify.allocateData();
-    else Asyncify.setDataHeader(ZtSleep.data, ZtSleep.data + {{{ C_STRUCTS.asyncify_data_s.__size__ }}}, Asyncify.StackSize);
-    // On the platform's clock, whole ms of this one: due when the
-    // platform's timer is, not a hair before.
-    ZtSleep.sleep(wait < 0 ? Infinity : Math.floor(now) + wait, now);
-    Asyncify.state = Asyncify.State.Unwinding;
-    Asyncify.currData = ZtSleep.data;
-    if (ZtSleep.exports) ZtSleep.exports.startUnwind(ZtSleep.data);
-    else Module['_asyncify_start_unwind'](ZtSleep.data);
+  zt_page_loop__deps: ['$ZtLoop'],
+  zt_page_loop: function () {
+    ZtLoop.turn();
   },
 
   zt_page_next_event__deps: ['$ZtPage'],

@@ -2,8 +2,8 @@
 //
 // The application's global object boots the platform from its constructor
 // during static initialisation; the host reads the page's options there.
-// main() runs the application's loop, which sleeps in the host's idle()
-// through Asyncify: the page's thread is free between events.
+// main() starts the application and hands its loop to the page, which runs
+// it a turn at a time: the page's thread is free between events.
 #include "render/card_face.h"
 #include "web_host.h"
 #include "zt/framework.h"
@@ -45,5 +45,9 @@ void install_web_host(int, char**) {
 ZT_HOST(install_web_host);
 
 int main() {
-    return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    if (!MzStartApp())
+        return MZ_EXIT_INIT_FAILED;
+    zt::web::web_host().run_loop(&MzRunWaitingMessages);
+    // The page goes on running the loop after main() returns.
+    return 0;
 }

@@ -1,7 +1,8 @@
 // The page side of the web host: small JavaScript functions
 // (library_zentrick.js) that the host calls. The page queues what the
 // browser reports (pointers, keys, motion, visibility, size) and the host
-// takes it out in its idle turn; nothing on the page calls into the program.
+// takes it out at the start of each turn of the loop; the page calls into the
+// program only to run a turn (zt_page_turn).
 #pragma once
 
 #include <cstdint>
@@ -15,14 +16,16 @@ void zt_page_start(int rehearse);
 int zt_page_query(char* buffer, int size);
 // A line on the browser's console: level 0 info, 1 warning, 2 error.
 void zt_page_log(int level, const char* text);
-// Sleeps until the page has an event queued or `wait` ms have passed on the
-// platform's clock (whole ms of performance.now(); negative: no limit), so
-// that it wakes when a timer the platform computed is due, not a hair
-// before. Other JavaScript runs meanwhile (Asyncify).
-void zt_page_wait(int wait);
+// The page runs the program's loop from now on: zt_page_turn at once, then
+// again when an event is queued or the wait it returned has passed on the
+// platform's clock (whole ms of performance.now(), so that it wakes when a
+// timer the platform computed is due, not a hair before).
+void zt_page_loop();
+// One turn of the program's loop, called by the page (WebHost::turn).
+int zt_page_turn();
 // Takes the oldest queued event into `fields` (8 numbers); returns its kind
 // (a PageEvent), or 0 when none is queued. The latest motion sample comes
-// after the queue, once; samples do not wake zt_page_wait.
+// after the queue, once; samples do not wake the program.
 int zt_page_next_event(double* fields);
 // The page's size in CSS pixels and the device pixel ratio.
 void zt_page_size(double* fields);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,7 @@ struct WebHost::State {
     double readingDrawnAt = 0;
 
     std::vector<host::WindowMessage> pending;
+    BOOL (*turn)(int* exitCode) = nullptr;
 };
 
 WebHost::WebHost() : m_state(std::make_unique<State>()) {}
@@ -283,10 +285,9 @@ void take_event(WebHost::State& s, int kind, const double* f) {
     }
 }
 
-// The host's turn before the page sleeps, and the page's wait. Not inlined
-// into idle(): idle() is on the sleeping stack, where Asyncify instruments
-// every instruction, so it does nothing but sleep and call these.
-[[gnu::noinline]] int before_sleep(WebHost::State& s, DWORD timeout) {
+// The host's turn before the page sleeps: the warm-up, the overlays, and
+// how long the page may sleep.
+int before_sleep(WebHost::State& s, DWORD timeout) {
     // Reading the clock is a call out to the browser, and this runs on every
     // tick: only the host's own deadlines (the warm-up, the rehearsal's
     // readings) read it here; the page times the wait itself.
@@ -299,7 +300,7 @@ void take_event(WebHost::State& s, int kind, const double* f) {
 }
 
 // What the page queued meanwhile, to the application.
-[[gnu::noinline]] void after_sleep(WebHost::State& s) {
+void take_page_events(WebHost::State& s) {
     double f[8];
     for (int kind = zt_page_next_event(f); kind != 0; kind = zt_page_next_event(f))
         take_event(s, kind, f);
@@ -309,11 +310,34 @@ void take_event(WebHost::State& s, int kind, const double* f) {
 } // namespace
 
 host::IdleAction WebHost::idle(DWORD timeout) {
+    (void)timeout;
+    // The page's one thread must not block: the loop runs a turn at a time
+    // (run_loop) and never waits in GetMessageW. A wait here would hang the
+    // page, so it stops the program at once and says why.
+    zt_page_log(2, "zentrick: the page's thread cannot wait for a message; only the loop's turns may take them");
+    std::abort();
+}
+
+void WebHost::run_loop(BOOL (*turn)(int* exitCode)) {
+    m_state->turn = turn;
+    zt_page_loop();
+}
+
+int WebHost::turn() {
     State& s = *m_state;
-    zt_page_wait(before_sleep(s, timeout));
-    after_sleep(s);
-    // Whatever happened, the loop looks again: a timer may be due now.
-    return {true, 0};
+    if (s.turn == nullptr)
+        return kLoopEnded;
+    take_page_events(s);
+    int code = 0;
+    if (!s.turn(&code)) {
+        s.turn = nullptr;
+        return kLoopEnded;
+    }
+    return before_sleep(s, host::loop_timeout());
 }
 
 } // namespace zt::web
+
+int zt_page_turn() {
+    return zt::web::web_host().turn();
+}

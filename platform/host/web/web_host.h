@@ -1,8 +1,9 @@
 // The web host: the phone in a browser page, on the real clock, on the
 // page's one thread. Frames go to a canvas; pointers, keys, motion and
 // visibility come back as the window's messages and the accelerometer's
-// readings. Between them the loop sleeps in idle() (Asyncify), so the page
-// is idle until the next input or timer.
+// readings. The page's thread cannot block, so the application's loop runs a
+// turn at a time: the page calls turn() at the next input or timer and is
+// idle in between.
 #pragma once
 
 #include "options.h"
@@ -23,6 +24,17 @@ class WebHost final : public host::Host {
     void present(HWND window, const gfx::Surface& frame) override;
     void animate_window(HWND window, int type, bool show) override;
     void debug_output(std::string_view utf8) override;
+
+    // Runs the application's loop from now on: the first turn at once, then
+    // one at each input or timer the loop waits for. `turn` handles every
+    // message waiting and returns FALSE once the loop has ended
+    // (MzRunWaitingMessages). Returns after the first turn.
+    void run_loop(BOOL (*turn)(int* exitCode));
+    // One turn: the page's input to the application, the waiting messages,
+    // the host's work before the page sleeps. Returns how long the page may
+    // sleep (ms; -1: until an event), or kLoopEnded.
+    int turn();
+    static constexpr int kLoopEnded = -2;
 
     // `work` runs in an idle turn a little after the first frame is shown,
     // and again in each following idle turn while it returns true: the

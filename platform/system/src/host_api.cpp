@@ -1,6 +1,7 @@
 // What a host may ask of the platform (zt/host.h), on the platform's own
 // state, and the one place that knows which host is installed.
 #include "host_api.h"
+#include "messages.h"
 
 #include "zt/host.h"
 #include "zt/sys/guarded.h"
@@ -66,6 +67,10 @@ std::uint64_t now() {
 
 bool is_boot_thread() {
     return sys::is_boot_thread();
+}
+
+DWORD loop_timeout() {
+    return sys::loop_timeout();
 }
 
 std::vector<HWND> boot_thread_windows() {

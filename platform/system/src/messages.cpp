@@ -183,6 +183,16 @@ bool next_message(MSG& msg, bool wait, bool remove) {
     }
 }
 
+DWORD loop_timeout() {
+    Kernel& k = Kernel::get();
+    ThreadRecord& self = k.this_thread();
+    Locked locked = k.lock();
+    const Tick now = k.now(locked);
+    if (has_work(locked, self.id, queue_of(locked, self), now))
+        return 0;
+    return idle_timeout(Timers::get().next_due(locked, self.id), now);
+}
+
 bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto window = find_window(hwnd);
     return window && post_to_thread(window->threadId, hwnd, message, wParam, lParam);

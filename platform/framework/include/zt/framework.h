@@ -33,6 +33,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, i
 // Exit code of WinMain when the application could not start.
 constexpr int MZ_EXIT_INIT_FAILED = 1;
 
+// WinMain for a host whose thread cannot block (a web page): the same start,
+// loop and end, with the host running the loop a turn at a time.
+// MzStartApp does what WinMain does before the loop; FALSE means the
+// application could not start (Done has run). Each MzRunWaitingMessages then
+// handles every message already waiting, as Run's loop does, and returns
+// FALSE once WM_QUIT has come: Done has run and *exitCode is WM_QUIT's wParam.
+BOOL MzStartApp();
+BOOL MzRunWaitingMessages(int* exitCode);
+
 class CMzApp {
   public:
     // The first application object constructed becomes the process's one

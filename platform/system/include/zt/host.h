@@ -140,6 +140,13 @@ std::uint64_t now();
 // application's loop and calls idle().
 bool is_boot_thread();
 
+// For a host that runs the loop itself, a turn at a time, because its thread
+// cannot block (a web page): how long the calling thread may sleep once
+// PeekMessageW found nothing. 0 when a message or timer is already waiting,
+// otherwise the ms until the thread's next timer falls due (INFINITE: none),
+// as idle() would be given it.
+DWORD loop_timeout();
+
 // Every top-level window of the boot thread, in the order they were made,
 // from any thread: the application's window is among them (a host's phone
 // tells it from the shell's, zt/host/phone.h).
