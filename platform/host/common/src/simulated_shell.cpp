@@ -141,7 +141,15 @@ bool SimulatedShell::running() const {
 }
 
 bool SimulatedShell::taskbar_visible() const {
-    const HWND taskbar = window(kClassNames[0]);
+    // Asked on every tick: the taskbar is the first of the windows, no need
+    // to look it up by name.
+    if (!m_state)
+        return false;
+    HWND taskbar = nullptr;
+    {
+        std::lock_guard guard(m_state->lock);
+        taskbar = m_state->windows[0];
+    }
     return taskbar != nullptr && IsWindowVisible(taskbar);
 }
 

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <type_traits>
+#include <typeinfo>
 #include <unordered_map>
 #include <vector>
 
@@ -68,7 +70,17 @@ class HandleTable {
     HANDLE insert(std::shared_ptr<KernelObject> object);
     std::shared_ptr<KernelObject> find(HANDLE handle);
     template <typename T> std::shared_ptr<T> find_as(HANDLE handle) {
-        return std::dynamic_pointer_cast<T>(find(handle));
+        if constexpr (std::is_final_v<T>) {
+            // One type to match (a device on every DeviceIoControl): no
+            // walk of the class tree.
+            std::shared_ptr<KernelObject> object = find(handle);
+            const KernelObject* raw = object.get();
+            if (raw != nullptr && typeid(*raw) == typeid(T))
+                return std::static_pointer_cast<T>(std::move(object));
+            return nullptr;
+        } else {
+            return std::dynamic_pointer_cast<T>(find(handle));
+        }
     }
     // Removes the entry; the object dies with its last user.
     std::shared_ptr<KernelObject> remove(HANDLE handle);
