@@ -8,6 +8,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace zt::gfx {
@@ -18,6 +23,46 @@ constexpr std::uint32_t kOpaqueBlack = 0xFF000000u;
 constexpr std::uint32_t pixel_from_colorref(std::uint32_t c) {
     return 0xFF000000u | ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
+
+// Sets `count` pixels to `pixel`. A pixel whose four bytes are equal (white,
+// black, transparent) is a memset; any other fills a short head and doubles
+// it with memcpy, which the C library does with wide stores either way,
+// where a plain loop would store one pixel at a time.
+inline void fill_pixels(std::uint32_t* out, std::size_t count, std::uint32_t pixel) {
+    const std::uint32_t byte = pixel & 0xFFu;
+    if (pixel == byte * 0x01010101u) {
+        std::memset(out, static_cast<int>(byte), count * sizeof(std::uint32_t));
+        return;
+    }
+    constexpr std::size_t kHead = 16;
+    std::size_t done = count < kHead ? count : kHead;
+    for (std::size_t i = 0; i < done; ++i)
+        out[i] = pixel;
+    while (done < count) {
+        const std::size_t step = done < count - done ? done : count - done;
+        std::memcpy(out + done, out, step * sizeof(std::uint32_t));
+        done += step;
+    }
+}
+
+// An allocator that leaves new elements as they are (default
+// initialisation): a surface fills new pixels itself, with fill_pixels,
+// instead of having the vector write each one first.
+template <typename T, typename Base = std::allocator<T>> class UninitialisedAllocator : public Base {
+    using Traits = std::allocator_traits<Base>;
+
+  public:
+    template <typename U> struct rebind {
+        using other = UninitialisedAllocator<U, typename Traits::template rebind_alloc<U>>;
+    };
+    using Base::Base;
+    template <typename U> void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args> void construct(U* p, Args&&... args) {
+        Traits::construct(static_cast<Base&>(*this), p, std::forward<Args>(args)...);
+    }
+};
 
 // Besides its pixels a surface remembers where it was last written, so that
 // whoever copies it somewhere (a canvas onto its window) can copy again only
@@ -98,12 +143,15 @@ class Surface {
     void resize(int width, int height, std::uint32_t fill = kOpaqueBlack) {
         m_width = std::max(width, 0);
         m_height = std::max(height, 0);
-        m_pixels.assign(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height), fill);
+        const std::size_t count = static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
+        m_pixels.clear();
+        m_pixels.resize(count);
+        fill_pixels(m_pixels.data(), count, fill);
         renew();
     }
     void fill(std::uint32_t pixel) {
         written_all();
-        std::fill(m_pixels.begin(), m_pixels.end(), pixel);
+        fill_pixels(m_pixels.data(), m_pixels.size(), pixel);
     }
 
     // Writing a known area: note it first, then write only inside it
@@ -192,7 +240,7 @@ class Surface {
 
     int m_width = 0;
     int m_height = 0;
-    std::vector<std::uint32_t> m_pixels;
+    std::vector<std::uint32_t, UninitialisedAllocator<std::uint32_t>> m_pixels;
     std::uint64_t m_identity = next_identity();
     std::uint64_t m_version = 0;
     std::uint64_t m_allAt = 0;     // last write of the whole surface
