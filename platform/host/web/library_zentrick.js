@@ -211,7 +211,7 @@ mergeInto(LibraryManager.library, {
     turn: function (now) {
       var started = now === undefined ? performance.now() : now;
       ZtPage.stats.wakes++;
-      var wait = _zt_page_turn();
+      var wait = _zt_page_turn(ZtPage.queue.length || ZtPage.motion ? 1 : 0);
       if (wait < -1) {
         // The program's loop has ended: nothing wakes it again.
         ZtLoop.stopTimers();

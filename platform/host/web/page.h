@@ -21,8 +21,9 @@ void zt_page_log(int level, const char* text);
 // platform's clock (whole ms of performance.now(), so that it wakes when a
 // timer the platform computed is due, not a hair before).
 void zt_page_loop();
-// One turn of the program's loop, called by the page (WebHost::turn).
-int zt_page_turn();
+// One turn of the program's loop, called by the page (WebHost::turn);
+// `eventsQueued` is nonzero when zt_page_next_event has something to give.
+int zt_page_turn(int eventsQueued);
 // Takes the oldest queued event into `fields` (8 numbers); returns its kind
 // (a PageEvent), or 0 when none is queued. The latest motion sample comes
 // after the queue, once; samples do not wake the program.

@@ -323,11 +323,12 @@ void WebHost::run_loop(BOOL (*turn)(int* exitCode)) {
     zt_page_loop();
 }
 
-int WebHost::turn() {
+int WebHost::turn(bool eventsQueued) {
     State& s = *m_state;
     if (s.turn == nullptr)
         return kLoopEnded;
-    take_page_events(s);
+    if (eventsQueued)
+        take_page_events(s);
     int code = 0;
     if (!s.turn(&code)) {
         s.turn = nullptr;
@@ -338,6 +339,6 @@ int WebHost::turn() {
 
 } // namespace zt::web
 
-int zt_page_turn() {
-    return zt::web::web_host().turn();
+int zt_page_turn(int eventsQueued) {
+    return zt::web::web_host().turn(eventsQueued != 0);
 }

@@ -30,10 +30,11 @@ class WebHost final : public host::Host {
     // message waiting and returns FALSE once the loop has ended
     // (MzRunWaitingMessages). Returns after the first turn.
     void run_loop(BOOL (*turn)(int* exitCode));
-    // One turn: the page's input to the application, the waiting messages,
-    // the host's work before the page sleeps. Returns how long the page may
-    // sleep (ms; -1: until an event), or kLoopEnded.
-    int turn();
+    // One turn: the page's input to the application (when `eventsQueued`:
+    // most timer ticks have none, and asking the page costs a call out), the
+    // waiting messages, the host's work before the page sleeps. Returns how
+    // long the page may sleep (ms; -1: until an event), or kLoopEnded.
+    int turn(bool eventsQueued);
     static constexpr int kLoopEnded = -2;
 
     // `work` runs in an idle turn a little after the first frame is shown,

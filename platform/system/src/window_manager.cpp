@@ -93,6 +93,8 @@ std::shared_ptr<Window> WindowManager::find(const Locked&, HWND hwnd) const {
 
 void WindowManager::remove(const Locked& locked, HWND hwnd) {
     if (auto it = m_ages.find(key_of(hwnd)); it != m_ages.end()) {
+        Window::State& s = m_windows.at(it->second)->state(locked);
+        set_paint_state(s, false, s.visible);
         m_windows.erase(it->second);
         m_ages.erase(it);
         Kernel::get().handles().remove(hwnd);
@@ -132,6 +134,8 @@ std::vector<HWND> WindowManager::top_levels(const Locked&, DWORD threadId) const
 }
 
 HWND WindowManager::first_to_paint(const Locked& locked, DWORD threadId) const {
+    if (m_toPaint == 0)
+        return nullptr;
     for (auto& [key, w] : m_windows) {
         const Window::State& s = w->state(locked);
         if (w->threadId == threadId && s.dirty && s.visible)
@@ -143,11 +147,10 @@ HWND WindowManager::first_to_paint(const Locked& locked, DWORD threadId) const {
 bool WindowManager::show(const Locked& locked, Window& window, bool visible) {
     Window::State& s = window.state(locked);
     const bool wasVisible = s.visible;
-    s.visible = visible;
-    if (visible && !wasVisible) {
-        s.dirty = true;
+    const bool appears = visible && !wasVisible;
+    set_paint_state(s, s.dirty || appears, visible);
+    if (appears)
         s.dirtyRect = gfx::client_rect(s.rect);
-    }
     // Only the owner paints it.
     Kernel::get().notify_thread(locked, window.threadId);
     return wasVisible;
@@ -157,7 +160,7 @@ void WindowManager::move(const Locked& locked, Window& window, const RECT& rect,
     Window::State& s = window.state(locked);
     s.rect = rect;
     if (repaint) {
-        s.dirty = true;
+        set_paint_state(s, true, s.visible);
         s.dirtyRect = gfx::client_rect(s.rect);
     }
     // Only the owner paints it.
@@ -172,7 +175,7 @@ bool WindowManager::invalidate(const Locked& locked, Window& window, const RECT*
         return false;
     // Invalidations merge into one update rectangle.
     s.dirtyRect = s.dirty ? gfx::unite(s.dirtyRect, r) : r;
-    s.dirty = true;
+    set_paint_state(s, true, s.visible);
     // Only the owner paints it.
     Kernel::get().notify_thread(locked, window.threadId);
     return true;
@@ -188,14 +191,30 @@ std::shared_ptr<Window> find_window(HWND hwnd) {
     return find_window(Kernel::get().lock(), hwnd);
 }
 
+bool WindowManager::take_update_rect(const Locked& locked, Window& window, RECT& rect) {
+    Window::State& s = window.state(locked);
+    if (!s.dirty)
+        return false;
+    rect = s.dirtyRect;
+    set_paint_state(s, false, s.visible);
+    return true;
+}
+
+void WindowManager::set_paint_state(Window::State& s, bool dirty, bool visible) {
+    const bool was = s.dirty && s.visible;
+    s.dirty = dirty;
+    s.visible = visible;
+    const bool is = dirty && visible;
+    if (is && !was)
+        ++m_toPaint;
+    else if (was && !is)
+        --m_toPaint;
+}
+
 bool take_update_rect(HWND hwnd, RECT& rect) {
     Kernel::Locked locked = Kernel::get().lock();
     auto w = find_window(locked, hwnd);
-    if (!w || !w->state(locked).dirty)
-        return false;
-    rect = w->state(locked).dirtyRect;
-    w->state(locked).dirty = false;
-    return true;
+    return w && WindowManager::get().take_update_rect(locked, *w, rect);
 }
 
 std::vector<HWND> top_level_windows(DWORD threadId) {

@@ -67,14 +67,22 @@ class WindowManager {
     // Adds a rectangle (client coordinates, cut to the client area) to the
     // window's update rectangle; false when nothing of it is inside.
     bool invalidate(const Locked&, Window& window, const RECT* rect);
+    // Takes the window's update rectangle, if it has one (BeginPaint).
+    bool take_update_rect(const Locked&, Window& window, RECT& rect);
 
   private:
+    // Sets whether the window waits to be painted and is visible, keeping
+    // count of the windows that are both: a thread's every look for a
+    // message asks, and most find none.
+    void set_paint_state(Window::State& s, bool dirty, bool visible);
+
     std::vector<WindowClass> m_classes;
     // In the order they were made, which the numbers no longer show once the
     // handle counter has come around; found by number through m_ages.
     std::map<std::uint64_t, std::shared_ptr<Window>> m_windows;
     std::unordered_map<std::uint32_t, std::uint64_t> m_ages;
     std::uint64_t m_nextAge = 0;
+    std::size_t m_toPaint = 0; // visible windows waiting to be painted
 };
 
 } // namespace zt::sys
