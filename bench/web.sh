@@ -8,8 +8,8 @@
 #   first reveal  a visit's first reveal to the later ones (< 1.5 times)
 #   idle busy     main-thread busy time with the 10 ms timer running, to a blank
 #                 page's with a bare 10 ms setTimeout loop open beside it, over
-#                 the same 5 s windows, from the DevTools Performance metrics
-#                 (median ratio < 1.3)
+#                 the same 5 s windows once the page has settled (3 s), from the
+#                 DevTools Performance metrics (median ratio < 1.3)
 #
 # usage: bench/web.sh [SITE-DIR]     (default: build-web/site, built by make web)
 set -euo pipefail
