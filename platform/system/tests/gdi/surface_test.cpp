@@ -92,6 +92,31 @@ TEST(FillPixels, EveryColourFillsExactlyTheRunAndNoMore) {
     }
 }
 
+// A surface reuses its memory when it is resized: nothing it held before may
+// show through the new fill, whether it shrank, grew or kept its size.
+TEST(FillPixels, AResizedSurfaceHoldsOnlyItsFill) {
+    struct Step {
+        int width, height;
+        std::uint32_t fill;
+    };
+    const Step steps[] = {{40, 30, 0xFF123456u}, {10, 5, 0xFF00FF00u}, {40, 30, zt::gfx::kOpaqueBlack},
+                          {41, 31, 0xFFFFFFFFu}, {7, 300, 0x80FF0000u}, {0, 9, 0xFF000001u}};
+    Surface s(40, 30, 0xFFABCDEFu);
+    for (const Step& step : steps) {
+        s.resize(step.width, step.height, step.fill);
+        ASSERT_EQ(s.width(), step.width);
+        ASSERT_EQ(s.height(), step.height);
+        for (int y = 0; y < s.height(); ++y)
+            for (int x = 0; x < s.width(); ++x)
+                ASSERT_EQ(s.at(x, y), step.fill) << step.width << "x" << step.height << " at " << x << "," << y;
+        s.fill(0xFF010203u);
+        for (int y = 0; y < s.height(); ++y)
+            for (int x = 0; x < s.width(); ++x)
+                ASSERT_EQ(s.at(x, y), 0xFF010203u);
+    }
+    EXPECT_EQ(Surface(3, 2).at(2, 1), zt::gfx::kOpaqueBlack);
+}
+
 TEST(FillPixels, AnAreaIsFilledAndNotedWholeRowsOrNot) {
     for (auto [left, right] : {std::pair{0, 30}, {5, 12}}) {
         Surface s(30, 10, 0xFF000000u);
