@@ -19,7 +19,11 @@ mergeInto(LibraryManager.library, {
     // For tests and measurements (window.zentrick.stats).
     stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, awakeMs: 0 },
 
+    // True once the program's loop has ended: nothing takes events any more.
+    ended: false,
+
     push: function (kind, a, b, c, d, e) {
+      if (ZtPage.ended) return;
       ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0, e || 0]);
       ZtPage.wake();
     },
@@ -215,6 +219,9 @@ mergeInto(LibraryManager.library, {
       if (wait < -1) {
         // The program's loop has ended: nothing wakes it again.
         ZtLoop.stopTimers();
+        ZtPage.ended = true;
+        ZtPage.queue.length = 0;
+        ZtPage.motion = null;
         return;
       }
       var ended = performance.now();
