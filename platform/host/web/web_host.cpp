@@ -314,7 +314,8 @@ host::IdleAction WebHost::idle(DWORD timeout) {
     // The page's one thread must not block: the loop runs a turn at a time
     // (run_loop) and never waits in GetMessageW. A wait here would hang the
     // page, so it stops the program at once and says why.
-    zt_page_log(2, "zentrick: the page's thread cannot wait for a message; only the loop's turns may take them");
+    zt_page_log(2, "zentrick: a wait (for a message, a time or an event) would hang the page's only thread; "
+                   "the loop runs a turn at a time and nothing else may wait");
     std::abort();
 }
 
