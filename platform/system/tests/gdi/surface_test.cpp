@@ -99,7 +99,7 @@ TEST(FillPixels, AResizedSurfaceHoldsOnlyItsFill) {
         int width, height;
         std::uint32_t fill;
     };
-    const Step steps[] = {{40, 30, 0xFF123456u}, {10, 5, 0xFF00FF00u}, {40, 30, zt::gfx::kOpaqueBlack},
+    const Step steps[] = {{40, 30, 0xFF123456u}, {10, 5, 0xFF00FF00u},  {40, 30, zt::gfx::kOpaqueBlack},
                           {41, 31, 0xFFFFFFFFu}, {7, 300, 0x80FF0000u}, {0, 9, 0xFF000001u}};
     Surface s(40, 30, 0xFFABCDEFu);
     for (const Step& step : steps) {
