@@ -418,12 +418,23 @@ test('a rebuilt page replaces the cached one on the next visit', async ({ browse
     // This visit finds the rebuilt worker, which takes over (and may load
     // this tab again meanwhile): once the old cache is gone, a new tab is the
     // next visit, which no reload of this one can interrupt.
+    // An install can fail on a loaded machine (a fetch of its files times
+    // out), and the browser then drops the new worker until the next visit
+    // asks again: the wait asks every 2 s, as visits would.
     let names = [];
-    for (const until = Date.now() + 30000; Date.now() < until; await new Promise((r) => setTimeout(r, 200))) {
+    let workers = '';
+    for (let round = 0, until = Date.now() + 30000; Date.now() < until; round++) {
+      await new Promise((r) => setTimeout(r, 200));
       names = await first.page.evaluate(() => caches.keys()).catch(() => []);
       if (names.length === 1 && names[0] === 'zentrick-rebuilt') break;
+      workers = await first.page.evaluate(async (ask) => {
+        const r = await navigator.serviceWorker.getRegistration();
+        if (!r) return 'none';
+        if (ask) await r.update().catch(() => {});
+        return ['installing', 'waiting', 'active'].map((k) => `${k} ${r[k] ? r[k].state : '-'}`).join(', ');
+      }, round % 10 === 9).catch((e) => String(e));
     }
-    check(names.length === 1 && names[0] === 'zentrick-rebuilt', 'caches after the rebuild: ' + names);
+    check(names.length === 1 && names[0] === 'zentrick-rebuilt', `caches after the rebuild: ${names} (workers: ${workers})`);
     const next = await open(browser, copy.url, { context });
     check(await next.page.evaluate(() => document.querySelector('meta[name=zt-build]') !== null),
           'the next visit shows the page as it was before the rebuild');
