@@ -100,7 +100,8 @@ TEST(FillPixels, AResizedSurfaceHoldsOnlyItsFill) {
         std::uint32_t fill;
     };
     const Step steps[] = {{40, 30, 0xFF123456u}, {10, 5, 0xFF00FF00u},  {40, 30, zt::gfx::kOpaqueBlack},
-                          {41, 31, 0xFFFFFFFFu}, {7, 300, 0x80FF0000u}, {0, 9, 0xFF000001u}};
+                          {41, 31, 0xFFFFFFFFu}, {7, 300, 0x80FF0000u}, {0, 9, 0xFF000001u},
+                          {0, 0, 0xFFFFFFFFu}};
     Surface s(40, 30, 0xFFABCDEFu);
     for (const Step& step : steps) {
         s.resize(step.width, step.height, step.fill);
@@ -115,6 +116,10 @@ TEST(FillPixels, AResizedSurfaceHoldsOnlyItsFill) {
                 ASSERT_EQ(s.at(x, y), 0xFF010203u);
     }
     EXPECT_EQ(Surface(3, 2).at(2, 1), zt::gfx::kOpaqueBlack);
+    // Never given a pixel: filling it is no write anywhere.
+    Surface empty(0, 0, 0xFFFFFFFFu);
+    empty.fill(0x00000000u);
+    EXPECT_EQ(empty.width() * empty.height(), 0);
 }
 
 TEST(FillPixels, AnAreaIsFilledAndNotedWholeRowsOrNot) {

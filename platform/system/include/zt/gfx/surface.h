@@ -29,6 +29,9 @@ constexpr std::uint32_t pixel_from_colorref(std::uint32_t c) {
 // it with memcpy, which the C library does with wide stores either way,
 // where a plain loop would store one pixel at a time.
 inline void fill_pixels(std::uint32_t* out, std::size_t count, std::uint32_t pixel) {
+    // An empty surface may have no pixels at all: memset must not see null.
+    if (count == 0)
+        return;
     const std::uint32_t byte = pixel & 0xFFu;
     if (pixel == byte * 0x01010101u) {
         std::memset(out, static_cast<int>(byte), count * sizeof(std::uint32_t));
