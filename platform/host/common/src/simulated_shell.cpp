@@ -141,26 +141,23 @@ bool SimulatedShell::running() const {
 }
 
 bool SimulatedShell::taskbar_visible() const {
-    // Asked on every tick: the taskbar is the first of the windows, no need
-    // to look it up by name.
-    if (!m_state)
-        return false;
-    HWND taskbar = nullptr;
-    {
-        std::lock_guard guard(m_state->lock);
-        taskbar = m_state->windows[0];
-    }
+    // Asked on every tick: the taskbar is the first of kClassNames.
+    const HWND taskbar = window_at(0);
     return taskbar != nullptr && IsWindowVisible(taskbar);
 }
 
 HWND SimulatedShell::window(std::u16string_view className) const {
+    for (std::size_t i = 0; i < kClassNames.size(); ++i)
+        if (equal_ignore_case(kClassNames[i], className))
+            return window_at(i);
+    return nullptr;
+}
+
+HWND SimulatedShell::window_at(std::size_t index) const {
     if (!m_state)
         return nullptr;
     std::lock_guard guard(m_state->lock);
-    for (std::size_t i = 0; i < kClassNames.size(); ++i)
-        if (equal_ignore_case(kClassNames[i], className))
-            return m_state->windows[i];
-    return nullptr;
+    return m_state->windows[index];
 }
 
 } // namespace zt::host

@@ -61,6 +61,8 @@ class SimulatedShell {
     struct State;
 
   private:
+    HWND window_at(std::size_t index) const;
+
     Options m_options;
     std::unique_ptr<State> m_state;
 };
