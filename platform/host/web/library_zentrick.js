@@ -17,7 +17,7 @@ mergeInto(LibraryManager.library, {
     // The latest motion sample not yet taken, as a queued event.
     motion: null,
     // For tests and measurements (window.zentrick.stats).
-    stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, awakeMs: 0 },
+    stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0 },
 
     // True once the program's loop has ended: nothing takes events any more.
     ended: false,
@@ -27,12 +27,11 @@ mergeInto(LibraryManager.library, {
       ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0, e || 0]);
       ZtPage.wake();
     },
-    // `now`: performance.now() if the caller has just read it.
-    wake: function (now) {
+    wake: function () {
       var waiter = ZtPage.waiter;
       if (waiter) {
         ZtPage.waiter = null;
-        waiter(now);
+        waiter();
       }
     },
     isActive: function () {
@@ -211,9 +210,7 @@ mergeInto(LibraryManager.library, {
     intervalNext: 0,
     timeout: null,
 
-    // `now`: performance.now() if the caller has just read it.
-    turn: function (now) {
-      var started = now === undefined ? performance.now() : now;
+    turn: function () {
       ZtPage.stats.wakes++;
       var wait = _zt_page_turn(ZtPage.queue.length || ZtPage.motion ? 1 : 0);
       if (wait < -1) {
@@ -224,12 +221,10 @@ mergeInto(LibraryManager.library, {
         ZtPage.motion = null;
         return;
       }
-      var ended = performance.now();
-      // Time the program ran (measurements).
-      ZtPage.stats.awakeMs += ended - started;
+      var now = performance.now();
       // On the platform's clock, whole ms of this one: due when the
       // platform's timer is, not a hair before.
-      ZtLoop.sleep(wait < 0 ? Infinity : Math.floor(ended) + wait, ended);
+      ZtLoop.sleep(wait < 0 ? Infinity : Math.floor(now) + wait, now);
     },
     sleep: function (deadline, now) {
       // Already something to do: still let the browser have its turn.
@@ -264,7 +259,7 @@ mergeInto(LibraryManager.library, {
     },
     due: function (now) {
       if (!ZtPage.waiter) return;
-      if (now >= ZtLoop.deadline) ZtPage.wake(now);
+      if (now >= ZtLoop.deadline) ZtPage.wake();
       // A deadline that falls before the next tick moves the interval.
       else if (ZtLoop.deadline < ZtLoop.intervalNext) ZtLoop.sleep(ZtLoop.deadline, now);
     }
