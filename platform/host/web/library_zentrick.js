@@ -1,7 +1,7 @@
 // The page side of the web host (see page.h). Everything the browser
-// reports is queued here and taken by the program in its idle turn; the
-// program sleeps in zt_page_wait until something is queued or its time is
-// up. Nothing here calls into the program while it sleeps except to wake it.
+// reports is queued here and taken by the program at the start of its next
+// turn, which runs when something is queued or the program's time is up.
+// Nothing here calls into the program except to run a turn.
 mergeInto(LibraryManager.library, {
   $ZtPage: {
     queue: [],

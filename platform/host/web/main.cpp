@@ -33,7 +33,7 @@ void touch_free_heap() {
         bytes[i] = 0;
 }
 
-// Faces drawn off screen, out of everyone's sight, one per idle turn: the
+// Faces drawn off screen, out of everyone's sight, one per turn of the loop: the
 // browser compiles the drawing code on its first call, and each suit's image
 // and each rank's glyphs are made on first use, which would otherwise make
 // the first reveal of a visit three times as slow as the others. Every rank

@@ -37,8 +37,8 @@ class WebHost final : public host::Host {
     int turn(bool eventsQueued);
     static constexpr int kLoopEnded = -2;
 
-    // `work` runs in an idle turn a little after the first frame is shown,
-    // and again in each following idle turn while it returns true: the
+    // `work` runs at the end of a turn a little after the first frame is shown,
+    // and again in each following turn while it returns true: the
     // program's chance to get ready for what comes next, in small steps.
     void after_first_frame(bool (*work)());
 
