@@ -1,11 +1,11 @@
 // Image preparation, the image cache and the element blits.
 #include "image.h"
 
+#include "zt/gfx/pixels.h"
 #include "zt/gfx/png.h"
 #include "zt/gfx/scale.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <tuple>
 
@@ -187,7 +187,7 @@ void draw(const Prepared& image, int x, int y, gfx::Surface& dst, const RECT& cl
             if (a >= b)
                 continue;
             if (!span->blend) {
-                std::memcpy(d + (a - sx0), s + (a - sx0), static_cast<std::size_t>(b - a) * sizeof(std::uint32_t));
+                gfx::copy_pixels(d + (a - sx0), s + (a - sx0), static_cast<std::size_t>(b - a));
             } else {
                 for (int i = a - sx0; i < b - sx0; ++i)
                     d[i] = over(s[i], d[i]);
@@ -207,7 +207,7 @@ void copy(const gfx::Surface& src, int x, int y, gfx::Surface& dst, const RECT& 
         const std::uint32_t* s = src.row(row - y) + (r.left - x);
         std::uint32_t* d = dst.written_row(row) + r.left;
         if (!makeOpaque) {
-            std::memcpy(d, s, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
+            gfx::copy_pixels(d, s, static_cast<std::size_t>(width));
         } else {
             set_opaque(d, s, width);
         }

@@ -96,7 +96,10 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
                 std::uint32_t* out = to.surface->written_row(row) + area.left;
                 const std::uint32_t* in =
                     read.row(static_cast<int>(row + dy)) + static_cast<std::ptrdiff_t>(area.left + dx);
-                std::memmove(out, in, count * sizeof(std::uint32_t));
+                if (to.surface == from.surface)
+                    std::memmove(out, in, count * sizeof(std::uint32_t));
+                else
+                    zt::gfx::copy_pixels(out, in, count);
                 if (alpha != 0)
                     for (std::size_t k = 0; k < count; ++k)
                         out[k] |= alpha;

@@ -2,10 +2,10 @@
 #include "zt/gfx/gdi_objects.h"
 #include "window_manager.h"
 #include "zt/gfx/gdi.h"
+#include "zt/gfx/pixels.h"
 #include "zt/sys/windows.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace zt::gfx {
 
@@ -115,7 +115,7 @@ std::shared_ptr<Surface> window_surface(HWND hwnd) {
         if (surface) {
             const int w = std::min(width, surface->width());
             for (int y = 0; y < std::min(height, surface->height()); ++y)
-                std::memcpy(fresh->row(y), surface->row(y), static_cast<std::size_t>(w) * sizeof(std::uint32_t));
+                copy_pixels(fresh->row(y), surface->row(y), static_cast<std::size_t>(w));
         }
         surface = std::move(fresh);
     }

@@ -1,11 +1,11 @@
 #include "zt/host/overlay.h"
 
 #include "trick/trick.h"
+#include "zt/gfx/pixels.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstring>
 
 namespace zt::host {
 
@@ -111,8 +111,8 @@ void place_area(gfx::Surface& screen, const gfx::Surface& frame, int left, int t
         return;
     screen.note_write({x0, y0, x1, y1});
     for (int y = y0; y < y1; ++y)
-        std::memcpy(screen.written_row(y) + x0, frame.row(y - top) + (x0 - left),
-                    static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t));
+        gfx::copy_pixels(screen.written_row(y) + x0, frame.row(y - top) + (x0 - left),
+                         static_cast<std::size_t>(x1 - x0));
 }
 
 std::uint32_t blend(std::uint32_t under, std::uint32_t over, unsigned alpha) {

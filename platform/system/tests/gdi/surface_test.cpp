@@ -92,6 +92,22 @@ TEST(FillPixels, EveryColourFillsExactlyTheRunAndNoMore) {
     }
 }
 
+TEST(CopyPixels, BothWaysCopyExactlyTheRunAndNoMore) {
+    for (auto copy : {&zt::gfx::copy_pixels, &zt::gfx::copy_pixels_inline}) {
+        for (std::size_t count : {0u, 1u, 15u, 16u, 17u, 33u, 480u, 1000u}) {
+            std::vector<std::uint32_t> in(count + 2);
+            for (std::size_t i = 0; i < in.size(); ++i)
+                in[i] = 0xFF000000u + static_cast<std::uint32_t>(i);
+            std::vector<std::uint32_t> out(count + 2, 0x12345678u);
+            copy(out.data() + 1, in.data() + 1, count);
+            EXPECT_EQ(out.front(), 0x12345678u);
+            EXPECT_EQ(out.back(), 0x12345678u);
+            for (std::size_t i = 1; i <= count; ++i)
+                ASSERT_EQ(out[i], in[i]) << count << " " << i;
+        }
+    }
+}
+
 // A surface reuses its memory when it is resized: nothing it held before may
 // show through the new fill, whether it shrank, grew or kept its size.
 TEST(FillPixels, AResizedSurfaceHoldsOnlyItsFill) {
