@@ -7,6 +7,7 @@
 #include "render/card_face.h"
 #include "web_host.h"
 #include "zt/framework.h"
+#include "zt/screen.h"
 #include "zt/sys/trace.h"
 
 #include <cstddef>
@@ -33,12 +34,15 @@ void touch_free_heap() {
         bytes[i] = 0;
 }
 
-// Faces drawn off screen, out of everyone's sight, one per turn of the loop: the
-// browser compiles the drawing code on its first call, and each suit's image
-// and each rank's glyphs are made on first use, which would otherwise make
-// the first reveal of a visit three times as slow as the others. Every rank
-// once, the suits in turn (no rand() draw), on a canvas of their own, their
-// trace lines held back: the app sees nothing of it. Then the free heap.
+// Faces drawn and shown off screen, out of everyone's sight, one per turn
+// of the loop: the browser compiles code on its first call and runs it
+// slowly until it has been busy long enough to be compiled again, well;
+// each suit's image and each rank's glyphs are made on first use. Without
+// this the first reveal of a visit would be the slow one. Every rank once,
+// the suits in turn (no rand() draw), each face on a canvas of its own
+// shown on a screen of its own, the way the window shows its face canvas,
+// their trace lines held back: the app sees nothing of it. Then the free
+// heap.
 bool warm_face_drawing() {
     static int rank = 0;
     if (++rank > 13) {
@@ -48,10 +52,13 @@ bool warm_face_drawing() {
     const unsigned traced = zt::trace::g_enabled.load();
     zt::trace::enable(0);
     {
-        MemoryDC canvas;
-        if (canvas.Create(CARD_WIDTH, CARD_HEIGHT)) {
+        UiCanvas face;
+        MemoryDC screen;
+        if (face.m_dcCanvas.Create(CARD_WIDTH, CARD_HEIGHT) && screen.Create(SCREEN_WIDTH, SCREEN_HEIGHT)) {
+            face.SetPos(CARD_LEFT, CARD_TOP, CARD_WIDTH, CARD_HEIGHT, 0);
             const RECT area{0, 0, CARD_WIDTH, CARD_HEIGHT};
-            DrawCardFace(canvas.GetDC(), area, rank % 4 + 1, rank, nullptr, nullptr);
+            DrawCardFace(face.m_dcCanvas.GetDC(), area, rank % 4 + 1, rank, nullptr, nullptr);
+            face.PaintWin(screen.GetDC(), RECT{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT});
         }
     }
     zt::trace::enable(traced);
