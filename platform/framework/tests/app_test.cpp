@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 using fwtest::RecordingWnd;
@@ -66,10 +67,11 @@ int run_in_turns() {
         int code = -1;
         if (!MzRunWaitingMessages(&code))
             return code;
-        const DWORD wait = zt::host::loop_timeout();
-        if (wait == INFINITE)
+        const std::uint64_t deadline = zt::host::loop_deadline();
+        if (deadline == zt::host::kNoDeadline)
             break;
-        Sleep(wait);
+        const std::uint64_t now = zt::host::now();
+        Sleep(deadline > now ? static_cast<DWORD>(deadline - now) : 0);
     }
     ADD_FAILURE() << "the loop did not end";
     return -1;
@@ -153,15 +155,16 @@ TEST(Turns, ATurnTakesWhatIsWaitingAndLeavesTheRestForLater) {
     EXPECT_TRUE(MzRunWaitingMessages(&code));
     EXPECT_EQ(app.m_wnd.mouse, (std::vector<fwtest::Mouse>{{WM_LBUTTONUP, 0, 3, 4}}));
     EXPECT_TRUE(app.m_wnd.timers.empty());
-    EXPECT_EQ(zt::host::loop_timeout(), 30u);
+    // On the tests' virtual clock, which moves only in Sleep.
+    EXPECT_EQ(zt::host::loop_deadline(), zt::host::now() + 30);
     Sleep(30);
-    EXPECT_EQ(zt::host::loop_timeout(), 0u);
+    EXPECT_EQ(zt::host::loop_deadline(), zt::host::now());
     EXPECT_TRUE(MzRunWaitingMessages(&code));
     EXPECT_EQ(app.m_wnd.timers, (std::vector<UINT_PTR>{7}));
     KillTimer(app.m_wnd.m_hWnd, 7);
-    EXPECT_EQ(zt::host::loop_timeout(), INFINITE);
+    EXPECT_EQ(zt::host::loop_deadline(), zt::host::kNoDeadline);
     PostMessageW(app.m_wnd.m_hWnd, WM_CLOSE, 0, 0);
-    EXPECT_EQ(zt::host::loop_timeout(), 0u);
+    EXPECT_EQ(zt::host::loop_deadline(), 0u);
     EXPECT_FALSE(MzRunWaitingMessages(&code));
     EXPECT_EQ(code, 0);
     EXPECT_EQ(app.log, "Init;Done;");

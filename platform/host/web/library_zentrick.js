@@ -198,11 +198,13 @@ mergeInto(LibraryManager.library, {
   },
 
   // The program's loop, a turn at a time (the page's thread cannot block):
-  // zt_page_turn handles what is waiting and says how long the program may
-  // sleep. One standing 10 ms interval, kept in step with the program's
-  // deadlines, wakes it, so that a tick asks the browser for no new timer.
-  // performance.now() is one of the costlier calls a page makes: a tick
-  // reads it once before the turn and once after.
+  // zt_page_turn handles what is waiting and says when the next turn is due.
+  // One standing 10 ms interval, kept in step with the program's deadlines,
+  // wakes it, so that a tick asks the browser for no new timer.
+  // performance.now() is one of the costlier calls a page makes: the turn
+  // hands back its deadline on the clock the program already read, and a
+  // tick on the interval's grid knows its time without asking; only a tick
+  // off the grid, or a deadline the grid does not serve, reads the clock.
   $ZtLoop__deps: ['$ZtPage'],
   $ZtLoop: {
     deadline: Infinity,
@@ -212,8 +214,8 @@ mergeInto(LibraryManager.library, {
 
     turn: function () {
       ZtPage.stats.wakes++;
-      var wait = _zt_page_turn(ZtPage.queue.length || ZtPage.motion ? 1 : 0);
-      if (wait < -1) {
+      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.motion ? 1 : 0);
+      if (deadline < -1) {
         // The program's loop has ended: nothing wakes it again.
         ZtLoop.stopTimers();
         ZtPage.ended = true;
@@ -221,14 +223,11 @@ mergeInto(LibraryManager.library, {
         ZtPage.motion = null;
         return;
       }
-      var now = performance.now();
-      // On the platform's clock, whole ms of this one: due when the
-      // platform's timer is, not a hair before.
-      ZtLoop.sleep(wait < 0 ? Infinity : Math.floor(now) + wait, now);
+      ZtLoop.sleep(deadline < 0 ? Infinity : deadline);
     },
-    sleep: function (deadline, now) {
+    sleep: function (deadline) {
       // Already something to do: still let the browser have its turn.
-      ZtLoop.deadline = ZtPage.queue.length ? now : deadline;
+      ZtLoop.deadline = ZtPage.queue.length ? 0 : deadline;
       ZtPage.waiter = ZtLoop.turn;
       var next = ZtLoop.intervalNext;
       // The common case: the interval fires at the deadline, or up to 1 ms
@@ -237,7 +236,7 @@ mergeInto(LibraryManager.library, {
       // Otherwise the interval is moved to start at the deadline.
       ZtLoop.stopTimers();
       if (ZtLoop.deadline !== Infinity)
-        ZtLoop.timeout = setTimeout(ZtLoop.rephase, Math.max(0, Math.ceil(ZtLoop.deadline - now)));
+        ZtLoop.timeout = setTimeout(ZtLoop.rephase, Math.max(0, Math.ceil(ZtLoop.deadline - performance.now())));
     },
     stopTimers: function () {
       if (ZtLoop.interval !== null) clearInterval(ZtLoop.interval);
@@ -247,13 +246,24 @@ mergeInto(LibraryManager.library, {
     rephase: function () {
       ZtLoop.timeout = null;
       ZtLoop.interval = setInterval(ZtLoop.tick, 10);
-      ZtLoop.intervalNext = performance.now() + 10;
-      ZtLoop.due(ZtLoop.intervalNext - 10);
+      var now = performance.now();
+      ZtLoop.intervalNext = now + 10;
+      ZtLoop.due(now);
     },
     tick: function () {
+      // The browser keeps the interval on its grid, steps of 10 from where
+      // it started, and never fires a tick before its time: a tick whose
+      // time has reached the deadline runs the turn without asking the
+      // clock.
+      var at = ZtLoop.intervalNext;
+      ZtLoop.intervalNext = at + 10;
+      if (ZtPage.waiter && at >= ZtLoop.deadline) {
+        ZtPage.wake();
+        return;
+      }
+      // Otherwise it may have run late, past ticks it skipped (or a hair
+      // early, on a coarse clock): where the grid is now.
       var now = performance.now();
-      // Steps of 10 from where it started: the browser keeps the interval
-      // on that grid even when a tick runs late (or a hair early).
       while (ZtLoop.intervalNext <= now + 1) ZtLoop.intervalNext += 10;
       ZtLoop.due(now);
     },
@@ -261,7 +271,7 @@ mergeInto(LibraryManager.library, {
       if (!ZtPage.waiter) return;
       if (now >= ZtLoop.deadline) ZtPage.wake();
       // A deadline that falls before the next tick moves the interval.
-      else if (ZtLoop.deadline < ZtLoop.intervalNext) ZtLoop.sleep(ZtLoop.deadline, now);
+      else if (ZtLoop.deadline < ZtLoop.intervalNext) ZtLoop.sleep(ZtLoop.deadline);
     }
   },
 

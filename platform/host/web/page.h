@@ -17,13 +17,14 @@ int zt_page_query(char* buffer, int size);
 // A line on the browser's console: level 0 info, 1 warning, 2 error.
 void zt_page_log(int level, const char* text);
 // The page runs the program's loop from now on: zt_page_turn at once, then
-// again when an event is queued or the wait it returned has passed on the
+// again when an event is queued or the deadline it returned has come on the
 // platform's clock (whole ms of performance.now(), so that it wakes when a
 // timer the platform computed is due, not a hair before).
 void zt_page_loop();
 // One turn of the program's loop, called by the page (WebHost::turn);
 // `eventsQueued` is nonzero when zt_page_next_event has something to give.
-int zt_page_turn(int eventsQueued);
+// Returns the next turn's deadline (-1: none, below: the loop has ended).
+double zt_page_turn(int eventsQueued);
 // Takes the oldest queued event into `fields` (8 numbers); returns its kind
 // (a PageEvent), or 0 when none is queued. The latest motion sample comes
 // after the queue, once; samples do not wake the program.

@@ -12,7 +12,6 @@
 #include "zt/sys/trace.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -214,16 +213,17 @@ void redraw_outdated_overlays(WebHost::State& s, double now) {
         show(s, now);
 }
 
-// How long the page may sleep before the next deadline: the loop's timer,
-// the shown reading's refresh, or the taskbar clock's next minute (ms;
-// negative: until an event).
-int page_wait(const WebHost::State& s, DWORD timeout, double now) {
-    int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
-    if (s.options.rehearse && shown_reading(s) != s.phone.rehearsal_drawn().reading) {
-        const int refresh = static_cast<int>(std::ceil(kReadingRefreshMilliseconds - (now - s.readingDrawnAt)));
-        wait = wait < 0 ? std::max(refresh, 1) : std::min(wait, std::max(refresh, 1));
-    }
-    return s.phone.overlay_wait(wait);
+// When the page is to run the next turn: the loop's `next` deadline, the
+// shown reading's refresh, or the taskbar clock's next look (ms on the
+// platform's clock; kNoDeadline: at the next event).
+double page_deadline(const WebHost::State& s, std::uint64_t next, double now) {
+    double deadline = next == host::kNoDeadline ? WebHost::kNoDeadline : static_cast<double>(next);
+    const auto sooner = [&](double at) { deadline = deadline < 0 ? at : std::min(deadline, at); };
+    if (s.options.rehearse && shown_reading(s) != s.phone.rehearsal_drawn().reading)
+        sooner(now + std::max(std::ceil(kReadingRefreshMilliseconds - (now - s.readingDrawnAt)), 1.0));
+    if (const int look = s.phone.overlay_wait(-1); look >= 0)
+        sooner(now + look);
+    return deadline;
 }
 
 // Hands "ACC0:" the tilt's reading when it changed.
@@ -286,17 +286,18 @@ void take_event(WebHost::State& s, int kind, const double* f) {
 }
 
 // The host's turn before the page sleeps: the warm-up, the overlays, and
-// how long the page may sleep.
-int before_sleep(WebHost::State& s, DWORD timeout) {
+// when the page is to run the next turn, given the loop's `next` deadline.
+double before_sleep(WebHost::State& s, std::uint64_t next) {
     // Reading the clock is a call out to the browser, and this runs on every
     // tick: only the host's own deadlines (the warm-up, the rehearsal's
-    // readings) read it here; the page times the wait itself.
-    const double now = s.afterFirstFrame != nullptr || s.options.rehearse ? now_ms() : 0;
+    // readings, the taskbar's clock) read it here.
+    const bool timed = s.afterFirstFrame != nullptr || s.options.rehearse;
+    const double now = timed ? now_ms() : 0;
     if (s.afterFirstFrame != nullptr && s.phone.has_frame() && now >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
         !s.afterFirstFrame())
         s.afterFirstFrame = nullptr;
     redraw_outdated_overlays(s, now);
-    return page_wait(s, timeout, now);
+    return page_deadline(s, next, timed || s.phone.overlay_wait(-1) < 0 ? now : now_ms());
 }
 
 // What the page queued meanwhile, to the application.
@@ -324,7 +325,7 @@ void WebHost::run_loop(BOOL (*turn)(int* exitCode)) {
     zt_page_loop();
 }
 
-int WebHost::turn(bool eventsQueued) {
+double WebHost::turn(bool eventsQueued) {
     State& s = *m_state;
     if (s.turn == nullptr)
         return kLoopEnded;
@@ -335,11 +336,11 @@ int WebHost::turn(bool eventsQueued) {
         s.turn = nullptr;
         return kLoopEnded;
     }
-    return before_sleep(s, host::loop_timeout());
+    return before_sleep(s, host::loop_deadline());
 }
 
 } // namespace zt::web
 
-int zt_page_turn(int eventsQueued) {
+double zt_page_turn(int eventsQueued) {
     return zt::web::web_host().turn(eventsQueued != 0);
 }

@@ -32,10 +32,12 @@ class WebHost final : public host::Host {
     void run_loop(BOOL (*turn)(int* exitCode));
     // One turn: the page's input to the application (when `eventsQueued`:
     // most timer ticks have none, and asking the page costs a call out), the
-    // waiting messages, the host's work before the page sleeps. Returns how
-    // long the page may sleep (ms; -1: until an event), or kLoopEnded.
-    int turn(bool eventsQueued);
-    static constexpr int kLoopEnded = -2;
+    // waiting messages, the host's work before the page sleeps. Returns when
+    // the page is to run the next turn, on the platform's clock (ms of
+    // performance.now(), whole), kNoDeadline (until an event), or kLoopEnded.
+    double turn(bool eventsQueued);
+    static constexpr double kNoDeadline = -1;
+    static constexpr double kLoopEnded = -2;
 
     // `work` runs at the end of a turn a little after the first frame is shown,
     // and again in each following turn while it returns true: the

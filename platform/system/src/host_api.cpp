@@ -69,8 +69,10 @@ bool is_boot_thread() {
     return sys::is_boot_thread();
 }
 
-DWORD loop_timeout() {
-    return sys::loop_timeout();
+static_assert(kNoDeadline == sys::kForever);
+
+std::uint64_t loop_deadline() {
+    return sys::loop_deadline();
 }
 
 std::vector<HWND> boot_thread_windows() {

@@ -183,14 +183,14 @@ bool next_message(MSG& msg, bool wait, bool remove) {
     }
 }
 
-DWORD loop_timeout() {
+Tick loop_deadline() {
     Kernel& k = Kernel::get();
     ThreadRecord& self = k.this_thread();
     Locked locked = k.lock();
-    const Tick now = k.now(locked);
-    if (has_work(locked, self.id, queue_of(locked, self), now))
+    // has_work() without the clock: a timer due now has a deadline passed.
+    if (queue_of(locked, self).has_input(locked) || WindowManager::get().first_to_paint(locked, self.id) != nullptr)
         return 0;
-    return idle_timeout(Timers::get().next_due(locked, self.id), now);
+    return Timers::get().next_due(locked, self.id);
 }
 
 bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

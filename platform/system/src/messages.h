@@ -34,7 +34,7 @@ void wake_host_if_needed(DWORD targetThread);
 // `wait` it blocks until there is one and returns true; without, it returns
 // false when there is none. `remove` takes the message off the queue.
 bool next_message(MSG& msg, bool wait, bool remove);
-// How long the calling thread's loop may sleep now (see host::loop_timeout).
-DWORD loop_timeout();
+// When the calling thread's loop must run again (see host::loop_deadline).
+Tick loop_deadline();
 
 } // namespace zt::sys

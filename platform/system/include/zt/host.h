@@ -141,11 +141,13 @@ std::uint64_t now();
 bool is_boot_thread();
 
 // For a host that runs the loop itself, a turn at a time, because its thread
-// cannot block (a web page): how long the calling thread may sleep once
-// PeekMessageW found nothing. 0 when a message or timer is already waiting,
-// otherwise the ms until the thread's next timer falls due (INFINITE: none),
-// as idle() would be given it.
-DWORD loop_timeout();
+// cannot block (a web page): when, on now()'s clock, the calling thread's
+// loop must run again once PeekMessageW found nothing. 0 when a message is
+// already waiting, otherwise when the thread's next timer falls due (a time
+// already past when it is due now), or kNoDeadline when it has none. It
+// reads no clock: for a page, reading one is a call out to the browser.
+std::uint64_t loop_deadline();
+constexpr std::uint64_t kNoDeadline = UINT64_MAX;
 
 // Every top-level window of the boot thread, in the order they were made,
 // from any thread: the application's window is among them (a host's phone
