@@ -27,11 +27,11 @@ mergeInto(LibraryManager.library, {
       ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0, e || 0]);
       ZtPage.wake();
     },
-    wake: function () {
+    wake: function (at) {
       var waiter = ZtPage.waiter;
       if (waiter) {
         ZtPage.waiter = null;
-        waiter();
+        waiter(at);
       }
     },
     isActive: function () {
@@ -201,10 +201,11 @@ mergeInto(LibraryManager.library, {
   // zt_page_turn handles what is waiting and says when the next turn is due.
   // One standing 10 ms interval, kept in step with the program's deadlines,
   // wakes it, so that a tick asks the browser for no new timer.
-  // performance.now() is one of the costlier calls a page makes: the turn
-  // hands back its deadline on the clock the program already read, and a
-  // tick on the interval's grid knows its time without asking; only a tick
-  // off the grid, or a deadline the grid does not serve, reads the clock.
+  // performance.now() is one of the costlier calls a page makes, and the
+  // program's clock is the turn's time, handed in (the platform reads no
+  // clock itself): a tick on the interval's grid knows its time without
+  // asking, and the deadline comes back on that clock. Only input, a tick
+  // off the grid, or a deadline the grid does not serve reads the clock.
   $ZtLoop__deps: ['$ZtPage'],
   $ZtLoop: {
     deadline: Infinity,
@@ -212,9 +213,11 @@ mergeInto(LibraryManager.library, {
     intervalNext: 0,
     timeout: null,
 
-    turn: function () {
+    // `at`: the turn's time, when the caller knows it without asking.
+    turn: function (at) {
       ZtPage.stats.wakes++;
-      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.motion ? 1 : 0);
+      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.motion ? 1 : 0,
+                                   at === undefined ? performance.now() : at);
       if (deadline < -1) {
         // The program's loop has ended: nothing wakes it again.
         ZtLoop.stopTimers();
@@ -245,20 +248,22 @@ mergeInto(LibraryManager.library, {
     },
     rephase: function () {
       ZtLoop.timeout = null;
-      ZtLoop.interval = setInterval(ZtLoop.tick, 10);
+      // Read first: the interval's own start is no earlier, so a tick is
+      // never taken for later than it is.
       var now = performance.now();
+      ZtLoop.interval = setInterval(ZtLoop.tick, 10);
       ZtLoop.intervalNext = now + 10;
       ZtLoop.due(now);
     },
     tick: function () {
       // The browser keeps the interval on its grid, steps of 10 from where
       // it started, and never fires a tick before its time: a tick whose
-      // time has reached the deadline runs the turn without asking the
-      // clock.
+      // time has reached the deadline runs the turn at that time without
+      // asking the clock.
       var at = ZtLoop.intervalNext;
       ZtLoop.intervalNext = at + 10;
       if (ZtPage.waiter && at >= ZtLoop.deadline) {
-        ZtPage.wake();
+        ZtPage.wake(at);
         return;
       }
       // Otherwise it may have run late, past ticks it skipped (or a hair
@@ -269,7 +274,7 @@ mergeInto(LibraryManager.library, {
     },
     due: function (now) {
       if (!ZtPage.waiter) return;
-      if (now >= ZtLoop.deadline) ZtPage.wake();
+      if (now >= ZtLoop.deadline) ZtPage.wake(now);
       // A deadline that falls before the next tick moves the interval.
       else if (ZtLoop.deadline < ZtLoop.intervalNext) ZtLoop.sleep(ZtLoop.deadline);
     }

@@ -22,9 +22,10 @@ void zt_page_log(int level, const char* text);
 // timer the platform computed is due, not a hair before).
 void zt_page_loop();
 // One turn of the program's loop, called by the page (WebHost::turn);
-// `eventsQueued` is nonzero when zt_page_next_event has something to give.
-// Returns the next turn's deadline (-1: none, below: the loop has ended).
-double zt_page_turn(int eventsQueued);
+// `eventsQueued` is nonzero when zt_page_next_event has something to give;
+// `at` is the turn's time (performance.now()). Returns the next turn's
+// deadline (-1: none, below: the loop has ended).
+double zt_page_turn(int eventsQueued, double at);
 // Takes the oldest queued event into `fields` (8 numbers); returns its kind
 // (a PageEvent), or 0 when none is queued. The latest motion sample comes
 // after the queue, once; samples do not wake the program.

@@ -11,6 +11,8 @@
 #include "zt/screen.h"
 #include "zt/sys/trace.h"
 
+#include <emscripten.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -48,6 +50,10 @@ struct WebHost::State {
     std::uint64_t shownVersion = 0;
     double firstFrameAt = 0;
     bool (*afterFirstFrame)() = nullptr;
+
+    // The platform's clock: performance.now() in whole ms, for the turn
+    // running (ClockKind::Turns).
+    std::uint64_t clock = 0;
 
     PageStatus page;
     double readingDrawnAt = 0;
@@ -135,6 +141,8 @@ host::TiltKey tilt_key(int code) {
 
 void WebHost::boot() {
     State& s = *m_state;
+    // The start-up is the first turn.
+    s.clock = static_cast<std::uint64_t>(emscripten_get_now());
     char query[512] = {};
     zt_page_query(query, static_cast<int>(sizeof query));
     std::vector<std::string> problems;
@@ -165,9 +173,7 @@ void WebHost::present(HWND window, const gfx::Surface& frame) {
     const bool first = !s.phone.has_frame();
     if (!s.phone.present(window, frame))
         return;
-    // The clock only where something keeps the time: the first frame, the
-    // rehearsal's readings.
-    const double now = first || s.options.rehearse ? now_ms() : 0;
+    const double now = now_ms();
     if (first)
         s.firstFrameAt = now;
     show(s, now);
@@ -288,16 +294,12 @@ void take_event(WebHost::State& s, int kind, const double* f) {
 // The host's turn before the page sleeps: the warm-up, the overlays, and
 // when the page is to run the next turn, given the loop's `next` deadline.
 double before_sleep(WebHost::State& s, std::uint64_t next) {
-    // Reading the clock is a call out to the browser, and this runs on every
-    // tick: only the host's own deadlines (the warm-up, the rehearsal's
-    // readings, the taskbar's clock) read it here.
-    const bool timed = s.afterFirstFrame != nullptr || s.options.rehearse;
-    const double now = timed ? now_ms() : 0;
+    const double now = now_ms();
     if (s.afterFirstFrame != nullptr && s.phone.has_frame() && now >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
         !s.afterFirstFrame())
         s.afterFirstFrame = nullptr;
     redraw_outdated_overlays(s, now);
-    return page_deadline(s, next, timed || s.phone.overlay_wait(-1) < 0 ? now : now_ms());
+    return page_deadline(s, next, now);
 }
 
 // What the page queued meanwhile, to the application.
@@ -325,8 +327,13 @@ void WebHost::run_loop(BOOL (*turn)(int* exitCode)) {
     zt_page_loop();
 }
 
-double WebHost::turn(bool eventsQueued) {
+std::uint64_t WebHost::turn_clock() const {
+    return m_state->clock;
+}
+
+double WebHost::turn(bool eventsQueued, double at) {
     State& s = *m_state;
+    s.clock = std::max(s.clock, static_cast<std::uint64_t>(std::max(at, 0.0)));
     if (s.turn == nullptr)
         return kLoopEnded;
     if (eventsQueued)
@@ -341,6 +348,6 @@ double WebHost::turn(bool eventsQueued) {
 
 } // namespace zt::web
 
-double zt_page_turn(int eventsQueued) {
-    return zt::web::web_host().turn(eventsQueued != 0);
+double zt_page_turn(int eventsQueued, double at) {
+    return zt::web::web_host().turn(eventsQueued != 0, at);
 }

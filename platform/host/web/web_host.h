@@ -1,5 +1,5 @@
-// The web host: the phone in a browser page, on the real clock, on the
-// page's one thread. Frames go to a canvas; pointers, keys, motion and
+// The web host: the phone in a browser page, on the real clock read once a
+// turn, on the page's one thread. Frames go to a canvas; pointers, keys, motion and
 // visibility come back as the window's messages and the accelerometer's
 // readings. The page's thread cannot block, so the application's loop runs a
 // turn at a time: the page calls turn() at the next input or timer and is
@@ -18,7 +18,8 @@ class WebHost final : public host::Host {
     WebHost();
     ~WebHost() override;
 
-    host::ClockKind clock_kind() const override { return host::ClockKind::Real; }
+    host::ClockKind clock_kind() const override { return host::ClockKind::Turns; }
+    std::uint64_t turn_clock() const override;
     void boot() override;
     host::IdleAction idle(DWORD timeout) override;
     void present(HWND window, const gfx::Surface& frame) override;
@@ -32,10 +33,12 @@ class WebHost final : public host::Host {
     void run_loop(BOOL (*turn)(int* exitCode));
     // One turn: the page's input to the application (when `eventsQueued`:
     // most timer ticks have none, and asking the page costs a call out), the
-    // waiting messages, the host's work before the page sleeps. Returns when
+    // waiting messages, the host's work before the page sleeps, all at `at`
+    // (performance.now() for the turn: a timer's tick knows it without
+    // asking). Returns when
     // the page is to run the next turn, on the platform's clock (ms of
     // performance.now(), whole), kNoDeadline (until an event), or kLoopEnded.
-    double turn(bool eventsQueued);
+    double turn(bool eventsQueued, double at);
     static constexpr double kNoDeadline = -1;
     static constexpr double kLoopEnded = -2;
 

@@ -156,6 +156,7 @@ void Kernel::boot() {
     host::Host& host = host::current();
     m_bootThread = std::this_thread::get_id();
     m_clockKind = host.clock_kind();
+    m_host = &host;
     m_startTick = m_clockKind == host::ClockKind::Virtual ? host.start_tick() : 0;
     host.boot();
 }
@@ -163,13 +164,15 @@ void Kernel::boot() {
 // ----- clock ----------------------------------------------------------------
 
 Tick Kernel::now() {
-    if (m_clockKind == host::ClockKind::Real)
-        return real_now();
-    return now(lock());
+    if (m_clockKind == host::ClockKind::Virtual)
+        return now(lock());
+    return m_clockKind == host::ClockKind::Real ? real_now() : m_host->turn_clock();
 }
 
 Tick Kernel::now(const Locked& locked) const {
-    return m_clockKind == host::ClockKind::Real ? real_now() : locked->virtualNow;
+    if (m_clockKind == host::ClockKind::Virtual)
+        return locked->virtualNow;
+    return m_clockKind == host::ClockKind::Real ? real_now() : m_host->turn_clock();
 }
 
 DWORD Kernel::tick_count() {
@@ -224,7 +227,8 @@ bool Kernel::wait_until(Locked& locked, Tick deadline, const std::function<bool(
     record.deadline = deadline;
     locked->waits.push_back(&record);
     bool result = false;
-    if (m_clockKind == host::ClockKind::Real) {
+    // The turns' clock is the steady clock too, read less often.
+    if (m_clockKind != host::ClockKind::Virtual) {
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
         // The browser's one thread: a condition variable returns at once
         // there, so this would spin and freeze the page. Only time and the

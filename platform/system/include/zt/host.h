@@ -33,6 +33,12 @@ namespace zt::host {
 enum class ClockKind {
     Real,    // wall time: interactive hosts
     Virtual, // moves only when every platform thread waits: tests, the simulator
+    // Wall time (the steady clock Real reads) as the host read it for the
+    // turn of the loop it is running (Host::turn_clock()): a host that runs
+    // the loop a turn at a time, knows when a timer's turn falls without
+    // asking, and for which asking is a costly call out (a web page). Like
+    // GetTickCount's own coarse tick, it stands still within a turn.
+    Turns,
 };
 
 // What the application's loop does after the host had its turn.
@@ -49,6 +55,9 @@ class Host {
     virtual ~Host() = default;
 
     virtual ClockKind clock_kind() const = 0;
+    // ClockKind::Turns: the steady clock's ms for the turn the host is
+    // running; never decreasing, and cheap: the platform asks often.
+    virtual std::uint64_t turn_clock() const { return 0; }
     // Tick count at boot on the virtual clock.
     virtual DWORD start_tick() const { return 0; }
 

@@ -196,6 +196,7 @@ class Kernel {
 
     Guarded<KernelState> m_state;
     host::ClockKind m_clockKind = host::ClockKind::Virtual;
+    const host::Host* m_host = nullptr;
     HandleTable m_handles;
     std::thread::id m_bootThread;
     std::atomic<DWORD> m_bootThreadId{0};
