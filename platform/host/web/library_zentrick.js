@@ -10,6 +10,11 @@ mergeInto(LibraryManager.library, {
     context: null,
     frame: null,
     frameContext: null,
+    // The program's screen as an ImageData over its memory, made again only
+    // when the memory grew (a new buffer) or the screen moved: a frame
+    // allocates nothing.
+    image: null,
+    imageAt: 0,
     started: false,
     firstTouch: true,
     active: true,
@@ -326,7 +331,11 @@ mergeInto(LibraryManager.library, {
     var canvas = ZtPage.canvas;
     var context = ZtPage.context;
     if (width > 0 && height > 0) {
-      var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, 480 * 720 * 4), 480, 720);
+      var image = ZtPage.image;
+      if (!image || image.data.buffer !== HEAPU8.buffer || ZtPage.imageAt !== rgba) {
+        image = ZtPage.image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, 480 * 720 * 4), 480, 720);
+        ZtPage.imageAt = rgba;
+      }
       if (canvas.width === 480 && canvas.height === 720) {
         context.putImageData(image, 0, 0, x, y, width, height);
       } else {
