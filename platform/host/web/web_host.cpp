@@ -221,9 +221,9 @@ void redraw_outdated_overlays(WebHost::State& s, double now) {
 
 // When the page is to run the next turn: the loop's `next` deadline, the
 // shown reading's refresh, or the taskbar clock's next look (ms on the
-// platform's clock; kNoDeadline: at the next event).
+// platform's clock; kUntilEvent: at the next event).
 double page_deadline(const WebHost::State& s, std::uint64_t next, double now) {
-    double deadline = next == host::kNoDeadline ? WebHost::kNoDeadline : static_cast<double>(next);
+    double deadline = next == host::kNoDeadline ? WebHost::kUntilEvent : static_cast<double>(next);
     const auto sooner = [&](double at) { deadline = deadline < 0 ? at : std::min(deadline, at); };
     if (s.options.rehearse && shown_reading(s) != s.phone.rehearsal_drawn().reading)
         sooner(now + std::max(std::ceil(kReadingRefreshMilliseconds - (now - s.readingDrawnAt)), 1.0));

@@ -1,7 +1,7 @@
 // The web host: the phone in a browser page, on the real clock read once a
-// turn, on the page's one thread. Frames go to a canvas; pointers, keys, motion and
-// visibility come back as the window's messages and the accelerometer's
-// readings. The page's thread cannot block, so the application's loop runs a
+// turn, on the page's one thread. Frames go to a canvas; pointers, keys,
+// motion and visibility come back as the window's messages and the
+// accelerometer's readings. The page's thread cannot block, so the application's loop runs a
 // turn at a time: the page calls turn() at the next input or timer and is
 // idle in between.
 #pragma once
@@ -35,11 +35,11 @@ class WebHost final : public host::Host {
     // most timer ticks have none, and asking the page costs a call out), the
     // waiting messages, the host's work before the page sleeps, all at `at`
     // (performance.now() for the turn: a timer's tick knows it without
-    // asking). Returns when
-    // the page is to run the next turn, on the platform's clock (ms of
-    // performance.now(), whole), kNoDeadline (until an event), or kLoopEnded.
+    // asking). Returns when the page is to run the next turn, on the
+    // platform's clock (whole ms of performance.now()), kUntilEvent, or
+    // kLoopEnded.
     double turn(bool eventsQueued, double at);
-    static constexpr double kNoDeadline = -1;
+    static constexpr double kUntilEvent = -1;
     static constexpr double kLoopEnded = -2;
 
     // `work` runs at the end of a turn a little after the first frame is shown,

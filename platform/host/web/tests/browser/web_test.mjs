@@ -373,6 +373,15 @@ test('idle, the page wakes for the 10 ms timer only, even with the sensor stream
   // wake in six at a load average of 17.
   const asked = end[2] - start[2];
   check(asked * 2 < end[0] - start[0], `${asked} timers asked for in ${end[0] - start[0]} wakes`);
+  // A tick takes the program's time from the interval's grid; a long task
+  // makes the browser skip ticks, and the grid (the program's clock) must
+  // catch up with the clock again, not stay behind by the ticks skipped.
+  await page.evaluate(() => { const until = performance.now() + 400; while (performance.now() < until); });
+  await page.waitForTimeout(300);
+  // (A tick already due may still wait behind this task, and on a loaded
+  // machine the last few ticks may run late: not the 40 skipped.)
+  const ahead = await page.evaluate(() => window.ZtLoop.intervalNext - performance.now());
+  check(ahead > -100 && ahead <= 11, `after skipped ticks the next tick is taken for ${ahead.toFixed(1)} ms from now`);
 });
 
 test('a wide page letterboxes the screen and maps touches through it', async ({ browser, url }) => {
