@@ -88,7 +88,8 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
             const auto count = static_cast<std::size_t>(area.right - area.left);
             const std::uint32_t alpha = to.opaque ? 0xFF000000u : 0;
             // Overlapping copies within one surface go against the motion.
-            const bool bottomUp = to.surface == from.surface && dy < 0;
+            const bool within = to.surface == from.surface;
+            const bool bottomUp = within && dy < 0;
             to.surface->note_write({area.left, area.top, area.right, area.bottom});
             const zt::gfx::Surface& read = *from.surface;
             for (LONG i = 0; i < area.bottom - area.top; ++i) {
@@ -96,7 +97,7 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
                 std::uint32_t* out = to.surface->written_row(row) + area.left;
                 const std::uint32_t* in =
                     read.row(static_cast<int>(row + dy)) + static_cast<std::ptrdiff_t>(area.left + dx);
-                if (to.surface == from.surface)
+                if (within)
                     std::memmove(out, in, count * sizeof(std::uint32_t));
                 else
                     zt::gfx::copy_pixels(out, in, count);

@@ -8,10 +8,6 @@
 #include <cstdio>
 #include <vector>
 
-#if defined(__EMSCRIPTEN__)
-#include <emscripten/emscripten.h>
-#endif
-
 using zt::sys::fail;
 
 namespace zt::sys {
@@ -46,15 +42,8 @@ void wake(WaitRecord& record) {
 thread_local ThreadRecord* t_record = nullptr;
 
 Tick real_now() {
-#if defined(__EMSCRIPTEN__)
-    // The steady clock of a page is performance.now(); asked directly, a
-    // read is one call out instead of clock_gettime's, and the same whole
-    // milliseconds.
-    return static_cast<Tick>(emscripten_get_now());
-#else
     using namespace std::chrono;
     return static_cast<Tick>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-#endif
 }
 
 } // namespace
@@ -164,14 +153,14 @@ void Kernel::boot() {
 // ----- clock ----------------------------------------------------------------
 
 Tick Kernel::now() {
-    if (m_clockKind == host::ClockKind::Virtual)
-        return now(lock());
-    return m_clockKind == host::ClockKind::Real ? real_now() : m_host->turn_clock();
+    return m_clockKind == host::ClockKind::Virtual ? now(lock()) : steady_now();
 }
 
 Tick Kernel::now(const Locked& locked) const {
-    if (m_clockKind == host::ClockKind::Virtual)
-        return locked->virtualNow;
+    return m_clockKind == host::ClockKind::Virtual ? locked->virtualNow : steady_now();
+}
+
+Tick Kernel::steady_now() const {
     return m_clockKind == host::ClockKind::Real ? real_now() : m_host->turn_clock();
 }
 

@@ -20,9 +20,13 @@ void wake_host_if_needed(DWORD targetThread) {
 
 namespace {
 
+// Input or a paint waiting: what the thread has to do whatever the time.
+bool has_waiting(const Locked& locked, DWORD threadId, const MessageQueue& queue) {
+    return queue.has_input(locked) || WindowManager::get().first_to_paint(locked, threadId) != nullptr;
+}
+
 bool has_work(const Locked& locked, DWORD threadId, const MessageQueue& queue, Tick now) {
-    return queue.has_input(locked) || WindowManager::get().first_to_paint(locked, threadId) != nullptr ||
-           Timers::get().any_due(locked, threadId, now);
+    return has_waiting(locked, threadId, queue) || Timers::get().any_due(locked, threadId, now);
 }
 
 // Runs the first message sent by another thread, dropping the lock around
@@ -187,8 +191,8 @@ Tick loop_deadline() {
     Kernel& k = Kernel::get();
     ThreadRecord& self = k.this_thread();
     Locked locked = k.lock();
-    // has_work() without the clock: a timer due now has a deadline passed.
-    if (queue_of(locked, self).has_input(locked) || WindowManager::get().first_to_paint(locked, self.id) != nullptr)
+    // No clock: a timer due now has a deadline passed.
+    if (has_waiting(locked, self.id, queue_of(locked, self)))
         return 0;
     return Timers::get().next_due(locked, self.id);
 }

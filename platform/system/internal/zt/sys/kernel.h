@@ -193,6 +193,8 @@ class Kernel {
     // running: the virtual clock stands still for the latter.
     void count_external_wait(int delta);
     void count_starting(int delta);
+    // The real or the turns' clock: both the steady clock, needing no lock.
+    Tick steady_now() const;
 
     Guarded<KernelState> m_state;
     host::ClockKind m_clockKind = host::ClockKind::Virtual;
