@@ -40,17 +40,14 @@ mergeInto(LibraryManager.library, {
         waiter(at);
       }
     },
-    isActive: function () {
-      return document.visibilityState === 'visible' && document.hasFocus();
-    },
     activity: function () {
       ZtPage.visible = document.visibilityState === 'visible';
-      var now = ZtPage.isActive();
+      var now = ZtPage.visible && document.hasFocus();
       if (now !== ZtPage.active) {
         ZtPage.active = now;
         ZtPage.push(7, now ? 1 : 0);
       }
-      if (document.visibilityState === 'visible') ZtPage.keepAwake();
+      if (ZtPage.visible) ZtPage.keepAwake();
     },
     keepAwake: function () {
       // The screen stays on while the page shows; the browser lets go of
@@ -225,6 +222,12 @@ mergeInto(LibraryManager.library, {
     // tenth tick, read the clock and bring the grid up to it.
     trusted: 0,
 
+    // The clock, read for the grid: it may be trusted for nine more ticks.
+    read: function () {
+      ZtLoop.trusted = ZtPage.visible ? 9 : 0;
+      return performance.now();
+    },
+
     // `at`: the turn's time, when the caller knows it without asking.
     turn: function (at) {
       ZtPage.stats.wakes++;
@@ -262,10 +265,9 @@ mergeInto(LibraryManager.library, {
       ZtLoop.timeout = null;
       // Read first: the interval's own start is no earlier, so a tick is
       // never taken for later than it is.
-      var now = performance.now();
+      var now = ZtLoop.read();
       ZtLoop.interval = setInterval(ZtLoop.tick, 10);
       ZtLoop.intervalNext = now + 10;
-      ZtLoop.trusted = ZtPage.visible ? 9 : 0;
       ZtLoop.due(now);
     },
     tick: function () {
@@ -282,9 +284,8 @@ mergeInto(LibraryManager.library, {
       }
       // Otherwise it may have run late, past ticks it skipped (or a hair
       // early, on a coarse clock): where the grid is now.
-      var now = performance.now();
+      var now = ZtLoop.read();
       while (ZtLoop.intervalNext <= now + 1) ZtLoop.intervalNext += 10;
-      ZtLoop.trusted = ZtPage.visible ? 9 : 0;
       ZtLoop.due(now);
     },
     due: function (now) {

@@ -1,9 +1,9 @@
 // The web host: the phone in a browser page, on the real clock read once a
 // turn, on the page's one thread. Frames go to a canvas; pointers, keys,
 // motion and visibility come back as the window's messages and the
-// accelerometer's readings. The page's thread cannot block, so the application's loop runs a
-// turn at a time: the page calls turn() at the next input or timer and is
-// idle in between.
+// accelerometer's readings. The page's thread cannot block, so the
+// application's loop runs a turn at a time: the page calls turn() at the
+// next input or timer and is idle in between.
 #pragma once
 
 #include "options.h"
@@ -42,8 +42,8 @@ class WebHost final : public host::Host {
     static constexpr double kUntilEvent = -1;
     static constexpr double kLoopEnded = -2;
 
-    // `work` runs at the end of a turn a little after the first frame is shown,
-    // and again in each following turn while it returns true: the
+    // `work` runs at the end of a turn a little after the first frame is
+    // shown, and again in each following turn while it returns true: the
     // program's chance to get ready for what comes next, in small steps.
     void after_first_frame(bool (*work)());
 
