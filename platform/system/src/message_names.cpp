@@ -110,17 +110,18 @@ int open_directory(const std::string& dir, TableDirectory directory, std::string
     return fd;
 }
 
-// Opens the table's file at `path`, made when missing; -1 with `why` unless
-// it is a plain file of the user's own that no one else may write, reached
-// without a symlink, in a directory nobody else may change.
-int open_table_file(const std::string& path, TableDirectory directory, std::string& why) {
+// Opens the table's file at `path`, made when missing if `create`; -1 with
+// `why` unless it is a plain file of the user's own that no one else may
+// write, reached without a symlink, in a directory nobody else may change.
+int open_table_file(const std::string& path, TableDirectory directory, bool create, std::string& why) {
     const auto slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const int dirFd = open_directory(dir, directory, why);
     if (dirFd < 0)
         return -1;
-    const int fd = openat(dirFd, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+    const int fd =
+        openat(dirFd, name.c_str(), O_RDWR | (create ? O_CREAT : 0) | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
     const int openError = errno;
     close(dirFd);
     if (fd < 0) {
@@ -200,7 +201,7 @@ bool MessageNameTable::open_file(State& s) {
     if (m_path.empty())
         return false;
     std::string why;
-    const int fd = open_table_file(m_path, m_directory, why);
+    const int fd = open_table_file(m_path, m_directory, true, why);
     if (fd < 0) {
         stop_sharing(s, why);
         return false;
@@ -235,11 +236,13 @@ bool MessageNameTable::reopen_after_fork(State& s) {
     if (s.pid == getpid())
         return true;
     // The inherited descriptor shares its lock with the parent: this
-    // process needs a description, and so a lock, of its own.
+    // process needs a description, and so a lock, of its own. A file gone
+    // meanwhile is not made again: it would be another table.
     close(s.fd);
     s.fd = -1;
     std::string why;
-    const int fd = open_table_file(m_path, m_directory, why);
+    const int fd = open_table_file(m_path, m_directory, false, why);
+    const int openError = errno;
     struct stat info {};
     if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_dev != s.device || info.st_ino != s.inode)) {
         close(fd);
@@ -247,7 +250,7 @@ bool MessageNameTable::reopen_after_fork(State& s) {
         return false;
     }
     if (fd < 0) {
-        stop_sharing(s, why);
+        stop_sharing(s, openError == ENOENT ? "it was removed while this process ran" : why);
         return false;
     }
     s.fd = fd;
@@ -260,6 +263,20 @@ bool MessageNameTable::read_new_records(State& s) {
     if (fstat(s.fd, &info) != 0)
         return false;
     const long long end = info.st_size;
+    // A file removed or replaced takes no more names: the others read
+    // another file now. One cut below what was read would be written past
+    // its end, leaving a hole that every later reader calls malformed.
+    struct stat named {};
+    const bool found = lstat(m_path.c_str(), &named) == 0;
+    if (!found || named.st_dev != s.device || named.st_ino != s.inode) {
+        stop_sharing(s, !found && errno == ENOENT ? "it was removed while this process ran"
+                                                  : "it was replaced while this process ran");
+        return true;
+    }
+    if (end < s.offset) {
+        stop_sharing(s, "it was cut short while this process ran");
+        return true;
+    }
     if (end > kLargestFile) {
         stop_sharing(s, "it is larger than a table can be");
         return true;

@@ -1,6 +1,7 @@
 // The table is used only when nobody else can have written it: a file of the
 // user's own, reached without a symlink, writable by nobody else, in a
-// directory nobody else can change; and only as far as it is well formed.
+// directory nobody else can change; and only as far as it is well formed,
+// and while it stays the file that was opened, as long as it was read.
 // Anything else is said once and the process numbers names on its own. A
 // forked child gets a lock of its own.
 #include "table_fixture.h"
@@ -13,9 +14,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using zt::sys::MessageNameTable;
 using zt::sys::TableDirectory;
@@ -266,4 +269,59 @@ TEST_F(MessageNames, ForkedChildrenOfAProcessThatUsedTheTableNeverShareANumber) 
         lost += add(reader, name_of(name)) != number;
     EXPECT_EQ(lost, 0);
     EXPECT_EQ(add(reader, u"AfterAll"), 0xC000u + 1 + byName.size());
+}
+
+TEST_F(MessageNames, ATableRemovedOrCutShortWhileInUseIsSaidOnceAndNeverWrittenAgain) {
+    struct Row {
+        const char* what;
+        std::function<void()> damage;
+        std::vector<std::u16string> after; // the names the file then holds, in order
+    } rows[] = {
+        {"removed", [&] { unlink(m_path.c_str()); }, {}},
+        {"replaced",
+         [&] {
+             unlink(m_path.c_str());
+             MessageNameTable other(m_path);
+             add(other, u"Other");
+         },
+         {u"Other"}},
+        {"cut to its header", [&] { ASSERT_EQ(truncate(m_path.c_str(), 8), 0); }, {}},
+        {"emptied", [&] { ASSERT_EQ(truncate(m_path.c_str(), 0), 0); }, {}},
+    };
+    for (const auto& row : rows) {
+        unlink(m_path.c_str());
+        MessageNameTable table(m_path);
+        EXPECT_EQ(add(table, u"First"), 0xC000u) << row.what;
+        EXPECT_EQ(add(table, u"Second"), 0xC001u) << row.what;
+        row.damage();
+        const bool exists = access(m_path.c_str(), F_OK) == 0;
+        const std::string before = contents(m_path);
+        {
+            zt::testhost::DebugCapture debug;
+            // What it had read keeps its number; the rest is its own.
+            EXPECT_EQ(add(table, u"Third"), 0xC002u) << row.what;
+            EXPECT_EQ(add(table, u"Fourth"), 0xC003u) << row.what;
+            EXPECT_EQ(add(table, u"first"), 0xC000u) << row.what;
+            EXPECT_FALSE(table.shared()) << row.what;
+            EXPECT_EQ(occurrences(debug.text(), m_path), 1) << row.what << ": " << debug.text();
+        }
+        EXPECT_EQ(access(m_path.c_str(), F_OK) == 0, exists) << row.what;
+        EXPECT_EQ(contents(m_path), before) << row.what;
+        // Whoever comes next finds a well-formed table without this
+        // process's names.
+        MessageNameTable next(m_path);
+        for (std::size_t i = 0; i < row.after.size(); ++i)
+            EXPECT_EQ(add(next, row.after[i]), 0xC000u + i) << row.what;
+        EXPECT_EQ(add(next, u"Third"), 0xC000u + row.after.size()) << row.what;
+        EXPECT_TRUE(next.shared()) << row.what;
+    }
+
+    // A child forked before the file went looks for it and never makes it.
+    unlink(m_path.c_str());
+    MessageNameTable table(m_path);
+    add(table, u"First");
+    unlink(m_path.c_str());
+    const auto there = in_child([&] { return std::vector<UINT>{add(table, u"InChild")}; });
+    EXPECT_EQ(there, std::vector<UINT>{0xC001u});
+    EXPECT_NE(access(m_path.c_str(), F_OK), 0) << "the child made the file again";
 }

@@ -35,9 +35,14 @@ enum class TableDirectory { AsFound, Private };
 // symlink, in a directory that nobody else may change. It is read no
 // further than the table can hold, and only while well formed. When any of
 // that fails, the table says so once on the debug output and numbers names
-// in this process alone, after those it had read. A child made by fork opens
-// the file afresh before touching it, so that its lock is its own: flock
-// belongs to the open file description, which fork shares.
+// in this process alone, after those it had read. So does a process that
+// finds, before it adds a name, that the path no longer names the file it
+// opened (removed or replaced: compared by device and inode) or that the
+// file is shorter than what it has read: writing on would put names where no
+// other process looks, or past the end, leaving a hole. A child made by fork
+// opens the file afresh (never making it again) before touching it, so that
+// its lock is its own: flock belongs to the open file description, which
+// fork shares.
 class MessageNameTable {
   public:
     static constexpr UINT kFirst = 0xC000;
