@@ -11,8 +11,11 @@
 #include <cstring>
 
 #ifndef __EMSCRIPTEN__
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,6 +73,18 @@ std::string boot_id() {
         if ((text[i] >= '0' && text[i] <= '9') || (text[i] >= 'a' && text[i] <= 'f'))
             boot.push_back(text[i]);
     return boot.empty() ? "unknown" : boot;
+}
+
+// Every table of the process, for the fork handlers; never destroyed, as
+// tables of static objects may outlive any other static.
+struct LiveTables {
+    std::mutex mutex;
+    std::vector<MessageNameTable*> tables;
+};
+
+LiveTables& live_tables() {
+    static LiveTables* const live = new LiveTables;
+    return *live;
 }
 
 std::string system_error(const char* what) {
@@ -146,16 +161,53 @@ int open_table_file(const std::string& path, TableDirectory directory, bool crea
 } // namespace
 
 MessageNameTable::MessageNameTable(std::string path, TableDirectory directory)
-    : m_path(std::move(path)), m_directory(directory) {}
+    : m_path(std::move(path)), m_directory(directory) {
+#ifndef __EMSCRIPTEN__
+    // A thread forking while another registers would leave the child this
+    // table's lock held by a thread it does not have: its next registration
+    // would wait forever.
+    static std::once_flag handlers;
+    std::call_once(handlers, [] { pthread_atfork(before_fork, after_fork, after_fork); });
+    LiveTables& live = live_tables();
+    const std::lock_guard<std::mutex> hold(live.mutex);
+    live.tables.push_back(this);
+#endif
+}
 
 MessageNameTable::~MessageNameTable() {
 #ifndef __EMSCRIPTEN__
+    {
+        LiveTables& live = live_tables();
+        const std::lock_guard<std::mutex> hold(live.mutex);
+        live.tables.erase(std::find(live.tables.begin(), live.tables.end(), this));
+    }
     m_state.with([](State& s) {
         if (s.fd >= 0)
             close(s.fd);
     });
 #endif
 }
+
+#ifdef __EMSCRIPTEN__
+void MessageNameTable::before_fork() {}
+void MessageNameTable::after_fork() {}
+#else
+// The live tables' lock is taken first and let go last, so no table comes or
+// goes meanwhile; a table's own lock is never held while asking for it.
+void MessageNameTable::before_fork() {
+    LiveTables& live = live_tables();
+    live.mutex.lock();
+    for (MessageNameTable* table : live.tables)
+        table->m_heldForFork.emplace(table->m_state.lock());
+}
+
+void MessageNameTable::after_fork() {
+    LiveTables& live = live_tables();
+    for (MessageNameTable* table : live.tables)
+        table->m_heldForFork.reset();
+    live.mutex.unlock();
+}
+#endif
 
 bool MessageNameTable::shared() const {
     return m_state.with([](State& s) { return s.fd >= 0; });

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -89,6 +90,37 @@ TEST_F(MessageNames, ThreadsOfOneProcessAgreeToo) {
     MessageNameTable other(m_path);
     for (int i = 0; i < 40; ++i)
         EXPECT_EQ(add(other, name_of(i)), a[static_cast<std::size_t>(i)]);
+}
+
+TEST_F(MessageNames, AChildForkedWhileAnotherThreadRegistersRegistersToo) {
+    constexpr int kChildren = 20;
+    MessageNameTable table(m_path);
+    EXPECT_EQ(add(table, u"BeforeFork"), 0xC000u);
+    // Every name new, so the thread holds the table's locks most of the time.
+    std::atomic<bool> stop{false};
+    std::thread busy([&] {
+        for (int i = 0; !stop && i < 8000; ++i)
+            add(table, name_of(10000 + i));
+    });
+    const auto results = in_children(kChildren, [&](int child) {
+        alarm(20); // a child that hangs ends, and fails the test
+        return std::vector<UINT>{add(table, name_of(child)), add(table, u"beforefork")};
+    });
+    stop = true;
+    busy.join();
+    ASSERT_EQ(results.size(), static_cast<std::size_t>(kChildren));
+    MessageNameTable reader(m_path);
+    int stuck = 0;
+    for (int child = 0; child < kChildren; ++child) {
+        const auto& numbers = results[static_cast<std::size_t>(child)];
+        if (numbers.size() != 2u) {
+            ++stuck;
+            continue;
+        }
+        EXPECT_EQ(numbers[1], 0xC000u) << "child " << child;
+        EXPECT_EQ(add(reader, name_of(child)), numbers[0]) << "child " << child;
+    }
+    EXPECT_EQ(stuck, 0) << "children that never registered, of " << kChildren;
 }
 
 TEST_F(MessageNames, ARecordCutShortByADeadWriterIsDroppedAndWrittenOver) {

@@ -8,6 +8,7 @@
 #include "zt/sys/guarded.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -42,7 +43,9 @@ enum class TableDirectory { AsFound, Private };
 // other process looks, or past the end, leaving a hole. A child made by fork
 // opens the file afresh (never making it again) before touching it, so that
 // its lock is its own: flock belongs to the open file description, which
-// fork shares.
+// fork shares. A fork waits for registrations under way in the process's
+// other threads, so the child never inherits a table's lock held by a
+// thread it does not have, nor a table left halfway through a change.
 class MessageNameTable {
   public:
     static constexpr UINT kFirst = 0xC000;
@@ -101,10 +104,15 @@ class MessageNameTable {
     void stop_sharing(State& s, const std::string& why);
     static void remember(State& s, std::u16string name);
     static UINT find(const State& s, std::u16string_view name);
+    // pthread_atfork's handlers: every live table's lock is taken before a
+    // fork and let go after it, in the parent and in the child alike.
+    static void before_fork();
+    static void after_fork();
 
     const std::string m_path;
     const TableDirectory m_directory;
     mutable Guarded<State> m_state;
+    std::optional<Guarded<State>::Lock> m_heldForFork;
 };
 
 // The process's table (at default_path()), made on first use.
