@@ -241,10 +241,21 @@ MessageNameTable::Location MessageNameTable::location_for(const char* runtimeDir
     const std::string file = "zt-message-names-" + uid + "-" + boot_id();
     // The XDG rules: a relative path is no runtime directory. One that is
     // not ours alone is passed over too, as if unset.
+    if (runtimeDir == nullptr || runtimeDir[0] != '/')
+        return {sharedDir + "/zt-" + uid + "/" + file, TableDirectory::Private};
+    // The table's directory is opened without following a symlink: a
+    // runtime directory given as one stands for the directory it leads to,
+    // which must pass the same checks.
+    std::string dir = runtimeDir;
     struct stat info {};
-    if (runtimeDir != nullptr && runtimeDir[0] == '/' && stat(runtimeDir, &info) == 0 && S_ISDIR(info.st_mode) &&
-        info.st_uid == geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 && access(runtimeDir, W_OK) == 0)
-        return {std::string(runtimeDir) + "/" + file, TableDirectory::AsFound};
+    if (lstat(runtimeDir, &info) == 0 && S_ISLNK(info.st_mode)) {
+        char* resolved = realpath(runtimeDir, nullptr);
+        dir = resolved != nullptr ? resolved : "";
+        std::free(resolved);
+    }
+    if (!dir.empty() && lstat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+        (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 && access(dir.c_str(), W_OK) == 0)
+        return {dir + "/" + file, TableDirectory::AsFound};
     return {sharedDir + "/zt-" + uid + "/" + file, TableDirectory::Private};
 }
 

@@ -195,6 +195,43 @@ TEST_F(MessageNames, WithoutARuntimeDirectoryTheTableIsInAPrivateDirectoryOfTheU
     EXPECT_TRUE(again.shared());
 }
 
+TEST_F(MessageNames, ARuntimeDirectoryGivenAsASymlinkIsUsedWhereItLeadsWhenThatIsTheUsersOwn) {
+    const std::string shared = m_dir + "/shared";
+    ASSERT_EQ(mkdir(shared.c_str(), 01777), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    const std::string mine = m_dir + "/mine", open = m_dir + "/open";
+    ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+    write_file(m_dir + "/file", "");
+    const std::string fallback = shared + "/zt-" + std::to_string(getuid()) + "/zt-message-names-";
+    struct Row {
+        const char* what;
+        std::string target; // what the link holds
+        std::string table;  // where the table must go
+    } rows[] = {
+        {"a link to a private directory", mine, mine + "/zt-message-names-"},
+        {"a relative link", "mine", mine + "/zt-message-names-"},
+        {"a link to that link", m_dir + "/link-mine", mine + "/zt-message-names-"},
+        {"a link to an open directory", open, fallback},
+        {"a link to a file", m_dir + "/file", fallback},
+        {"a dangling link", m_dir + "/nothing", fallback},
+    };
+    ASSERT_EQ(symlink(mine.c_str(), (m_dir + "/link-mine").c_str()), 0);
+    for (const auto& row : rows) {
+        const std::string link = m_dir + "/runtime";
+        unlink(link.c_str());
+        ASSERT_EQ(symlink(row.target.c_str(), link.c_str()), 0) << row.what;
+        const auto location = MessageNameTable::location_for(link.c_str(), shared);
+        EXPECT_EQ(location.path.rfind(row.table, 0), 0u) << row.what << ": " << location.path;
+        // The table opens where the location says it is.
+        MessageNameTable table(location.path, location.directory);
+        zt::testhost::DebugCapture debug;
+        add(table, u"Linked");
+        EXPECT_TRUE(table.shared()) << row.what << ": " << debug.text();
+    }
+}
+
 TEST_F(MessageNames, AHugeFileIsReadNoFurtherThanTheTablesCapacity) {
     // A sparse file of 200 GB that begins like a table.
     write_file(m_path, kMagic + record(5, u"Whole"));

@@ -76,7 +76,8 @@ class MessageNameTable {
     static std::string default_path() { return default_location().path; }
     // "zt-message-names-<uid>-<boot id>" in `runtimeDir` (gone at logout)
     // when it is an absolute path to a directory of the user's own that
-    // nobody else may write, else in the private directory "zt-<uid>" of
+    // nobody else may write (a symlink: in the directory it leads to, when
+    // that is one), else in the private directory "zt-<uid>" of
     // `sharedDir`; the boot id keeps a file of an earlier boot from being
     // read.
     static Location location_for(const char* runtimeDir, const std::string& sharedDir);
