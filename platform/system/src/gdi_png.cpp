@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -173,9 +174,56 @@ class PartialFile {
     PartialSlot* m_slot = nullptr;
 };
 
+// Writes `bytes` over what the open file `fd` holds, and closes it.
+int write_through(int fd, const std::vector<unsigned char>& bytes) {
+    int error = ::ftruncate(fd, 0) == 0 ? 0 : errno;
+    if (error == 0)
+        error = write_all(fd, bytes);
+    const int closed = close_checked(fd);
+    return error != 0 ? error : closed;
+}
+
+// An existing target is opened for writing first, changing nothing: a plain
+// write's answer (the file's mode, ACLs, a read-only mount) decides, not the
+// directory's. The descriptor is kept for writing in place when no file can
+// be made or renamed beside it. Gives the descriptor, -1 when there is no
+// file, or -errno when a plain write would be refused.
+int open_for_plain_write(const std::string& target) {
+    // Nonblocking: a pipe put at the name meanwhile must not hold us up.
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? -1 : -errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -EEXIST; // no longer the regular file it was a moment ago
+    }
+    return fd;
+}
+
 int write_beside_then_rename(const std::string& target, const std::vector<unsigned char>& bytes) {
+    struct Plain {
+        int fd;
+        ~Plain() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } plain{open_for_plain_write(target)};
+    if (plain.fd < -1)
+        return -plain.fd;
+    const bool exists = plain.fd >= 0;
     struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && ::fstat(plain.fd, &existing) != 0)
+        return errno;
+    // Where no file can be made beside it, or put in its place (a folder the
+    // user may not write, a sticky one holding someone else's file), a file
+    // the user may write is written in place, as a plain write would.
+    const auto or_in_place = [&](int error) {
+        if (!exists || (error != EACCES && error != EPERM))
+            return error;
+        const int fd = std::exchange(plain.fd, -1);
+        return write_through(fd, bytes);
+    };
     const std::string directory = directory_of(target);
     const auto slash = target.rfind('/');
     // A hidden name beside the target, short enough for any file system.
@@ -190,7 +238,7 @@ int write_beside_then_rename(const std::string& target, const std::vector<unsign
         partial.name(temporary);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return errno;
+            return or_in_place(errno);
     }
     if (fd < 0)
         return EEXIST;
@@ -201,11 +249,12 @@ int write_beside_then_rename(const std::string& target, const std::vector<unsign
     const int closed = close_checked(fd);
     if (error == 0)
         error = closed;
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+    const bool renamed = error == 0 && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (error == 0 && !renamed)
         error = errno;
     if (error != 0)
         ::unlink(temporary.c_str()); // only what was made here
-    return error;
+    return renamed ? 0 : or_in_place(error);
 }
 
 int write_in_place(const std::string& path, const std::vector<unsigned char>& bytes) {

@@ -2,6 +2,7 @@
 // exit status, their trace and the pixels of their snapshots.
 #include "zt/gfx/png.h"
 #include "zt/testhost.h"
+#include "zt/testhost/other_user.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -388,6 +390,73 @@ TEST_F(SimTest, ASnapshotThatCannotBeWrittenIsAnErrorWithThePath) {
     const Outcome r = run("-", "snapshot /nonexistent-dir/x.png\ntap 100 100\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("/nonexistent-dir/x.png"), std::string::npos) << r.err;
+}
+
+TEST_F(SimTest, ASnapshotWritesWhereAPlainWriteWouldAndNowhereElse) {
+    // Root may write anything: the snapshots are taken as another user.
+    ZT_NEED_OTHER_USER(other);
+    using zt::testhost::shell_quote;
+    const fs::path folder = m_dir / "theirs", names = m_dir / "names", logs = m_dir / "logs";
+    fs::permissions(m_dir, fs::perms(0755));
+    for (const fs::path& dir : {folder, names, logs}) {
+        fs::create_directories(dir);
+        ASSERT_EQ(::chown(dir.c_str(), other, other), 0);
+    }
+    ASSERT_EQ(::chmod(names.c_str(), 0700), 0);
+    std::ofstream(m_dir / "shot.zts") << "snapshot shot.png\n";
+    const fs::path target = folder / "shot.png";
+    struct Row {
+        const char* what;
+        mode_t folderMode;
+        mode_t fileMode; // 0: no file there yet
+        bool written;
+    } rows[] = {
+        {"a file they may write", 0755, 0644, true},
+        {"a file they may not write", 0755, 0444, false},
+        {"a file they may write, in a folder they may not", 0555, 0644, true},
+        {"a file they may not write, in a folder they may not", 0555, 0444, false},
+        {"a new file in a folder they may not write", 0555, 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+        fs::remove(target);
+        if (row.fileMode != 0) {
+            std::ofstream(target) << "precious";
+            ASSERT_EQ(::chown(target.c_str(), other, other), 0);
+            ASSERT_EQ(::chmod(target.c_str(), row.fileMode), 0);
+        }
+        ASSERT_EQ(::chmod(folder.c_str(), row.folderMode), 0);
+        const int status = zt::testhost::run_as(
+            other, "cd " + shell_quote(folder.string()) +
+                       " && ZT_MESSAGE_NAMES=" + shell_quote((names / "t").string()) + " " + shell_quote(ZT_SIM_PATH) +
+                       " --start-tick 5 " + shell_quote((m_dir / "shot.zts").string()) + " >" +
+                       shell_quote((logs / "out").string()) + " 2>" + shell_quote((logs / "err").string()));
+        const std::string err = slurp(logs / "err");
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(folder))
+            left.push_back(entry.path().filename().string());
+        struct stat st {};
+        const bool there = ::stat(target.c_str(), &st) == 0;
+        if (row.written) {
+            EXPECT_EQ(status, 0) << err;
+            EXPECT_EQ(slurp(logs / "out"), "zentrick-sim: wrote shot.png\n");
+            const std::string bytes = slurp(target);
+            const auto image = zt::gfx::decode_png(bytes.data(), bytes.size());
+            EXPECT_TRUE(image.has_value() && image->width() == 480);
+        } else {
+            EXPECT_EQ(status, 1) << err;
+            EXPECT_NE(err.find("cannot write shot.png: Permission denied"), std::string::npos) << err;
+            EXPECT_TRUE(there ? slurp(target) == "precious" : row.fileMode == 0) << "what was there changed";
+        }
+        // Nothing else was made, and what was there keeps its owner and mode.
+        EXPECT_EQ(left, there ? std::vector<std::string>{"shot.png"} : std::vector<std::string>{});
+        if (row.fileMode != 0) {
+            EXPECT_EQ(st.st_mode & 07777, row.fileMode);
+            EXPECT_EQ(st.st_uid, other);
+        }
+    }
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
 }
 
 TEST_F(SimTest, WithoutTheAccelerometerNoSuitIsLatchedAndTheOpenFailureIsPrinted) {
