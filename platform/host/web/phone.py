@@ -1,0 +1,750 @@
+#!/usr/bin/env python3
+"""Serves the built web page to a phone on the same network, over https the
+phone can trust, with QR codes and the steps to take on the phone.
+
+    phone.py [--port PORT] [--cert-port PORT] [--site DIR] [--data DIR]
+             [--name NAME]... [--bind ADDRESS]...
+
+A phone gives the motion sensor, the offline copy and the wake lock only to a
+secure page. The first run makes a certificate authority of this user's own
+(kept in the data folder, its key never leaving it), constrained by a
+critical nameConstraints extension to private addresses and .local names:
+installed on a phone it can vouch for nothing public. It signs a server
+certificate for the machine's private addresses and HOSTNAME.local, made
+again under the same authority when those change, so a phone trusts once.
+The authority's certificate, and a page that says how to trust it, go out on
+a second, plain-http port; nothing else of the data folder is served.
+
+ZT_PHONE_ADDRESSES (IPv4 addresses, blank- or comma-separated) replaces the
+look at the machine's interfaces, for tests."""
+import argparse
+import datetime
+import errno
+import fcntl
+import functools
+import hashlib
+import html
+import http.server
+import ipaddress
+import os
+import pwd
+import re
+import shutil
+import signal
+import socket
+import ssl
+import stat
+import struct
+import subprocess
+import sys
+import threading
+
+import serve
+
+PROGRAM = "zentrick-phone"
+# What a phone may be told to trust the authority for, and nothing more.
+PRIVATE_NETWORKS = [ipaddress.ip_network(n) for n in ("10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16")]
+LOOPBACK_NETWORK = ipaddress.ip_network("127.0.0.0/8")
+LOCAL_DOMAIN = "local"
+AUTHORITY_DAYS = 3650
+# Phones take no longer from a certificate a user's root vouches for.
+SERVER_DAYS = 397
+RENEW_DAYS = 30
+# Interfaces that are rarely the network a phone is on: listed last.
+VIRTUAL_INTERFACES = ("docker", "br-", "veth", "virbr", "lxc", "lxd", "vmnet", "vboxnet", "tun", "tap", "wg", "zt")
+CERT_DER = "/zentrick.crt"
+CERT_PEM = "/zentrick.pem"
+
+
+class Refusal(Exception):
+    """A reason not to serve, in words for the performer."""
+
+
+# --- The machine's addresses -------------------------------------------------
+
+
+def is_private(address):
+    return any(address in n for n in PRIVATE_NETWORKS)
+
+
+def may_be_named(address):
+    return is_private(address) or address in LOOPBACK_NETWORK
+
+
+def interface_addresses():
+    """(interface, IPv4 address) of every interface that is up, loopback too."""
+    found = []
+    probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # for the ioctls only
+    try:
+        for _, name in socket.if_nameindex():
+            request = struct.pack("256s", name.encode()[:15])
+            try:
+                flags = struct.unpack_from("H", fcntl.ioctl(probe, 0x8913, request), 16)[0]  # SIOCGIFFLAGS
+                if not flags & 0x1:  # IFF_UP
+                    continue
+                answer = fcntl.ioctl(probe, 0x8915, request)  # SIOCGIFADDR
+            except OSError:
+                continue  # no IPv4 address
+            found.append((name, ipaddress.IPv4Address(answer[20:24])))
+    finally:
+        probe.close()
+    return found
+
+
+def machine_addresses():
+    """Every IPv4 address of the machine, the likely Wi-Fi or Ethernet first."""
+    given = os.environ.get("ZT_PHONE_ADDRESSES")
+    if given is not None:
+        addresses = []
+        for word in given.replace(",", " ").split():
+            try:
+                addresses.append(ipaddress.IPv4Address(word))
+            except ValueError:
+                raise Refusal(f"ZT_PHONE_ADDRESSES: {word} is not an IPv4 address")
+        return addresses
+    try:
+        pairs = interface_addresses()
+    except OSError:
+        pairs = []
+    pairs.sort(key=lambda pair: pair[0].startswith(VIRTUAL_INTERFACES))
+    return [address for _, address in pairs]
+
+
+def local_host_name():
+    """HOSTNAME.local, or None when the host name is no DNS label."""
+    label = socket.gethostname().split(".")[0].lower()
+    return f"{label}.{LOCAL_DOMAIN}" if re.fullmatch(r"[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?", label) else None
+
+
+def parse_name(text):
+    """A --name: a .local host name or an address the authority may name."""
+    try:
+        address = ipaddress.IPv4Address(text)
+    except ValueError:
+        name = text.lower().rstrip(".")
+        labels = name.split(".")
+        if (len(labels) >= 2 and labels[-1] == LOCAL_DOMAIN and
+                all(re.fullmatch(r"[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?", label) for label in labels)):
+            return name
+    else:
+        if may_be_named(address):
+            return address
+    raise Refusal(f"--name {text}: the certificate names only .local host names (stage.local) and private "
+                  "addresses (10.x.x.x, 172.16-31.x.x, 192.168.x.x): the authority a phone trusts vouches for "
+                  "nothing else")
+
+
+def parse_bind(text):
+    try:
+        return ipaddress.IPv4Address(text)
+    except ValueError:
+        raise Refusal(f"--bind {text}: give an IPv4 address of this machine (192.168.1.20), or 0.0.0.0 for all")
+
+
+# --- The data folder ---------------------------------------------------------
+
+
+def default_data_folder():
+    base = os.environ.get("XDG_DATA_HOME", "")
+    # A relative XDG_DATA_HOME is to be ignored.
+    if not os.path.isabs(base):
+        base = os.path.join(os.path.expanduser("~"), ".local", "share")
+    return os.path.join(base, "zentrick")
+
+
+class DataFolder:
+    """The folder that keeps the authority: the user's own, private, reached
+    without a symlink; every file in it opened without following one."""
+
+    def __init__(self, path):
+        self.path = os.path.abspath(path)
+        if os.path.islink(self.path):
+            raise Refusal(f"the data folder {self.path} is a symbolic link: give the folder itself with --data")
+        try:
+            if not os.path.lexists(self.path):
+                parent = os.path.dirname(self.path)
+                if not os.path.isdir(parent):
+                    os.makedirs(parent, mode=0o700)
+                os.mkdir(self.path, 0o700)
+            self.fd = os.open(self.path, os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW | os.O_CLOEXEC)
+        except OSError as error:
+            if error.errno == errno.ELOOP:
+                raise Refusal(f"the data folder {self.path} is a symbolic link: give the folder itself with --data")
+            if error.errno == errno.ENOTDIR:
+                raise Refusal(f"the data folder {self.path} is not a folder: give another with --data")
+            raise Refusal(f"cannot make or open the data folder {self.path}: {error.strerror} "
+                          "(give another with --data)")
+        info = os.fstat(self.fd)
+        if info.st_uid != os.geteuid():
+            os.close(self.fd)
+            raise Refusal(f"the data folder {self.path} belongs to another user (uid {info.st_uid}): the authority's "
+                          "key must be yours alone; give a folder of your own with --data")
+        if info.st_mode & 0o077:
+            os.close(self.fd)
+            raise Refusal(f"the data folder {self.path} is open to others (mode {stat.S_IMODE(info.st_mode):04o}): it "
+                          f"keeps the authority's key; make it private (chmod 700 {self.path}) or give another with "
+                          "--data")
+        try:
+            self.lock = os.open("lock", os.O_RDWR | os.O_CREAT | os.O_NOFOLLOW | os.O_CLOEXEC, 0o600, dir_fd=self.fd)
+        except OSError as error:
+            os.close(self.fd)
+            raise Refusal(f"cannot write in the data folder {self.path}: {error.strerror} (give another with --data)")
+        # Two first runs at once make one authority.
+        fcntl.flock(self.lock, fcntl.LOCK_EX)
+
+    def close(self):
+        os.close(self.lock)
+        os.close(self.fd)
+
+    def file(self, name):
+        return os.path.join(self.path, name)
+
+    def read(self, name):
+        """The file's bytes, or None when it is missing; refused when it is not a
+        private plain file of this user's."""
+        try:
+            fd = os.open(name, os.O_RDONLY | os.O_NOFOLLOW | os.O_CLOEXEC, dir_fd=self.fd)
+        except FileNotFoundError:
+            return None
+        except OSError as error:
+            what = "is a symbolic link" if error.errno == errno.ELOOP else f"cannot be read ({error.strerror})"
+            raise Refusal(f"{self.file(name)} {what}: remove it, and zentrick-phone makes it again")
+        with os.fdopen(fd, "rb") as f:
+            info = os.fstat(f.fileno())
+            if not stat.S_ISREG(info.st_mode):
+                raise Refusal(f"{self.file(name)} is not a plain file: remove it, and zentrick-phone makes it again")
+            if info.st_uid != os.geteuid():
+                raise Refusal(f"{self.file(name)} belongs to another user (uid {info.st_uid})")
+            if info.st_mode & 0o077:
+                raise Refusal(f"{self.file(name)} is open to others (mode {stat.S_IMODE(info.st_mode):04o}): "
+                              f"chmod 600 {self.file(name)}, or remove the data folder to start afresh (a phone "
+                              "then needs the new certificate)")
+            return f.read()
+
+    def write(self, name, data):
+        """Replaces the file at once: written private under another name first."""
+        temporary = f".{name}.{os.getpid()}"
+        try:
+            fd = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC, 0o600,
+                         dir_fd=self.fd)
+            with os.fdopen(fd, "wb") as f:
+                f.write(data)
+                f.flush()
+                os.fsync(f.fileno())
+            os.replace(temporary, name, src_dir_fd=self.fd, dst_dir_fd=self.fd)
+        except OSError as error:
+            raise Refusal(f"cannot write {self.file(name)}: {error.strerror}")
+
+
+# --- The certificates --------------------------------------------------------
+
+
+def crypto():
+    try:
+        from cryptography import x509
+        from cryptography.hazmat.primitives import hashes, serialization
+        from cryptography.hazmat.primitives.asymmetric import ec
+        from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
+    except ImportError:
+        raise Refusal("python3-cryptography is missing (sudo apt install python3-cryptography)")
+    return x509, hashes, serialization, ec, ExtendedKeyUsageOID, NameOID
+
+
+def not_after(certificate):
+    # (cryptography 42 and later name it with its time zone.)
+    value = getattr(certificate, "not_valid_after_utc", None)
+    return value if value is not None else certificate.not_valid_after.replace(tzinfo=datetime.timezone.utc)
+
+
+def signed_by(certificate, authority):
+    _, hashes, _, ec, _, _ = crypto()
+    try:
+        authority.public_key().verify(certificate.signature, certificate.tbs_certificate_bytes,
+                                      ec.ECDSA(certificate.signature_hash_algorithm))
+    except Exception:
+        return False
+    return certificate.issuer == authority.subject
+
+
+def authority_constraints():
+    x509 = crypto()[0]
+    permitted = [x509.IPAddress(n) for n in PRIVATE_NETWORKS + [LOOPBACK_NETWORK]]
+    permitted.append(x509.DNSName(LOCAL_DOMAIN))
+    return x509.NameConstraints(permitted_subtrees=permitted, excluded_subtrees=None)
+
+
+def make_authority(now):
+    x509, hashes, serialization, ec, _, NameOID = crypto()
+    key = ec.generate_private_key(ec.SECP256R1())
+    try:
+        user = pwd.getpwuid(os.geteuid()).pw_name
+    except KeyError:
+        user = str(os.geteuid())
+    host = socket.gethostname().split(".")[0] or "this machine"
+    name = x509.Name([
+        x509.NameAttribute(NameOID.ORGANIZATION_NAME, "Zentrick"),
+        x509.NameAttribute(NameOID.COMMON_NAME, f"Zentrick on {host} ({user})"[:64]),
+    ])
+    public = key.public_key()
+    certificate = (
+        x509.CertificateBuilder().subject_name(name).issuer_name(name).public_key(public)
+        .serial_number(x509.random_serial_number())
+        .not_valid_before(now - datetime.timedelta(hours=1))
+        .not_valid_after(now + datetime.timedelta(days=AUTHORITY_DAYS))
+        .add_extension(x509.BasicConstraints(ca=True, path_length=0), critical=True)
+        .add_extension(x509.KeyUsage(digital_signature=False, content_commitment=False, key_encipherment=False,
+                                     data_encipherment=False, key_agreement=False, key_cert_sign=True, crl_sign=True,
+                                     encipher_only=False, decipher_only=False), critical=True)
+        .add_extension(authority_constraints(), critical=True)
+        .add_extension(x509.SubjectKeyIdentifier.from_public_key(public), critical=False)
+        .sign(key, hashes.SHA256()))
+    key_pem = key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
+                                serialization.NoEncryption())
+    return key_pem, certificate.public_bytes(serialization.Encoding.PEM)
+
+
+def make_server_certificate(authority, authority_key, names, now):
+    x509, hashes, serialization, ec, ExtendedKeyUsageOID, NameOID = crypto()
+    key = ec.generate_private_key(ec.SECP256R1())
+    public = key.public_key()
+    alternative = [x509.IPAddress(n) if isinstance(n, ipaddress.IPv4Address) else x509.DNSName(n) for n in names]
+    certificate = (
+        x509.CertificateBuilder()
+        .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, str(names[0]))]))
+        .issuer_name(authority.subject).public_key(public)
+        .serial_number(x509.random_serial_number())
+        .not_valid_before(now - datetime.timedelta(hours=1))
+        # At most SERVER_DAYS in all.
+        .not_valid_after(now + datetime.timedelta(days=SERVER_DAYS) - datetime.timedelta(hours=1))
+        .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=True)
+        .add_extension(x509.KeyUsage(digital_signature=True, content_commitment=False, key_encipherment=False,
+                                     data_encipherment=False, key_agreement=False, key_cert_sign=False, crl_sign=False,
+                                     encipher_only=False, decipher_only=False), critical=True)
+        .add_extension(x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), critical=False)
+        .add_extension(x509.SubjectAlternativeName(alternative), critical=False)
+        .add_extension(x509.SubjectKeyIdentifier.from_public_key(public), critical=False)
+        .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(authority.public_key()), critical=False)
+        .sign(authority_key, hashes.SHA256()))
+    key_pem = key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
+                                serialization.NoEncryption())
+    return key_pem, certificate.public_bytes(serialization.Encoding.PEM)
+
+
+def certificate_names(certificate):
+    x509 = crypto()[0]
+    try:
+        alternative = certificate.extensions.get_extension_for_class(x509.SubjectAlternativeName).value
+    except x509.ExtensionNotFound:
+        return set()
+    return set(alternative.get_values_for_type(x509.DNSName)) | set(alternative.get_values_for_type(x509.IPAddress))
+
+
+class Authority:
+    """The authority (made on first use) and a server certificate for `names`
+    (made again when the names change or it nears its end)."""
+
+    def __init__(self, folder, names):
+        x509, _, serialization, _, _, _ = crypto()
+        now = datetime.datetime.now(datetime.timezone.utc)
+        key_pem, pem = folder.read("ca-key.pem"), folder.read("ca.pem")
+        if key_pem is None and pem is None:
+            key_pem, pem = make_authority(now)
+            folder.write("ca-key.pem", key_pem)
+            folder.write("ca.pem", pem)
+            self.made = True
+        elif key_pem is None or pem is None:
+            missing = "ca-key.pem" if key_pem is None else "ca.pem"
+            raise Refusal(f"{folder.file(missing)} is missing beside the other half of the authority: remove "
+                          f"{folder.file('ca.pem')} and {folder.file('ca-key.pem')} to make a new one (a phone then "
+                          "needs the new certificate)")
+        else:
+            self.made = False
+        try:
+            self.certificate = x509.load_pem_x509_certificate(pem)
+            key = serialization.load_pem_private_key(key_pem, password=None)
+        except ValueError:
+            raise Refusal(f"the authority in {folder.path} cannot be read: remove ca.pem and ca-key.pem to make a new "
+                          "one (a phone then needs the new certificate)")
+        if key.public_key().public_numbers() != self.certificate.public_key().public_numbers():
+            raise Refusal(f"{folder.file('ca-key.pem')} is not the key of {folder.file('ca.pem')}: remove both to "
+                          "make a new authority")
+        self.pem = pem
+        self.der = self.certificate.public_bytes(serialization.Encoding.DER)
+        self.server_certificate = folder.file("server.pem")
+        self.server_key = folder.file("server-key.pem")
+        self.renewed = False
+        current = folder.read("server.pem")
+        current_key = folder.read("server-key.pem")
+        if current is not None and current_key is not None:
+            try:
+                server = x509.load_pem_x509_certificate(current)
+                serialization.load_pem_private_key(current_key, password=None)
+            except ValueError:
+                server = None
+            if (server is not None and signed_by(server, self.certificate) and certificate_names(server) == set(names)
+                    and not_after(server) - now > datetime.timedelta(days=RENEW_DAYS)):
+                return
+        server_key, server = make_server_certificate(self.certificate, key, names, now)
+        folder.write("server-key.pem", server_key)
+        folder.write("server.pem", server)
+        self.renewed = current is not None
+
+    def name(self):
+        NameOID = crypto()[5]
+        return self.certificate.subject.get_attributes_for_oid(NameOID.COMMON_NAME)[0].value
+
+    def fingerprint(self):
+        digest = hashlib.sha256(self.der).hexdigest().upper()
+        return ":".join(digest[i:i + 2] for i in range(0, len(digest), 2))
+
+
+# --- Serving -------------------------------------------------------------------
+
+
+class Visits:
+    """One line for the performer per phone and event, not per request."""
+
+    def __init__(self):
+        self.seen = set()
+        self.lock = threading.Lock()
+
+    def note(self, address, event, text):
+        with self.lock:
+            if (address, event) in self.seen:
+                return
+            self.seen.add((address, event))
+        print(f"{PROGRAM}: {address} {text}", flush=True)
+
+
+class PageHandler(serve.Handler):
+    timeout = 60  # a phone that goes quiet frees its thread
+
+    def do_GET(self):
+        if self.path.split("?", 1)[0] in ("/", "/index.html"):
+            self.server.visits.note(self.client_address[0], "page", "opened the page")
+        super().do_GET()
+
+    def log_message(self, format, *args):
+        pass
+
+
+class TlsServer(http.server.ThreadingHTTPServer):
+    """The page over https; the handshake happens in the request's thread, so a
+    phone that stalls in it holds up nobody else."""
+
+    def get_request(self):
+        connection, address = self.socket.accept()
+        return self.context.wrap_socket(connection, server_side=True, do_handshake_on_connect=False), address
+
+    def finish_request(self, request, client_address):
+        request.settimeout(30)
+        try:
+            request.do_handshake()
+        except ssl.SSLError as error:
+            # A phone that does not trust the authority yet says so.
+            if any(word in str(error) for word in ("UNKNOWN_CA", "BAD_CERTIFICATE", "CERTIFICATE_UNKNOWN")):
+                self.visits.note(client_address[0], "untrusted",
+                                 "does not trust the certificate yet: trust it first (step 1)")
+            return
+        except OSError:
+            return
+        super().finish_request(request, client_address)
+
+    def handle_error(self, request, client_address):
+        pass  # a phone that hangs up mid-request is no news
+
+
+class CertificateHandler(http.server.BaseHTTPRequestHandler):
+    """The plain-http port: the authority's certificate and how to trust it,
+    from memory; nothing else of the data folder."""
+
+    timeout = 60
+    server_version = "zentrick-phone"
+
+    def do_GET(self):
+        self.answer(True)
+
+    def do_HEAD(self):
+        self.answer(False)
+
+    def answer(self, body):
+        path = self.path.split("?", 1)[0]
+        files = self.server.files
+        if path in files:
+            content_type, data = files[path]
+            if path != "/":
+                self.server.visits.note(self.client_address[0], "certificate", "got the certificate")
+        else:
+            content_type, data = "text/plain; charset=utf-8", b"Not here: this port gives only the certificate.\n"
+        self.send_response(200 if path in files else 404)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Cache-Control", "no-cache")
+        if path == CERT_DER:
+            self.send_header("Content-Disposition", 'attachment; filename="zentrick.crt"')
+        self.end_headers()
+        if body:
+            self.wfile.write(data)
+
+    def log_message(self, format, *args):
+        pass
+
+
+def certificate_page(authority, page_urls):
+    """The page on the plain-http port: what to do on each kind of phone."""
+    name = html.escape(authority.name())
+    links = "".join(f'<li><a href="{html.escape(u)}">{html.escape(u)}</a></li>' for u in page_urls)
+    return f"""<!doctype html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Zentrick: trust this laptop</title>
+<style>
+  body {{ font: 17px/1.45 system-ui, sans-serif; margin: 0 auto; padding: 1em; max-width: 36em;
+         background: #0f5129; color: #f4f4ef; }}
+  a {{ color: #ffe38a; }}
+  .get {{ display: inline-block; margin: .3em 0; padding: .6em 1em; border-radius: .4em; background: #ffe38a;
+          color: #10381f; font-weight: bold; text-decoration: none; }}
+  h2 {{ margin-bottom: .2em; }}
+  li {{ margin: .25em 0; }}
+  small {{ opacity: .8; }}
+</style>
+</head>
+<body>
+<h1>Zentrick on this phone</h1>
+<p>The trick runs as a secure page from the laptop. First let this phone trust the laptop's certificate
+(<b>{name}</b>): once per phone, it can vouch only for laptops on your own network, never for a public site.</p>
+<p><a class="get" href="{CERT_DER}">Get the certificate</a>
+<small>(or <a href="{CERT_PEM}">as PEM</a>)</small></p>
+
+<h2>iPhone</h2>
+<ol>
+<li>Tap <b>Get the certificate</b> in Safari and <b>Allow</b> the download.</li>
+<li>Open <b>Settings</b>, tap <b>Profile Downloaded</b> at the top, then <b>Install</b> (and your passcode).</li>
+<li>Then <b>Settings &gt; General &gt; About &gt; Certificate Trust Settings</b>: turn on full trust for
+<b>{name}</b>.</li>
+</ol>
+
+<h2>Android</h2>
+<ol>
+<li>Tap <b>Get the certificate</b>; the phone keeps the file <b>zentrick.crt</b>.</li>
+<li>Open <b>Settings &gt; Security &gt; Encryption and credentials &gt; Install a certificate
+&gt; CA certificate</b> (under <i>More security settings</i> on some phones), accept the warning and
+pick <b>zentrick.crt</b>.</li>
+</ol>
+
+<h2>Then</h2>
+<p>Open the trick:</p>
+<ul>{links}</ul>
+<p>iPhone: <b>Share &gt; Add to Home Screen</b>. Android: menu, <b>Add to Home screen</b> (or <b>Install app</b>).
+Start it once from the home screen; from then on it works with no network at all.</p>
+
+<h2>Afterwards</h2>
+<p>Once the trick is on the home screen you may remove the certificate (iPhone: <b>Settings &gt; General &gt; VPN
+&amp; Device Management</b>, the profile, <b>Remove Profile</b>; Android: <b>Encryption and credentials &gt; User
+credentials</b>). The trick keeps working offline, but it cannot take a newer version of the page until the phone
+trusts the certificate again: install it again then, the same way.</p>
+</body>
+</html>
+""".encode()
+
+
+def qr_code(text, terminal):
+    """The QR code as lines for the terminal, or None without qrencode."""
+    if not shutil.which("qrencode"):
+        return None
+    try:
+        result = subprocess.run(["qrencode", "-t", "ANSIUTF8" if terminal else "UTF8", "-m", "2", "-o", "-", text],
+                                capture_output=True, text=True, timeout=10)
+    except (OSError, subprocess.SubprocessError):
+        return None
+    return result.stdout.rstrip("\n").split("\n") if result.returncode == 0 else None
+
+
+def side_by_side(left, right, gap=4):
+    visible = lambda line: len(re.sub(r"\x1b\[[0-9;]*m", "", line))  # noqa: E731
+    width = max(visible(line) for line in left)
+    rows = max(len(left), len(right))
+    left = left + [""] * (rows - len(left))
+    right = right + [""] * (rows - len(right))
+    return [f"  {a}{' ' * (width - visible(a) + gap)}{b}".rstrip() for a, b in zip(left, right)]
+
+
+def listen(server_class, handler, address, port, option):
+    try:
+        return server_class((str(address), port), handler)
+    except OSError as error:
+        where = f"{address}:{port}"
+        if error.errno == errno.EADDRINUSE:
+            raise Refusal(f"port {port} on {address} is taken (another zentrick-phone, or another server): stop it, "
+                          f"or choose another port with {option}")
+        if error.errno == errno.EACCES:
+            raise Refusal(f"cannot serve on {where}: ports below 1024 need root; choose another with {option}")
+        if error.errno == errno.EADDRNOTAVAIL:
+            raise Refusal(f"cannot serve on {where}: {address} is not an address of this machine (--bind)")
+        raise Refusal(f"cannot serve on {where}: {error.strerror}")
+
+
+def url(scheme, host, port):
+    return f"{scheme}://{host}:{port}/"
+
+
+def parse_arguments(argv, default_site):
+    parser = argparse.ArgumentParser(
+        prog=PROGRAM,
+        description="Serve the Zentrick page to a phone on this network over https it can trust: prints the "
+                    "address, QR codes and what to do on the phone. Ctrl+C stops it.",
+        epilog="The certificate authority is made once per user, in the data folder, and can vouch only for "
+               "private addresses (10.x, 172.16-31.x, 192.168.x, 127.x) and .local names. "
+               "Environment: XDG_DATA_HOME (the data folder's base); ZT_PHONE_ADDRESSES (the machine's addresses, "
+               "instead of its interfaces').")
+    parser.add_argument("--port", type=int, default=8443, help="the page's https port (default 8443; 0 takes a free one)")
+    parser.add_argument("--cert-port", type=int, default=8080,
+                        help="the plain-http port that gives the certificate (default 8080; 0 takes a free one)")
+    parser.add_argument("--site", default=default_site, help=f"the built page's folder (default {default_site})")
+    parser.add_argument("--data", default=None,
+                        help="where the certificate authority is kept (default $XDG_DATA_HOME/zentrick, "
+                             "~/.local/share/zentrick)")
+    parser.add_argument("--name", action="append", default=[], metavar="NAME",
+                        help="another name for the certificate: a .local host name or a private address "
+                             "(repeatable)")
+    parser.add_argument("--bind", action="append", default=[], metavar="ADDRESS",
+                        help="serve on this IPv4 address only (repeatable; 0.0.0.0 for all; default: each private "
+                             "address of the machine)")
+    args = parser.parse_args(argv)
+    for option, port in (("--port", args.port), ("--cert-port", args.cert_port)):
+        if not 0 <= port <= 65535:
+            parser.error(f"{option} {port}: a port is 0 to 65535")
+    if args.port == args.cert_port and args.port != 0:
+        parser.error(f"--port and --cert-port are both {args.port}: the page and the certificate need a port each")
+    return args
+
+
+def prepare(args):
+    """Everything short of serving: checks, the authority, the addresses."""
+    site = os.path.abspath(args.site)
+    if not os.path.isfile(os.path.join(site, "index.html")):
+        raise Refusal(f"no page in {site} (no index.html): build it first with `make web` in the source tree, or "
+                      "give the built page's folder with --site")
+    extra = [parse_name(n) for n in args.name]
+    binds = [parse_bind(b) for b in args.bind]
+    machine = machine_addresses()
+    private = [a for a in machine if is_private(a)]
+    if not binds:
+        if not private:
+            others = [str(a) for a in machine if a not in LOOPBACK_NETWORK]
+            found = ("it has only loopback (127.0.0.1)" if not others
+                     else "it has only " + ", ".join(others) + " besides loopback")
+            raise Refusal(f"this machine has no private network address (10.x, 172.16-31.x, 192.168.x): {found}. "
+                          "Join the Wi-Fi the phone is on, or serve on an address of your choosing with --bind "
+                          "ADDRESS, with --name NAME for the name the phone reaches it by")
+        binds = private
+    everywhere = any(b == ipaddress.IPv4Address("0.0.0.0") for b in binds)
+    served = [a for a in (private if everywhere else binds) if may_be_named(a)]
+    names = []
+    host = local_host_name()
+    for name in ([host] if host else []) + extra + served + [a for a in private if a not in served]:
+        if name not in names:
+            names.append(name)
+    if not names:
+        raise Refusal("nothing to name in the certificate: give the name the phone reaches this machine by with "
+                      "--name")
+    return site, binds, served, names
+
+
+def main(argv=None, default_site="build-web/site"):
+    args = parse_arguments(sys.argv[1:] if argv is None else argv, default_site)
+    folder = None
+    servers = []
+    try:
+        site, binds, served, names = prepare(args)
+        folder = DataFolder(args.data or default_data_folder())
+        authority = Authority(folder, names)
+        folder.close()
+        folder = None
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.minimum_version = ssl.TLSVersion.TLSv1_2
+        context.load_cert_chain(authority.server_certificate, authority.server_key)
+        visits = Visits()
+        # Every address on the same two ports: the first one bound chooses
+        # them when asked for any.
+        port, cert_port = args.port, args.cert_port
+        for address in binds:
+            page = listen(TlsServer, functools.partial(PageHandler, directory=site), address, port, "--port")
+            servers.append(page)
+            page.context, page.visits, page.quiet = context, visits, True
+            port = page.server_address[1]
+            certificate = listen(http.server.ThreadingHTTPServer, CertificateHandler, address, cert_port,
+                                 "--cert-port")
+            servers.append(certificate)
+            certificate.visits = visits
+            cert_port = certificate.server_address[1]
+    except Refusal as refusal:
+        for server in servers:
+            server.server_close()
+        if folder:
+            folder.close()
+        print(f"{PROGRAM}: {refusal}", file=sys.stderr)
+        return 1
+
+    hosts = [str(a) for a in served] or [n for n in names if isinstance(n, str)]
+    page_urls = [url("https", h, port) for h in hosts]
+    dns = [n for n in names if isinstance(n, str) and n not in hosts]
+    page_urls += [url("https", n, port) for n in dns]
+    files = {
+        "/": ("text/html; charset=utf-8", certificate_page(authority, page_urls)),
+        CERT_DER: ("application/x-x509-ca-cert", authority.der),
+        CERT_PEM: ("application/x-pem-file", authority.pem),
+    }
+    for server in servers:
+        server.files = files
+    cert_url = url("http", hosts[0], cert_port)
+
+    out = []
+    state = "made just now, once for every run" if authority.made else "the same as before: a phone that trusts it is set"
+    if authority.renewed:
+        state += "; a new server certificate for the addresses of now, under it"
+    out.append(f"{PROGRAM}: the page in {site}, for a phone on this network")
+    out.append(f"  page         {page_urls[0]}" + (f"   (or {', '.join(page_urls[1:])})" if page_urls[1:] else ""))
+    out.append(f"  certificate  {cert_url}   (once per phone: \"{authority.name()}\", {state})")
+    terminal = sys.stdout.isatty()
+    left, right = qr_code(cert_url, terminal), qr_code(page_urls[0], terminal)
+    if left and right:
+        out.append("")
+        out.append(f"  1. the certificate{' ' * 16}2. the page")
+        out.extend(side_by_side(left, right))
+    else:
+        out.append("  (install qrencode to see QR codes for these addresses here)")
+    out.extend([
+        "",
+        "On the phone, on the same Wi-Fi as this machine:",
+        "  1. Once: scan code 1, get the certificate and trust it.",
+        "     iPhone: Allow; Settings > Profile Downloaded > Install; then Settings > General >",
+        f"       About > Certificate Trust Settings: full trust for \"{authority.name()}\".",
+        "     Android: Settings > Security > Encryption and credentials > Install a certificate >",
+        "       CA certificate, and pick zentrick.crt.",
+        "  2. Scan code 2: the trick opens. iPhone: Share > Add to Home Screen.",
+        "     Android: menu > Add to Home screen (or Install app).",
+        "  3. Start it once from the home screen while this runs; then it works offline.",
+        "Ctrl+C stops the server.",
+    ])
+    # Ctrl+C and SIGTERM stop it cleanly from here on.
+    stop = threading.Event()
+    for number in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(number, lambda *_: stop.set())
+    threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True) for s in servers]
+    for thread in threads:
+        thread.start()
+    print("\n".join(out), flush=True)
+    while not stop.wait(0.5):
+        pass
+    for server in servers:
+        server.shutdown()
+        server.server_close()
+    print(f"{PROGRAM}: stopped", flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,185 @@
+// zentrick-phone's page in headless Chromium as a phone that trusts the
+// authority and nothing else would open it: a fresh NSS database holding
+// only that authority, the certificate's .local name mapped to 127.0.0.1
+// (every other name resolves to nothing, so no request leaves the machine).
+// Also: the authority cannot vouch for a public name, and on a tall phone
+// the felt around the app's screen continues the app's own.
+//
+//   node browser_test.mjs --site SITE --phone PHONE.PY [--screenshots DIR]
+import { execFileSync, spawn } from 'node:child_process';
+import fs from 'node:fs';
+import { createRequire } from 'node:module';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { argument, open, raised, tap, screen } from '../browser/harness.mjs';
+import { check, count, isRedInk, isWhite } from '../browser/scenarios.mjs';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const { chromium } = createRequire(path.join(here, '..', 'browser', 'package.json'))('playwright-core');
+const site = argument('--site', 'build-web/site');
+const phone = argument('--phone', path.join(here, '..', '..', 'phone.py'));
+const screenshots = argument('--screenshots', '');
+const NAME = 'zentrick-test.local';
+const FACE = { x: 12, y: 13, w: 456, h: 694 };
+
+// A program on loopback that prints its port, stopped by `timeout` at the
+// latest; resolves to { port, output, stop }.
+function start(command, args, pattern, env = {}) {
+  const child = spawn('timeout', ['300', command, ...args], { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ...env } });
+  let output = '';
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve(code ?? signal)));
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(() => { child.kill(); reject(new Error(`${command} did not start: ${output}`)); }, 30000);
+    const look = (chunk) => {
+      output += chunk;
+      const m = output.match(pattern);
+      if (m) {
+        clearTimeout(timer);
+        resolve({ port: Number(m[1]), output: () => output, stop: () => { child.kill('SIGINT'); return exited; } });
+      }
+    };
+    child.stdout.on('data', look);
+    child.stderr.on('data', look);
+    exited.then((code) => { clearTimeout(timer); reject(new Error(`${command} ended (${code}): ${output}`)); });
+  });
+}
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-phone-browser-'));
+const data = path.join(work, 'data');
+const home = path.join(work, 'home');
+const nssdb = path.join(home, '.pki', 'nssdb');
+const cases = [];
+const test = (name, body) => cases.push({ name, body });
+
+test('the page over https is a secure context: worker, motion, a forced card, and offline', async ({ browser, server }) => {
+  const context = await browser.newContext({ viewport: { width: 480, height: 720 }, hasTouch: true });
+  const url = `https://${NAME}:${server.port}/`;
+  const { page, cdp, errors } = await open(browser, url, { tilt: raised('bottom'), context });
+  check(await page.evaluate(() => window.isSecureContext && location.protocol === 'https:'), 'not a secure context');
+  await page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 15000 });
+  // The bottom edge raised by the motion sensor, the Two pressed: the Two of hearts.
+  await tap(page, cdp, 400, 300);
+  await page.waitForTimeout(150);
+  await tap(page, cdp, 400, 200);
+  const s = await screen(page);
+  check(isWhite(s.at(FACE.x + 20, FACE.y + 20)), 'no white face');
+  const heart = count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isRedInk);
+  check(heart > 5000, `no heart from the motion sensor (${heart} red pixels)`);
+  check(errors.length === 0, 'console errors: ' + errors.join(' | '));
+  // The laptop goes away; the page still loads, from the worker's copy.
+  check(await server.stop() === 0, 'zentrick-phone did not stop cleanly on Ctrl+C');
+  await page.reload();
+  await page.waitForFunction(() => window.zentrick && window.zentrick.stats.frames > 0, null, { timeout: 10000 });
+  await tap(page, cdp, 100, 300);
+  check(isWhite((await screen(page)).at(FACE.x + 30, FACE.y + 30)), 'no card with the server stopped');
+  await context.close();
+});
+
+test('the authority vouches for a .local name, not for a public one', async ({ browser }) => {
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  for (const [name, allowed] of [['ok-test.local', true], ['example.com', false]]) {
+    const leaf = await start('python3', [path.join(here, 'leaf_server.py'), data, name, '120'], /port (\d+)/);
+    try {
+      let failure = null;
+      await page.goto(`https://${name}:${leaf.port}/`).catch((e) => { failure = e.message; });
+      if (allowed) {
+        check(failure === null, `${name} refused: ${failure}`);
+        check((await page.textContent('p')).includes('served'), `${name} shows no page`);
+      } else {
+        check(failure !== null && /ERR_CERT_/.test(failure), `${name} was not refused for its certificate: ${failure}`);
+      }
+    } finally {
+      await leaf.stop();
+    }
+  }
+  await context.close();
+});
+
+test('on a tall phone the felt around the screen meets the app\'s felt with no seam', async ({ browser, plain }) => {
+  const context = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true });
+  const { page } = await open(browser, plain, { context, viewport: { width: 390, height: 844 } });
+  await page.waitForTimeout(400);
+  const box = await page.evaluate(() => { const r = document.getElementById('screen').getBoundingClientRect(); return [r.top, r.bottom]; });
+  const png = await page.screenshot();
+  if (screenshots) fs.writeFileSync(path.join(screenshots, 'phone-tall.png'), png);
+  const shot = await decodeShot(page, png);
+  // Each of ten stretches of each edge: the five rows outside against the
+  // five inside, in each colour.
+  const worst = [];
+  for (const [edge, outside, inside] of [['top', Math.floor(box[0]) - 5, Math.ceil(box[0])],
+                                         ['bottom', Math.ceil(box[1]), Math.floor(box[1]) - 5]]) {
+    for (let part = 0; part < 10; part++) {
+      const left = part * 39, right = left + 39;
+      const mean = (top) => [0, 1, 2].map((c) => {
+        let sum = 0;
+        for (let y = top; y < top + 5; y++) for (let x = left; x < right; x++) sum += shot.at(x, y)[c];
+        return sum / (5 * 39);
+      });
+      const a = mean(outside), b = mean(inside);
+      const gap = Math.max(...a.map((v, c) => Math.abs(v - b[c])));
+      worst.push([gap, `${edge} x ${left}-${right}: outside ${a.map(Math.round)} inside ${b.map(Math.round)}`]);
+    }
+  }
+  worst.sort((p, q) => q[0] - p[0]);
+  check(worst[0][0] < 6, `a seam in the felt: ${worst[0][1]}`);
+  await context.close();
+});
+
+// The screenshot's pixels, decoded by the page itself.
+async function decodeShot(page, png) {
+  const { width, b64 } = await page.evaluate(async (b64) => {
+    const img = new Image();
+    img.src = 'data:image/png;base64,' + b64;
+    await img.decode();
+    const c = new OffscreenCanvas(img.width, img.height);
+    c.getContext('2d').drawImage(img, 0, 0);
+    const bytes = c.getContext('2d').getImageData(0, 0, img.width, img.height).data;
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    return { width: img.width, b64: btoa(text) };
+  }, Buffer.from(png).toString('base64'));
+  const bytes = Buffer.from(b64, 'base64');
+  return { at: (x, y) => Array.from(bytes.subarray((y * width + x) * 4, (y * width + x) * 4 + 4)) };
+}
+
+let passed = 0, failed = 0;
+let browser = null;
+let server = null;
+let plain = null;
+try {
+  server = await start('python3', [phone, '--site', site, '--data', data, '--bind', '127.0.0.1', '--port', '0',
+                                   '--cert-port', '0', '--name', NAME], /https:\/\/127\.0\.0\.1:(\d+)\//,
+                       { ZT_PHONE_ADDRESSES: '192.168.77.10' });
+  fs.mkdirSync(nssdb, { recursive: true });
+  execFileSync('certutil', ['-N', '-d', `sql:${nssdb}`, '--empty-password']);
+  execFileSync('certutil', ['-A', '-d', `sql:${nssdb}`, '-t', 'C,,', '-n', 'zentrick', '-i', path.join(data, 'ca.pem')]);
+  browser = await chromium.launch({
+    executablePath: process.env.ZT_CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
+           `--host-resolver-rules=MAP ${NAME} 127.0.0.1, MAP ok-test.local 127.0.0.1, MAP example.com 127.0.0.1, MAP * ~NOTFOUND, EXCLUDE 127.0.0.1`],
+    env: { ...process.env, HOME: home },
+  });
+  // The page over plain http on loopback, for the felt.
+  plain = await start('python3', [path.join(here, '..', '..', 'serve.py'), '--port', '0', '--quiet', site],
+                      /http:\/\/127\.0\.0\.1:(\d+)\//);
+  for (const c of cases) {
+    const started = Date.now();
+    try {
+      await c.body({ browser, server, plain: `http://127.0.0.1:${plain.port}/` });
+      passed++;
+      console.log(`ok - ${c.name} (${Date.now() - started} ms)`);
+    } catch (error) {
+      failed++;
+      console.log(`not ok - ${c.name}\n  ${String(error && error.stack || error).split('\n').join('\n  ')}`);
+    }
+  }
+} finally {
+  if (browser) await browser.close();
+  if (server) await server.stop();
+  if (plain) await plain.stop();
+  fs.rmSync(work, { recursive: true, force: true });
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 && passed > 0 ? 0 : 1);

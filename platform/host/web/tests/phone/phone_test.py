@@ -1,0 +1,343 @@
+#!/usr/bin/env python3
+"""zentrick-phone as a performer meets it, on loopback only: what it refuses
+and says, the authority it keeps, and what each of its two ports gives.
+
+    phone_test.py [unittest options]
+
+ZT_PHONE names the program to run (default: phone.py beside serve.py, run by
+this Python); the machine's addresses are always given through
+ZT_PHONE_ADDRESSES, so nothing but 127.0.0.1 is ever served or reached."""
+import http.client
+import ipaddress
+import os
+import pwd
+import queue
+import re
+import shutil
+import signal
+import socket
+import ssl
+import stat
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from cryptography import x509
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric import ec
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PROGRAM = (os.environ["ZT_PHONE"].split() if os.environ.get("ZT_PHONE")
+           else [sys.executable, os.path.join(HERE, "..", "..", "phone.py")])
+NAME = "test-phone.local"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Phone:
+    """zentrick-phone running on 127.0.0.1, stopped within bounded time."""
+
+    def __init__(self, data, site, addresses="192.168.77.10", extra=()):
+        """Starts it; ready() waits until it serves."""
+        env = dict(os.environ, ZT_PHONE_ADDRESSES=addresses)
+        self.process = subprocess.Popen(
+            ["timeout", "120"] + PROGRAM + ["--site", site, "--data", data, "--bind", "127.0.0.1", "--port", "0",
+                                            "--cert-port", "0", "--name", NAME, *extra],
+            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env)
+        lines = queue.Queue()
+
+        def read():
+            for line in self.process.stdout:
+                lines.put(line)
+            lines.put(None)
+        self.reader = threading.Thread(target=read, daemon=True)
+        self.reader.start()
+        self.lines = lines
+        self.output = ""
+
+    def ready(self):
+        lines = self.lines
+        until = time.monotonic() + 30
+        while "Ctrl+C stops" not in self.output:
+            try:
+                line = lines.get(timeout=max(0.1, until - time.monotonic()))
+            except queue.Empty:
+                line = None
+            if line is None:
+                self.process.kill()
+                raise AssertionError("zentrick-phone did not start:\n" + self.output)
+            self.output += line
+        self.port = int(re.search(r"https://127\.0\.0\.1:(\d+)/", self.output).group(1))
+        self.cert_port = int(re.search(r"http://127\.0\.0\.1:(\d+)/", self.output).group(1))
+        return self
+
+    def stop(self):
+        """Ctrl+C: it must end by itself, cleanly."""
+        self.process.send_signal(signal.SIGINT)
+        status = self.process.wait(timeout=15)
+        self.reader.join(5)
+        self.process.stdout.close()
+        return status
+
+    def get(self, path, tls=True, host=NAME, cafile=None):
+        if tls:
+            connection = Connection(self.port, host, ssl.create_default_context(cafile=cafile))
+        else:
+            connection = http.client.HTTPConnection("127.0.0.1", self.cert_port, timeout=10)
+        connection.request("GET", path)
+        response = connection.getresponse()
+        body = response.read()
+        connection.close()
+        return response.status, response.getheader("Content-Type"), response.getheader("Cache-Control"), body
+
+
+class Connection(http.client.HTTPSConnection):
+    """https to `name` as the phone asks for it, reached on 127.0.0.1."""
+
+    def __init__(self, port, name, context):
+        super().__init__(name, port, context=context, timeout=10)
+
+    def connect(self):
+        connection = socket.create_connection(("127.0.0.1", self.port), self.timeout)
+        self.sock = self._context.wrap_socket(connection, server_hostname=self.host)
+
+
+def valid(certificate):
+    """(not before, not after); cryptography 42 and later name them _utc."""
+    return (getattr(certificate, "not_valid_before_utc", None) or certificate.not_valid_before,
+            getattr(certificate, "not_valid_after_utc", None) or certificate.not_valid_after)
+
+
+def load(path):
+    with open(path, "rb") as f:
+        return x509.load_pem_x509_certificate(f.read())
+
+
+def names_of(certificate):
+    alternative = certificate.extensions.get_extension_for_class(x509.SubjectAlternativeName).value
+    return set(alternative.get_values_for_type(x509.DNSName)) | {
+        str(a) for a in alternative.get_values_for_type(x509.IPAddress)}
+
+
+def issued_by(certificate, authority):
+    authority.public_key().verify(certificate.signature, certificate.tbs_certificate_bytes,
+                                  ec.ECDSA(certificate.signature_hash_algorithm))
+    return certificate.issuer == authority.subject
+
+
+class Fixture(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="zt-phone-")
+        self.addCleanup(shutil.rmtree, self.work, ignore_errors=True)
+        self.site = os.path.join(self.work, "site")
+        os.mkdir(self.site)
+        with open(os.path.join(self.site, "index.html"), "w") as f:
+            f.write("<!doctype html><title>Zentrick</title>\n")
+        with open(os.path.join(self.site, "zentrick.wasm"), "wb") as f:
+            f.write(b"\0asm\1\0\0\0")
+        self.data = os.path.join(self.work, "data")
+
+    def run_phone(self, *args, addresses="192.168.77.10", data=None):
+        env = dict(os.environ, ZT_PHONE_ADDRESSES=addresses)
+        return subprocess.run(["timeout", "30"] + PROGRAM + ["--site", self.site, "--data", data or self.data, *args],
+                              capture_output=True, text=True, env=env)
+
+
+class Refusals(Fixture):
+    def test_each_bad_input_says_why_and_fails(self):
+        taken = socket.socket()
+        taken.bind(("127.0.0.1", 0))
+        taken.listen()
+        self.addCleanup(taken.close)
+        port = str(taken.getsockname()[1])
+        other_port = str(free_port())
+        empty = os.path.join(self.work, "empty")
+        os.mkdir(empty)
+        open_folder = os.path.join(self.work, "open")
+        os.mkdir(open_folder, 0o755)
+        os.chmod(open_folder, 0o755)
+        a_file = os.path.join(self.work, "a-file")
+        open(a_file, "w").close()
+        link = os.path.join(self.work, "link")
+        os.symlink(self.work, link)
+        open_key = os.path.join(self.work, "open-key")
+        os.mkdir(open_key, 0o700)
+        with open(os.path.join(open_key, "ca-key.pem"), "w") as f:
+            f.write("not a key\n")
+        os.chmod(os.path.join(open_key, "ca-key.pem"), 0o644)
+        # A folder of another user's: made so as root, else one of root's.
+        if os.geteuid() == 0:
+            foreign = os.path.join(self.work, "foreign")
+            os.mkdir(foreign, 0o700)
+            os.chown(foreign, 65534, 65534)
+        else:
+            foreign = "/usr"
+        loopback = ["--bind", "127.0.0.1", "--port", other_port, "--cert-port", "0"]
+        table = [
+            # (what, arguments, addresses, data folder, status, words the message holds)
+            ("no site built", ["--site", empty] + loopback, None, None, 1, ["no page in", "make web", "--site"]),
+            ("the page's port is taken", ["--bind", "127.0.0.1", "--port", port, "--cert-port", "0"], None, None, 1,
+             [f"port {port} on 127.0.0.1 is taken", "--port"]),
+            ("the certificate's port is taken", ["--bind", "127.0.0.1", "--port", "0", "--cert-port", port], None,
+             None, 1, [f"port {port} on 127.0.0.1 is taken", "--cert-port"]),
+            ("only loopback", [], "127.0.0.1", None, 1,
+             ["no private network address", "only loopback", "--bind", "--name"]),
+            ("only public addresses", [], "127.0.0.1 203.0.113.9", None, 1,
+             ["no private network address", "203.0.113.9", "--bind", "--name"]),
+            ("a data folder others may read", loopback, None, open_folder, 1,
+             ["open to others (mode 0755)", "chmod 700", "--data"]),
+            ("a data folder of another user", loopback, None, foreign, 1, ["belongs to another user", "--data"]),
+            ("a data folder that cannot be made", loopback, None, os.path.join(a_file, "zentrick"), 1,
+             ["cannot make or open the data folder", "--data"]),
+            ("a data folder through a symlink", loopback, None, link, 1, ["symbolic link", "--data"]),
+            ("a key others may read", loopback, None, open_key, 1, ["ca-key.pem is open to others", "chmod 600"]),
+            ("a public name", loopback + ["--name", "example.com"], None, None, 1, [".local", "nothing else"]),
+            ("a public address as a name", loopback + ["--name", "8.8.8.8"], None, None, 1, [".local"]),
+            ("a bind address that is none", ["--bind", "stage", "--port", "0", "--cert-port", "0"], None, None, 1,
+             ["--bind stage", "IPv4"]),
+            ("the same port twice", ["--bind", "127.0.0.1", "--port", other_port, "--cert-port", other_port], None,
+             None, 2, ["--port and --cert-port"]),
+            ("a port out of range", ["--port", "70000"], None, None, 2, ["0 to 65535"]),
+            ("a bad injected address", [], "192.168.1", None, 1, ["ZT_PHONE_ADDRESSES", "192.168.1"]),
+        ]
+        for what, args, addresses, data, status, words in table:
+            with self.subTest(what):
+                result = self.run_phone(*args, addresses=addresses or "192.168.77.10",
+                                        data=data or os.path.join(self.work, "data-" + what.replace(" ", "-")))
+                self.assertEqual(result.returncode, status, result.stdout + result.stderr)
+                for word in words:
+                    self.assertIn(word, result.stderr)
+                self.assertNotIn("Ctrl+C", result.stdout)
+        # A refused data folder is left as it was.
+        self.assertEqual(stat.S_IMODE(os.stat(open_folder).st_mode), 0o755)
+        self.assertEqual(os.listdir(open_folder), [])
+
+
+class Serving(Fixture):
+    def test_authority_ports_and_renewal(self):
+        phone = Phone(self.data, self.site, addresses="192.168.77.10 10.1.2.3 127.0.0.1 203.0.113.9").ready()
+        try:
+            ca_path = os.path.join(self.data, "ca.pem")
+            ca = load(ca_path)
+            # The folder and the keys are the user's alone.
+            self.assertEqual(stat.S_IMODE(os.stat(self.data).st_mode), 0o700)
+            for key in ("ca-key.pem", "server-key.pem"):
+                self.assertEqual(stat.S_IMODE(os.stat(os.path.join(self.data, key)).st_mode), 0o600, key)
+            with open(os.path.join(self.data, "ca-key.pem"), "rb") as f:
+                ca_key = serialization.load_pem_private_key(f.read(), password=None)
+            # The key is never printed; the QR codes are drawn.
+            self.assertNotIn("PRIVATE KEY", phone.output)
+            self.assertRegex(phone.output, "[█▀▄]{20}")
+            self.assertIn("Certificate Trust Settings", phone.output)
+            self.assertIn("Install a certificate", phone.output)
+
+            # The authority can vouch for private addresses and .local only.
+            constraints = ca.extensions.get_extension_for_class(x509.NameConstraints)
+            self.assertTrue(constraints.critical)
+            permitted = {str(getattr(n.value, "compressed", n.value)) for n in constraints.value.permitted_subtrees}
+            self.assertEqual(permitted, {"10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16", "127.0.0.0/8", "local"})
+            self.assertTrue(ca.extensions.get_extension_for_class(x509.BasicConstraints).value.ca)
+
+            server = load(os.path.join(self.data, "server.pem"))
+            self.assertTrue(issued_by(server, ca))
+            named = {NAME, "127.0.0.1", "192.168.77.10", "10.1.2.3"}
+            self.assertLessEqual(named, names_of(server))
+            # Besides those, only the machine's own HOSTNAME.local.
+            self.assertLessEqual(len(names_of(server) - named), 1)
+            self.assertTrue(all(n.endswith(".local") for n in names_of(server) - named))
+            lifetime = valid(server)[1] - valid(server)[0]
+            self.assertLessEqual(lifetime.days, 397)
+            # OpenSSL agrees: the server's certificate is good, one for a
+            # public name from the same authority is not.
+            public = self.leaf(ca, ca_key, "example.com")
+            verify = lambda path: subprocess.run(["openssl", "verify", "-CAfile", ca_path, path],  # noqa: E731
+                                                 capture_output=True, text=True)
+            self.assertEqual(verify(os.path.join(self.data, "server.pem")).returncode, 0)
+            refused = verify(public)
+            self.assertNotEqual(refused.returncode, 0)
+            self.assertIn("permitted subtree violation", refused.stdout + refused.stderr)
+
+            # The page, over https, as a phone trusting only the authority
+            # gets it, by name and by address.
+            for host in (NAME, "127.0.0.1"):
+                status, kind, cache, body = phone.get("/", host=host, cafile=ca_path)
+                self.assertEqual((status, body), (200, b"<!doctype html><title>Zentrick</title>\n"), host)
+                self.assertEqual(cache, "no-cache")
+            self.assertEqual(phone.get("/zentrick.wasm", cafile=ca_path)[1], "application/wasm")
+            with self.assertRaises(ssl.SSLCertVerificationError):
+                phone.get("/")  # without the authority: not trusted
+
+            # The plain port: the certificate twice and the steps, nothing more.
+            status, kind, _, page = phone.get("/", tls=False)
+            self.assertEqual((status, kind), (200, "text/html; charset=utf-8"))
+            for words in (b"Certificate Trust Settings", b"Profile Downloaded", b"Install a certificate",
+                          b"CA certificate", b"remove the certificate", b"newer version", f":{phone.port}/".encode()):
+                self.assertIn(words, page)
+            with open(ca_path, "rb") as f:
+                pem = f.read()
+            self.assertEqual(phone.get("/zentrick.crt", tls=False)[1::2],
+                             ("application/x-x509-ca-cert", ca.public_bytes(serialization.Encoding.DER)))
+            self.assertEqual(phone.get("/zentrick.pem", tls=False)[1::2], ("application/x-pem-file", pem))
+            for path in ("/ca-key.pem", "/ca.pem", "/server-key.pem", "/server.pem", "/lock", "/../ca-key.pem",
+                         "/%2e%2e/ca-key.pem", "/index.html", "/zentrick.wasm", "/data/ca-key.pem"):
+                status, _, _, body = phone.get(path, tls=False)
+                self.assertEqual(status, 404, path)
+                self.assertNotIn(b"PRIVATE", body)
+        finally:
+            self.assertEqual(phone.stop(), 0, phone.output)
+
+        with open(os.path.join(self.data, "ca.pem"), "rb") as f:
+            first_ca = f.read()
+        with open(os.path.join(self.data, "server.pem"), "rb") as f:
+            first_server = f.read()
+        # Again on the same network: the same authority and certificate.
+        again = Phone(self.data, self.site, addresses="192.168.77.10 10.1.2.3").ready()
+        self.assertEqual(again.stop(), 0)
+        self.assertIn("the same as before", again.output)
+        for name, before in (("ca.pem", first_ca), ("server.pem", first_server)):
+            with open(os.path.join(self.data, name), "rb") as f:
+                self.assertEqual(f.read(), before, name)
+        # Another network: a new server certificate, the same authority.
+        moved = Phone(self.data, self.site, addresses="172.20.10.4").ready()
+        try:
+            with open(os.path.join(self.data, "ca.pem"), "rb") as f:
+                self.assertEqual(f.read(), first_ca)
+            server = load(os.path.join(self.data, "server.pem"))
+            self.assertIn("172.20.10.4", names_of(server))
+            self.assertNotIn("192.168.77.10", names_of(server))
+            self.assertTrue(issued_by(server, ca))
+            self.assertEqual(moved.get("/", cafile=os.path.join(self.data, "ca.pem"))[0], 200)
+        finally:
+            self.assertEqual(moved.stop(), 0)
+
+    def leaf(self, ca, ca_key, name):
+        key = ec.generate_private_key(ec.SECP256R1())
+        now = valid(ca)[0]
+        certificate = (
+            x509.CertificateBuilder().subject_name(x509.Name([x509.NameAttribute(x509.NameOID.COMMON_NAME, name)]))
+            .issuer_name(ca.subject).public_key(key.public_key()).serial_number(x509.random_serial_number())
+            .not_valid_before(now).not_valid_after(now.replace(year=now.year + 1))
+            .add_extension(x509.SubjectAlternativeName([x509.DNSName(name)]), critical=False)
+            .sign(ca_key, hashes.SHA256()))
+        path = os.path.join(self.work, f"{name}.pem")
+        with open(path, "wb") as f:
+            f.write(certificate.public_bytes(serialization.Encoding.PEM))
+        return path
+
+    def test_first_runs_at_once_make_one_authority(self):
+        runs = [Phone(self.data, self.site) for _ in range(2)]
+        for run in runs:
+            run.ready()
+            self.assertEqual(run.stop(), 0)
+        self.assertEqual(sum("made just now" in run.output for run in runs), 1)
+
+
+if __name__ == "__main__":
+    unittest.main()
