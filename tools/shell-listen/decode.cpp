@@ -3,7 +3,7 @@
 #include "decode.h"
 
 #include "shell/queues.h"
-#include "zt/host.h"
+#include "zt/sys/printable.h"
 
 #include <cstdio>
 #include <string_view>
@@ -45,18 +45,8 @@ std::string hex_bytes(const BYTE* bytes, std::size_t size, std::size_t group) {
     return out;
 }
 
-// Characters that would break the line or change how a terminal shows it:
-// C0 and C1 controls, DEL, the line and paragraph separators, and the
-// bidirectional marks, embeddings, overrides and isolates (which can make a
-// text read backwards).
-bool must_escape(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
-           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
-
-// A text field of `units` UTF-16 code units, up to its NUL, quoted; quotes
-// and backslashes are escaped, and so is every character must_escape()
-// names (\xNN below 0x80, \uNNNN above), so the line stays one plain line.
+// A text field of `units` UTF-16 code units, up to its NUL, quoted and
+// made printable (zt/sys/printable.h), so the line stays one plain line.
 std::string text_field(const BYTE* bytes, std::size_t units) {
     std::u16string text;
     for (std::size_t i = 0; i < units; ++i) {
@@ -65,26 +55,7 @@ std::string text_field(const BYTE* bytes, std::size_t units) {
             break;
         text += unit;
     }
-    std::string out = "\"";
-    std::u16string plain; // shown as it is, converted a run at a time
-    for (const char16_t unit : text) {
-        const bool quote = unit == u'"' || unit == u'\\';
-        if (!quote && !must_escape(unit)) {
-            plain += unit;
-            continue;
-        }
-        out += host::to_utf8(plain); // a lone surrogate becomes U+FFFD
-        plain.clear();
-        char escaped[8];
-        if (quote)
-            std::snprintf(escaped, sizeof escaped, "\\%c", static_cast<char>(unit));
-        else if (unit < 0x80)
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(unit));
-        else
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(unit));
-        out += escaped;
-    }
-    return out + host::to_utf8(plain) + "\"";
+    return "\"" + sys::printable(text, u"\"") + "\"";
 }
 
 // 32-bit FNV-1a: a short fingerprint that tells whether a payload arrived

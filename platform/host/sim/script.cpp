@@ -1,5 +1,7 @@
 #include "script.h"
 
+#include "zt/sys/printable.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -142,7 +144,7 @@ bool parse_command(std::string_view line, const std::vector<std::string>& words,
             return false;
         cmd.kind = Command::kQuit;
     } else {
-        return fail("unknown command '" + verb + "'");
+        return fail("unknown command '" + sys::printable(verb, "'") + "'");
     }
     return true;
 }

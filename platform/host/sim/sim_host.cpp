@@ -3,6 +3,7 @@
 #include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/png.h"
 #include "zt/host/phone.h"
+#include "zt/sys/printable.h"
 #include "zt/sys/trace.h"
 
 #include <algorithm>
@@ -123,12 +124,13 @@ std::optional<host::IdleAction> SimHost::play(const Command& cmd, HWND app) {
         std::string error;
         s.phone.capture(app);
         if (!gfx::write_png(s.phone.compose(), cmd.path, &error)) {
-            std::cerr << "zentrick-sim: " << error << "\n";
+            // The path is the script's: shown with its controls escaped.
+            std::cerr << "zentrick-sim: " << sys::printable(error) << "\n";
             s.finished = true;
             PostQuitMessage(1);
             return host::IdleAction{true, 0};
         }
-        std::cout << "zentrick-sim: wrote " << cmd.path << std::endl;
+        std::cout << "zentrick-sim: wrote " << sys::printable(cmd.path) << std::endl;
         return std::nullopt;
     }
     case Command::kQuit:

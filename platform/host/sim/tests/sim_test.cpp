@@ -459,6 +459,40 @@ TEST_F(SimTest, ASnapshotWritesWhereAPlainWriteWouldAndNowhereElse) {
     ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
 }
 
+TEST_F(SimTest, WhatAScriptSaysReachesTheTerminalWithEveryControlEscaped) {
+    // Bytes that would retitle the terminal, clear it, start a control
+    // sequence on their own (0x9b) or turn the rest of the line around.
+    const std::string title = "\x1b]0;owned\x07", clear = "\x1b[2J", turn = "\xe2\x80\xae";
+    struct Row {
+        const char* what;
+        std::string script;
+        int status;
+        std::string out, err; // each must hold this
+    } rows[] = {
+        {"an unknown command", "tap 1 2\n" + title + "\xff\x9b\\\n", 2, "",
+         "script:2: unknown command '\\x1b]0;owned\\x07\\xff\\x9b\\\\'"},
+        {"a snapshot's name", "snapshot " + clear + "shot" + turn + ".png\n", 0,
+         "zentrick-sim: wrote \\x1b[2Jshot\\u202e.png\n", ""},
+        {"a snapshot that fails", "snapshot no" + clear + "/x" + turn + ".png\n", 1, "",
+         "cannot write no\\x1b[2J/x\\u202e.png: No such file or directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Outcome r = run("-", row.script);
+        // Shown quoted here too, should the test fail.
+        const std::string out = ::testing::PrintToString(r.out), err = ::testing::PrintToString(r.err);
+        EXPECT_EQ(r.status, row.status) << err;
+        EXPECT_NE(r.out.find(row.out), std::string::npos) << out;
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << err;
+        for (const std::string raw : {"\x1b", "\x07", "\x9b", "\xff", "\xe2\x80\xae"}) {
+            EXPECT_EQ(r.out.find(raw), std::string::npos) << out;
+            EXPECT_EQ(r.err.find(raw), std::string::npos) << err;
+        }
+    }
+    // The file itself has the name the script gave.
+    EXPECT_TRUE(fs::exists(m_dir / (clear + "shot" + turn + ".png")));
+}
+
 TEST_F(SimTest, WithoutTheAccelerometerNoSuitIsLatchedAndTheOpenFailureIsPrinted) {
     const Outcome r = run("--no-accelerometer --trace gdi -", "tap 400 300\ntilt 0 40 50\nwait 30\npress 400 200\n"
                                                               "release 400 200\n");
