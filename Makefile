@@ -15,7 +15,7 @@ CMAKE_FLAGS ?=
 # Warnings stop the build only where asked (CI: WERROR=ON).
 WERROR ?= OFF
 
-.PHONY: all setup configure build run sim test test-asan test-clang conformance fuzz soak bench install deb web web-serve clean format format-check
+.PHONY: all setup configure build run sim test test-asan test-clang conformance fuzz soak bench install deb web web-serve phone clean format format-check
 
 all: build
 
@@ -58,7 +58,7 @@ test-clang: setup
 	@cmake -S . -B $(CLANG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
 		-DCMAKE_CXX_COMPILER=clang++ -DZT_BENCH=OFF -DZT_PACKAGE_TESTS=OFF -DZT_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(CLANG_BUILD) -j $(JOBS)
-	@cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^(web_browser|web_firefox|web_webkit|conformance_win32)$$'
+	@cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^(web_browser|web_firefox|web_webkit|web_phone|conformance_win32)$$'
 
 # Every fuzz target for FUZZ_SECONDS each (CI: 30).
 fuzz: setup
@@ -91,6 +91,12 @@ web: setup
 
 web-serve: web
 	@python3 platform/host/web/serve.py --bind $(WEB_BIND) --port $(WEB_PORT) $(WEB_BUILD)/site
+
+# The page to a phone on this network over https it can trust, with QR
+# codes and the steps on the phone (options in ARGS, e.g.
+# `make phone ARGS="--port 9443 --name stage.local"`; zentrick-phone --help).
+phone: web
+	@python3 platform/host/web/phone.py --site $(WEB_BUILD)/site $(ARGS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

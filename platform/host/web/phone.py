@@ -599,11 +599,11 @@ def parse_arguments(argv, default_site):
                "private addresses (10.x, 172.16-31.x, 192.168.x, 127.x) and .local names. "
                "Environment: XDG_DATA_HOME (the data folder's base); ZT_PHONE_ADDRESSES (the machine's addresses, "
                "instead of its interfaces').")
-    parser.add_argument("--port", type=int, default=8443, help="the page's https port (default 8443; 0 takes a free one)")
-    parser.add_argument("--cert-port", type=int, default=8080,
+    parser.add_argument("--port", type=int, default=8443, metavar="PORT", help="the page's https port (default 8443; 0 takes a free one)")
+    parser.add_argument("--cert-port", type=int, default=8080, metavar="PORT",
                         help="the plain-http port that gives the certificate (default 8080; 0 takes a free one)")
-    parser.add_argument("--site", default=default_site, help=f"the built page's folder (default {default_site})")
-    parser.add_argument("--data", default=None,
+    parser.add_argument("--site", default=default_site, metavar="DIR", help=f"the built page's folder (default {default_site})")
+    parser.add_argument("--data", default=None, metavar="DIR",
                         help="where the certificate authority is kept (default $XDG_DATA_HOME/zentrick, "
                              "~/.local/share/zentrick)")
     parser.add_argument("--name", action="append", default=[], metavar="NAME",
