@@ -6,31 +6,15 @@ namespace {
 
 constexpr char16_t kDeviceName[] = u"ACC0:";
 
-std::optional<host::TiltKey> tilt_key(SDL_Scancode code) {
-    switch (code) {
-    case SDL_SCANCODE_UP:
-        return host::TiltKey::Up;
-    case SDL_SCANCODE_DOWN:
-        return host::TiltKey::Down;
-    case SDL_SCANCODE_LEFT:
-        return host::TiltKey::Left;
-    case SDL_SCANCODE_RIGHT:
-        return host::TiltKey::Right;
-    case SDL_SCANCODE_F:
-        return host::TiltKey::Flip;
-    default:
-        return std::nullopt;
-    }
-}
-
 } // namespace
 
 DesktopAccelerometer::~DesktopAccelerometer() {
     shutdown();
 }
 
-void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, std::string& note) {
+void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, host::Input& input, std::string& note) {
     m_wanted = wanted;
+    m_input = &input;
     if (wanted == AccelSource::None)
         return;
     if (wanted == AccelSource::Iio || wanted == AccelSource::Auto) {
@@ -60,6 +44,7 @@ void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, std::str
         return;
     }
     m_active = AccelSource::Keys;
+    input.keys_tilt(m_feed);
 }
 
 void DesktopAccelerometer::probe_controllers() {
@@ -70,6 +55,7 @@ void DesktopAccelerometer::probe_controllers() {
     m_controllerSubsystem = true;
     if (open_controller()) {
         m_active = AccelSource::Controller;
+        m_input->keys_tilt(nullptr);
         return;
     }
     // Nothing there: let go of the subsystem, which would otherwise keep
@@ -117,16 +103,6 @@ void DesktopAccelerometer::feed(const host::Acceleration& a) {
 
 bool DesktopAccelerometer::handle(const SDL_Event& event) {
     switch (event.type) {
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-        if (m_active != AccelSource::Keys || event.key.repeat != 0)
-            return false;
-        const auto key = tilt_key(event.key.keysym.scancode);
-        if (!key || !m_keys.key(*key, event.type == SDL_KEYDOWN))
-            return false;
-        feed(m_keys.acceleration());
-        return true;
-    }
     case SDL_CONTROLLERSENSORUPDATE:
         if (m_active != AccelSource::Controller || event.csensor.which != m_controllerId ||
             event.csensor.sensor != SDL_SENSOR_ACCEL)
@@ -148,13 +124,6 @@ bool DesktopAccelerometer::handle(const SDL_Event& event) {
     default:
         return false;
     }
-}
-
-bool DesktopAccelerometer::focus_lost() {
-    if (m_active != AccelSource::Keys || !m_keys.release_arrows())
-        return false;
-    feed(m_keys.acceleration());
-    return true;
 }
 
 std::optional<drivers::RawReading> DesktopAccelerometer::reading() const {

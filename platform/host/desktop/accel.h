@@ -7,6 +7,7 @@
 #include "tilt.h"
 #include "zt/drivers/iio_accelerometer.h"
 #include "zt/drivers/simulated_accelerometer.h"
+#include "zt/host/input.h"
 #include "zt/host/phone.h"
 
 #include <SDL.h>
@@ -25,17 +26,15 @@ class DesktopAccelerometer {
     DesktopAccelerometer& operator=(const DesktopAccelerometer&) = delete;
 
     // Registers "ACC0:" for `wanted`, at boot (before the application opens
-    // it): the IIO sensor itself, or the phone's feed for the keys and a
-    // controller. Writes a one-line note to `note` when the wanted source is
-    // missing.
-    void boot(AccelSource wanted, host::Phone& phone, std::string& note);
+    // it): the IIO sensor itself, or the phone's feed for the keys (which
+    // `input` then tilts) and a controller. Writes a one-line note to `note`
+    // when the wanted source is missing.
+    void boot(AccelSource wanted, host::Phone& phone, host::Input& input, std::string& note);
     // In auto mode, looks for a game controller once the first frame is on
     // the screen, so that start-up does not wait for the device scan.
     void probe_controllers();
-    // Keys and controller events. Returns true when the reading changed.
+    // Controller events. Returns true when the reading changed.
     bool handle(const SDL_Event& event);
-    // The window lost the keyboard: held arrows let go.
-    bool focus_lost();
 
     // The source feeding "ACC0:" now (None when there is no device).
     AccelSource active() const { return m_active; }
@@ -61,7 +60,7 @@ class DesktopAccelerometer {
     AccelSource m_active = AccelSource::None;
     std::shared_ptr<drivers::SimulatedAccelerometer> m_feed;
     std::shared_ptr<drivers::IioAccelerometer> m_iio;
-    host::KeyboardTilt m_keys;
+    host::Input* m_input = nullptr;
     bool m_controllerSubsystem = false;
     SDL_GameController* m_controller = nullptr;
     SDL_JoystickID m_controllerId = -1;

@@ -5,7 +5,6 @@
 #include "input.h"
 #include "zt/gfx/surface.h"
 #include "zt/host/geometry.h"
-#include "zt/host/phone.h"
 #include "zt/sys/trace.h"
 
 #include <SDL.h>
@@ -17,21 +16,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <vector>
 
 namespace zt::desktop {
 
 namespace {
 
-// The slide-in of AnimateWindow: short enough not to hold the performer up.
-constexpr int kSlideMilliseconds = 120;
-constexpr int kSlideFrameMilliseconds = 15;
-// How often a rehearsal display of a sensor's readings is brought up to
-// date: a controller streams hundreds a second, each a whole upload.
-constexpr Uint32 kSensorRefreshMilliseconds = 50;
 // The longest the loop sleeps on the display connection alone before SDL
 // gets its turn anyway (signals, its own housekeeping).
-constexpr Uint32 kPumpIntervalMilliseconds = 250;
+constexpr std::uint64_t kPumpIntervalMilliseconds = 250;
 
 struct SdlDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
@@ -54,12 +46,12 @@ struct DesktopHost::State {
     Options options;
     bool videoUp = false;
     Uint32 wakeEvent = 0;
+    // For the start-up milestones only: they count from before the
+    // platform's clock starts.
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     bool traceFirstFrame = false;
 
-    host::Phone phone;
     DesktopAccelerometer accelerometer;
-    InputTranslator input;
 
     SdlPtr<SDL_Window> window;
     SdlPtr<SDL_Renderer> renderer;
@@ -68,15 +60,11 @@ struct DesktopHost::State {
     // Whether SDL must look at the display before the loop sleeps on it:
     // drawing may have left events in Xlib's queue that no poll would see.
     bool mustPump = true;
-    Uint32 lastPump = 0;
+    std::uint64_t lastPump = 0;
     bool windowShown = false;
     bool firstFrameReported = false;
     bool controllersProbed = false;
-
-    bool animating = false;
-    Uint32 lastSensorCheck = 0;
-
-    std::vector<host::WindowMessage> pending;
+    int lowered = 0;
 };
 
 // Start-up milestones on stderr, for measuring (ZT_TRACE_FIRST_FRAME=1).
@@ -142,12 +130,15 @@ bool DesktopHost::open_display(const Options& options, std::string& error) {
         return false;
     }
     s.videoUp = true;
+    host::Core::Options core;
+    core.phone.rehearse = options.rehearse;
+    m_core.configure(core);
     s.wakeEvent = SDL_RegisterEvents(1);
     milestone("display open");
     return true;
 }
 
-void DesktopHost::boot() {
+void DesktopHost::boot(host::Core& core) {
     State& s = *m_state;
     trace::enable(s.options.traceChannels);
     milestone("platform booting");
@@ -180,11 +171,8 @@ void DesktopHost::boot() {
 
     milestone("window made");
     s.displayWait = std::make_unique<DisplayWait>(s.window.get());
-    host::Phone::Options phone;
-    phone.rehearse = s.options.rehearse;
-    s.phone.start(phone);
     std::string note;
-    s.accelerometer.boot(s.options.accel, s.phone, note);
+    s.accelerometer.boot(s.options.accel, core.phone(), core.input(), note);
     if (!note.empty())
         std::fprintf(stderr, "zentrick: %s\n", note.c_str());
 
@@ -196,7 +184,7 @@ void DesktopHost::boot() {
 
 void DesktopHost::shutdown() {
     State& s = *m_state;
-    s.phone.stop();
+    m_core.stop();
     s.accelerometer.shutdown();
     s.displayWait.reset();
     if (display_lost()) {
@@ -212,16 +200,25 @@ void DesktopHost::shutdown() {
     s.videoUp = false;
 }
 
-void DesktopHost::upload() {
-    State& s = *m_state;
-    // Read only when shown: an IIO sensor is read from its files.
-    const gfx::Surface& screen = s.phone.compose(
-        s.options.rehearse ? host::Phone::Rehearsal{s.accelerometer.reading(), {}} : host::Phone::Rehearsal{});
-    SDL_UpdateTexture(s.texture.get(), nullptr, screen.data(), screen.width() * 4);
+host::Phone::Rehearsal DesktopHost::rehearsal() {
+    // Read only when asked: an IIO sensor is read from its files.
+    return {m_state->accelerometer.reading(), {}};
 }
 
-void DesktopHost::draw(int lowered) {
+bool DesktopHost::reading_polled() const {
+    return m_state->accelerometer.changes_unannounced();
+}
+
+void DesktopHost::show(const gfx::Surface& screen, const gfx::Surface::Area& changed, int lowered) {
     State& s = *m_state;
+    if (!s.texture)
+        return;
+    if (!s.firstFrameReported)
+        milestone("first frame painted");
+    if (changed.right > changed.left && changed.bottom > changed.top) {
+        const SDL_Rect area{changed.left, changed.top, changed.right - changed.left, changed.bottom - changed.top};
+        SDL_UpdateTexture(s.texture.get(), &area, screen.row(changed.top) + changed.left, screen.width() * 4);
+    }
     SDL_Renderer* renderer = s.renderer.get();
     int width = 0;
     int height = 0;
@@ -239,6 +236,9 @@ void DesktopHost::draw(int lowered) {
     }
     SDL_RenderPresent(renderer);
     s.mustPump = true;
+    if (lowered == 0 && s.lowered != 0)
+        milestone("window in place");
+    s.lowered = lowered;
     if (!s.firstFrameReported) {
         s.firstFrameReported = true;
         if (s.traceFirstFrame) {
@@ -248,51 +248,6 @@ void DesktopHost::draw(int lowered) {
                          static_cast<long long>(now.tv_sec), now.tv_nsec / 1000, seconds_since(s.started) * 1000);
         }
     }
-}
-
-void DesktopHost::present(HWND window, const gfx::Surface& frame) {
-    State& s = *m_state;
-    // Only the application's loop thread draws to SDL; the shell's windows
-    // are shown as the taskbar strip instead.
-    if (!s.texture)
-        return;
-    const bool first = !s.phone.has_frame();
-    if (!s.phone.present(window, frame))
-        return;
-    if (first)
-        milestone("first frame painted");
-    if (s.animating)
-        return;
-    upload();
-    draw(0);
-}
-
-void DesktopHost::animate_window(HWND window, int type, bool show) {
-    (void)type;
-    State& s = *m_state;
-    if (!show || !s.texture || !host::is_boot_thread())
-        return;
-    // As AnimateWindow does: the window becomes visible and paints itself,
-    // and that picture moves into place.
-    s.animating = true;
-    ShowWindow(window, SW_SHOW);
-    UpdateWindow(window);
-    s.animating = false;
-    if (!s.phone.has_frame())
-        return;
-    upload();
-    const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        const double t = seconds_since(start) * 1000 / kSlideMilliseconds;
-        if (t >= 1)
-            break;
-        const double eased = 1 - (1 - t) * (1 - t) * (1 - t);
-        draw(static_cast<int>((1 - eased) * SCREEN_HEIGHT));
-        SDL_Delay(kSlideFrameMilliseconds);
-    }
-    draw(0);
-    if (s.traceFirstFrame)
-        std::fprintf(stderr, "zentrick: window in place %.1f ms after start\n", seconds_since(s.started) * 1000);
 }
 
 void DesktopHost::wake() {
@@ -307,131 +262,74 @@ void DesktopHost::wake() {
     SDL_PushEvent(&event);
 }
 
-namespace {
-
-bool is_close_shortcut(const SDL_Event& event) {
-    if (event.type != SDL_KEYDOWN || event.key.repeat != 0 || (event.key.keysym.mod & KMOD_CTRL) == 0)
-        return false;
-    return event.key.keysym.sym == SDLK_q || event.key.keysym.sym == SDLK_w;
-}
-
-} // namespace
-
-host::IdleAction DesktopHost::idle(DWORD timeout) {
+void DesktopHost::wait(std::uint64_t deadline) {
     State& s = *m_state;
     if (!s.texture)
-        return {};
-    if (s.windowShown && !s.controllersProbed) {
-        s.controllersProbed = true;
-        s.accelerometer.probe_controllers();
+        return;
+    const std::uint64_t now = host::now();
+    const int wait = deadline == host::kNoDeadline
+                         ? -1
+                         : static_cast<int>(std::min<std::uint64_t>(deadline - std::min(deadline, now), INT_MAX));
+    // Most wakes are the timer's: they sleep on the display connection and
+    // go back to the loop without SDL, unless SDL must look first (something
+    // was drawn) or is the only one that sees the input (controllers).
+    if (wait != 0 && !s.mustPump && s.displayWait && s.displayWait->available() &&
+        !s.accelerometer.needs_event_pump()) {
+        wait_on_display(wait, now);
+        return;
     }
-    bool redraw = s.phone.taskbar_stale();
-    int wait = timeout == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(timeout, INT_MAX));
-    wait = sensor_wait(s.phone.overlay_wait(wait), redraw);
-
-    bool block = !redraw;
-    if (block && can_wait_on_display(wait)) {
-        if (auto action = wait_on_display(wait))
-            return *action;
-        block = false;
-    }
-    if (pump_events(block, wait))
-        redraw = true;
-    s.phone.post(s.pending);
-    if (redraw && s.phone.has_frame() && !s.animating) {
-        upload();
-        draw(0);
-    }
-    // Whatever happened, the loop looks again: a timer may be due now.
-    return {true, 0};
+    // SDL's own wait; the event stays queued for events().
+    if (wait < 0)
+        SDL_WaitEvent(nullptr);
+    else
+        SDL_WaitEventTimeout(nullptr, wait);
+    s.mustPump = true;
 }
 
-// A rehearsal display of a sensor that reports no changes is refreshed by
-// looking at it every kSensorRefreshMilliseconds: the loop sleeps no longer,
-// and `redraw` is set when the reading moved. Returns the wait (-1: none).
-int DesktopHost::sensor_wait(int wait, bool& redraw) {
+// Sleeps on the display for the rest of the pump interval at most; SDL is
+// to look (mustPump) when the display has input or the interval is over.
+void DesktopHost::wait_on_display(int wait, std::uint64_t now) {
     State& s = *m_state;
-    if (!s.options.rehearse || !s.accelerometer.changes_unannounced())
-        return wait;
-    const Uint32 now = SDL_GetTicks();
-    if (now - s.lastSensorCheck >= kSensorRefreshMilliseconds) {
-        s.lastSensorCheck = now;
-        if (s.accelerometer.reading() != s.phone.rehearsal_drawn().reading)
-            redraw = true;
+    const std::uint64_t sincePump = now - s.lastPump;
+    if (sincePump >= kPumpIntervalMilliseconds) {
+        s.mustPump = true;
+        return;
     }
-    return wait < 0 ? static_cast<int>(kSensorRefreshMilliseconds)
-                    : std::min(wait, static_cast<int>(kSensorRefreshMilliseconds));
-}
-
-// Most wakes are the timer's: they can sleep on the display connection and
-// go back to the loop without SDL, unless SDL must look first (something was
-// drawn) or is the only one that sees the input (controllers).
-bool DesktopHost::can_wait_on_display(int wait) const {
-    const State& s = *m_state;
-    return wait != 0 && !s.mustPump && s.displayWait && s.displayWait->available() &&
-           !s.accelerometer.needs_event_pump();
-}
-
-// Sleeps on the display for the rest of the pump interval at most. An action
-// when the loop should look again without SDL; none when SDL has to pump.
-std::optional<host::IdleAction> DesktopHost::wait_on_display(int wait) {
-    State& s = *m_state;
-    const Uint32 sincePump = SDL_GetTicks() - s.lastPump;
-    if (sincePump >= kPumpIntervalMilliseconds)
-        return std::nullopt;
     const int budget = static_cast<int>(kPumpIntervalMilliseconds - sincePump);
     const int slice = wait < 0 ? budget : std::min(wait, budget);
     switch (s.displayWait->wait(slice)) {
     case DisplayWait::Result::Woken:
-        return host::IdleAction{true, 0};
+        break;
     case DisplayWait::Result::Timeout:
-        if (slice == wait)
-            return host::IdleAction{true, 0};
+        s.mustPump = slice != wait;
         break;
     case DisplayWait::Result::Input:
+        s.mustPump = true;
         break;
     }
-    return std::nullopt;
 }
 
-// Runs SDL's event pump, blocking up to `wait` ms (-1: no limit) for the
-// first event when `block`, and turns the events into window messages in
-// `pending`. True when one of them needs the window redrawn.
-bool DesktopHost::pump_events(bool block, int wait) {
+void DesktopHost::events(host::Core& core) {
     State& s = *m_state;
+    if (!s.texture || !s.mustPump)
+        return;
+    if (s.windowShown && !s.controllersProbed) {
+        s.controllersProbed = true;
+        s.accelerometer.probe_controllers();
+    }
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(s.window.get(), &width, &height);
-    SDL_Event event;
-    const bool got = !block ? SDL_PollEvent(&event) != 0
-                            : (wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0);
     s.mustPump = false;
-    s.lastPump = SDL_GetTicks();
-    bool redraw = false;
-    for (bool more = got; more; more = SDL_PollEvent(&event) != 0) {
-        if (s.accelerometer.handle(event) && s.options.rehearse && !s.accelerometer.changes_unannounced())
-            redraw = true;
-        if (event.type == SDL_WINDOWEVENT && window_event_redraws(event.window.event))
-            redraw = true;
-        if (is_close_shortcut(event))
-            s.pending.push_back(host::WindowMessage{WM_CLOSE, 0, 0});
-        else
-            s.input.translate(event, width, height, s.pending);
-    }
-    return redraw;
-}
-
-bool DesktopHost::window_event_redraws(int windowEvent) {
-    State& s = *m_state;
-    switch (windowEvent) {
-    case SDL_WINDOWEVENT_EXPOSED:
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-    case SDL_WINDOWEVENT_RESTORED:
-        return true;
-    case SDL_WINDOWEVENT_FOCUS_LOST:
-        return s.accelerometer.focus_lost() && s.options.rehearse;
-    default:
-        return false;
+    s.lastPump = host::now();
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        s.accelerometer.handle(event);
+        if (event.type == SDL_WINDOWEVENT &&
+            (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+             event.window.event == SDL_WINDOWEVENT_RESTORED))
+            core.refresh(false);
+        translate(event, width, height, core.input());
     }
 }
 

@@ -1,23 +1,22 @@
-// The desktop host: the phone in an SDL window on the real clock. The
-// application's frames go to a streaming texture; mouse, touch, focus and
-// close (the window's close button, Ctrl+Q, Ctrl+W) come back as the window's
-// messages. When the loop is idle it sleeps on the X connection and a wake
-// descriptor (DisplayWait) in slices of at most 250 ms, and runs SDL's event
-// pump only when the display has something, a slice ends, or something was
-// drawn; without X, or while SDL watches game controllers for the tilt, it
-// sleeps in SDL_WaitEventTimeout instead.
+// The desktop host: the phone in an SDL window on the real clock. Its
+// primitives (zt/host/core.h): the steady clock, a streaming texture as the
+// output, SDL's events as the event source (mouse, touch, keys, focus, close:
+// the window's close button, Ctrl+Q, Ctrl+W), and a wait on the X
+// connection and a wake descriptor (DisplayWait) in slices of at most
+// 250 ms, SDL's event pump running only when the display has something, a
+// slice ends, or something was drawn; without X, or while SDL watches game
+// controllers for the tilt, it waits in SDL_WaitEventTimeout instead.
 #pragma once
 
 #include "options.h"
-#include "zt/host.h"
+#include "zt/host/core.h"
 
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace zt::desktop {
 
-class DesktopHost final : public host::Host {
+class DesktopHost final : public host::Driver {
   public:
     DesktopHost();
     ~DesktopHost() override;
@@ -25,13 +24,16 @@ class DesktopHost final : public host::Host {
     // Before the platform boots: keeps the options and brings SDL's video up.
     // False, with `error` saying why in one line, when there is no display.
     bool open_display(const Options& options, std::string& error);
+    host::Core& core() { return m_core; }
 
     host::ClockKind clock_kind() const override { return host::ClockKind::Real; }
-    void boot() override;
-    host::IdleAction idle(DWORD timeout) override;
+    void boot(host::Core& core) override;
+    void show(const gfx::Surface& screen, const gfx::Surface::Area& changed, int lowered) override;
+    void events(host::Core& core) override;
+    void wait(std::uint64_t deadline) override;
     void wake() override;
-    void present(HWND window, const gfx::Surface& frame) override;
-    void animate_window(HWND window, int type, bool show) override;
+    host::Phone::Rehearsal rehearsal() override;
+    bool reading_polled() const override;
 
     // Process exit, after the application object is gone: the shell's
     // thread stops and SDL lets go of the display.
@@ -40,20 +42,11 @@ class DesktopHost final : public host::Host {
   private:
     struct State;
 
-    // idle()'s steps, in the order it takes them.
-    int sensor_wait(int wait, bool& redraw);
-    bool can_wait_on_display(int wait) const;
-    std::optional<host::IdleAction> wait_on_display(int wait);
-    bool pump_events(bool block, int wait);
-    bool window_event_redraws(int windowEvent);
-
-    // Puts the screen with the host's overlays into the texture, and the
-    // texture into the window `lowered` phone pixels below its place.
-    void upload();
-    void draw(int lowered);
+    void wait_on_display(int wait, std::uint64_t now);
     void milestone(const char* what) const;
 
     std::unique_ptr<State> m_state;
+    host::Core m_core{*this};
 };
 
 DesktopHost& desktop_host();

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -55,9 +55,26 @@ DisplayWait::DisplayWait(SDL_Window* window) {
     watch_connection();
     m_displayFd = ConnectionNumber(info.info.x11.display);
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    // One epoll set, made once: a wait then adds and removes no wait-queue
+    // entries for either descriptor, which poll() would do on every tick.
+    m_epollFd = epoll_create1(EPOLL_CLOEXEC);
+    epoll_event display{};
+    display.events = EPOLLIN;
+    display.data.fd = m_displayFd;
+    epoll_event woken{};
+    woken.events = EPOLLIN;
+    woken.data.fd = m_wakeFd;
+    if (m_epollFd >= 0 && m_wakeFd >= 0 && epoll_ctl(m_epollFd, EPOLL_CTL_ADD, m_displayFd, &display) == 0 &&
+        epoll_ctl(m_epollFd, EPOLL_CTL_ADD, m_wakeFd, &woken) == 0)
+        return;
+    if (m_epollFd >= 0)
+        close(m_epollFd);
+    m_epollFd = -1;
 }
 
 DisplayWait::~DisplayWait() {
+    if (m_epollFd >= 0)
+        close(m_epollFd);
     if (m_wakeFd >= 0)
         close(m_wakeFd);
 }
@@ -71,15 +88,18 @@ void DisplayWait::wake() {
 }
 
 DisplayWait::Result DisplayWait::wait(int milliseconds) {
-    pollfd fds[2] = {{m_displayFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    const int ready = poll(fds, 2, milliseconds);
-    if (ready < 0)
+    epoll_event ready[2];
+    const int count = epoll_wait(m_epollFd, ready, 2, milliseconds);
+    if (count < 0)
         return errno == EINTR ? Result::Input : Result::Timeout;
-    if (ready == 0)
+    if (count == 0)
         return Result::Timeout;
-    if (fds[1].revents & POLLIN) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t taken = read(m_wakeFd, &count, sizeof count);
+    bool display = false;
+    for (int i = 0; i < count; ++i)
+        display = display || ready[i].data.fd == m_displayFd;
+    if (!display) {
+        std::uint64_t taken = 0;
+        [[maybe_unused]] const ssize_t read_ = read(m_wakeFd, &taken, sizeof taken);
         return Result::Woken;
     }
     return Result::Input;

@@ -1,6 +1,6 @@
 // Sleeping between timer ticks without running SDL's event pump on every
-// tick: a poll on the X connection and on an eventfd that other threads
-// signal. The 10 ms timer wakes the loop a hundred times a second, and SDL's
+// tick: an epoll wait on the X connection and on an eventfd that other
+// threads signal. The 10 ms timer wakes the loop a hundred times a second, and SDL's
 // pump (a dozen reads of the connection and its own bookkeeping) would be a
 // third of what each wake costs. Only for X11; elsewhere the host waits in
 // SDL_WaitEventTimeout.
@@ -24,7 +24,7 @@ class DisplayWait {
     DisplayWait(const DisplayWait&) = delete;
     DisplayWait& operator=(const DisplayWait&) = delete;
 
-    bool available() const { return m_displayFd >= 0 && m_wakeFd >= 0; }
+    bool available() const { return m_epollFd >= 0; }
     // Any thread.
     void wake();
     // Blocks up to `milliseconds` (>= 0).
@@ -33,6 +33,7 @@ class DisplayWait {
   private:
     int m_displayFd = -1;
     int m_wakeFd = -1;
+    int m_epollFd = -1;
 };
 
 // True once the X connection broke (the process is then exiting): nothing

@@ -1,93 +1,95 @@
 #include "input.h"
 
-namespace zt::desktop {
+#include <cstdint>
+#include <optional>
 
-using host::Point;
-using host::to_screen_pixel;
+namespace zt::desktop {
 
 namespace {
 
-WindowMessage pointer_message(UINT message, WPARAM keys, Point where) {
-    return WindowMessage{message, keys, MAKELPARAM(where.x, where.y)};
+// The mouse's pointer, apart from every touch device's.
+constexpr std::int64_t kMouse = INT64_MIN;
+
+host::Pointer pointer(host::Pointer::Phase phase, std::int64_t device, std::int64_t id, double x, double y, int width,
+                      int height) {
+    return host::Pointer{phase, device, id, x, y, width, height};
+}
+
+std::optional<host::Pointer> mouse(const SDL_Event& event, int width, int height) {
+    if (event.type == SDL_MOUSEMOTION) {
+        if (event.motion.which == SDL_TOUCH_MOUSEID)
+            return std::nullopt;
+        return pointer(host::Pointer::Phase::Move, kMouse, 0, event.motion.x, event.motion.y, width, height);
+    }
+    // Touches come on their own; SDL's mouse copies of them are dropped.
+    if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT)
+        return std::nullopt;
+    return pointer(event.type == SDL_MOUSEBUTTONDOWN ? host::Pointer::Phase::Down : host::Pointer::Phase::Up, kMouse, 0,
+                   event.button.x, event.button.y, width, height);
+}
+
+host::Pointer finger(const SDL_TouchFingerEvent& f, Uint32 type, int width, int height) {
+    const auto phase = type == SDL_FINGERDOWN ? host::Pointer::Phase::Down
+                       : type == SDL_FINGERUP ? host::Pointer::Phase::Up
+                                              : host::Pointer::Phase::Move;
+    // Finger positions are fractions of the window.
+    return pointer(phase, f.touchId, f.fingerId, static_cast<double>(f.x) * width, static_cast<double>(f.y) * height,
+                   width, height);
+}
+
+std::optional<host::TiltKey> tilt_key(SDL_Scancode code) {
+    switch (code) {
+    case SDL_SCANCODE_UP:
+        return host::TiltKey::Up;
+    case SDL_SCANCODE_DOWN:
+        return host::TiltKey::Down;
+    case SDL_SCANCODE_LEFT:
+        return host::TiltKey::Left;
+    case SDL_SCANCODE_RIGHT:
+        return host::TiltKey::Right;
+    case SDL_SCANCODE_F:
+        return host::TiltKey::Flip;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool key(const SDL_KeyboardEvent& key, bool down, host::Input& input) {
+    if (key.repeat != 0)
+        return false;
+    if (down && (key.keysym.mod & KMOD_CTRL) != 0 && (key.keysym.sym == SDLK_q || key.keysym.sym == SDLK_w)) {
+        input.close();
+        return true;
+    }
+    const auto tilt = tilt_key(key.keysym.scancode);
+    return tilt && input.key(*tilt, down);
 }
 
 } // namespace
 
-bool InputTranslator::translate_mouse(const SDL_Event& event, int windowWidth, int windowHeight,
-                                      std::vector<WindowMessage>& out) {
-    if (event.type == SDL_MOUSEMOTION) {
-        // A touch screen has no hover: moves count only while pressed.
-        if (event.motion.which == SDL_TOUCH_MOUSEID || m_owner != Owner::Mouse)
-            return false;
-        const Point where = to_screen_pixel(event.motion.x, event.motion.y, windowWidth, windowHeight);
-        out.push_back(pointer_message(WM_MOUSEMOVE, MK_LBUTTON, where));
-        return true;
-    }
-    // Touches come on their own; SDL's mouse copies of them are dropped.
-    if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT)
-        return false;
-    const Point where = to_screen_pixel(event.button.x, event.button.y, windowWidth, windowHeight);
-    if (event.type == SDL_MOUSEBUTTONDOWN) {
-        if (m_owner != Owner::None)
-            return false;
-        m_owner = Owner::Mouse;
-        out.push_back(pointer_message(WM_LBUTTONDOWN, MK_LBUTTON, where));
-    } else {
-        if (m_owner != Owner::Mouse)
-            return false;
-        m_owner = Owner::None;
-        out.push_back(pointer_message(WM_LBUTTONUP, 0, where));
-    }
-    return true;
-}
-
-bool InputTranslator::translate_finger(const SDL_TouchFingerEvent& f, Uint32 type, int windowWidth, int windowHeight,
-                                       std::vector<WindowMessage>& out) {
-    // Finger positions are fractions of the window.
-    const Point where = to_screen_pixel(static_cast<double>(f.x) * windowWidth, static_cast<double>(f.y) * windowHeight,
-                                        windowWidth, windowHeight);
-    if (type == SDL_FINGERDOWN) {
-        // The phone's screen reports one touch: the first finger down.
-        if (m_owner != Owner::None)
-            return false;
-        m_owner = Owner::Finger;
-        m_touch = f.touchId;
-        m_finger = f.fingerId;
-        out.push_back(pointer_message(WM_LBUTTONDOWN, MK_LBUTTON, where));
-        return true;
-    }
-    if (m_owner != Owner::Finger || f.touchId != m_touch || f.fingerId != m_finger)
-        return false;
-    if (type == SDL_FINGERUP) {
-        m_owner = Owner::None;
-        out.push_back(pointer_message(WM_LBUTTONUP, 0, where));
-    } else {
-        out.push_back(pointer_message(WM_MOUSEMOVE, MK_LBUTTON, where));
-    }
-    return true;
-}
-
-bool InputTranslator::translate(const SDL_Event& event, int windowWidth, int windowHeight,
-                                std::vector<WindowMessage>& out) {
+bool translate(const SDL_Event& event, int width, int height, host::Input& input) {
     switch (event.type) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-    case SDL_MOUSEMOTION:
-        return translate_mouse(event, windowWidth, windowHeight, out);
+    case SDL_MOUSEMOTION: {
+        const auto p = mouse(event, width, height);
+        return p && input.pointer(*p);
+    }
     case SDL_FINGERDOWN:
     case SDL_FINGERUP:
     case SDL_FINGERMOTION:
-        return translate_finger(event.tfinger, event.type, windowWidth, windowHeight, out);
+        return input.pointer(finger(event.tfinger, event.type, width, height));
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        return key(event.key, event.type == SDL_KEYDOWN, input);
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED:
-            out.push_back(WindowMessage{WM_ACTIVATE, WA_ACTIVE, 0});
-            return true;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-            out.push_back(WindowMessage{WM_ACTIVATE, WA_INACTIVE, 0});
+            input.focus(event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED);
             return true;
         case SDL_WINDOWEVENT_CLOSE:
-            out.push_back(WindowMessage{WM_CLOSE, 0, 0});
+            input.close();
             return true;
         default:
             return false;
@@ -95,7 +97,7 @@ bool InputTranslator::translate(const SDL_Event& event, int windowWidth, int win
     case SDL_QUIT:
         // The last window closing, or SIGINT/SIGTERM: leave through the
         // window's own close so that exit runs as it does on the phone.
-        out.push_back(WindowMessage{WM_CLOSE, 0, 0});
+        input.close();
         return true;
     default:
         return false;

@@ -1,11 +1,10 @@
 // zentrick: the application in a desktop window.
 //
 // The application's global object is built by static initialisation, and its
-// first platform call boots the phone (this host's boot()). So the command
+// first platform call boots the phone (the host's boot()). So the command
 // line is read, the display opened and the host installed before any other
 // static object is built (ZT_HOST).
 #include "desktop_host.h"
-#include "zt/framework.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +28,7 @@ void read_command_line(int argc, char** argv) {
         std::fprintf(stderr, "zentrick: %s\n", error.c_str());
         std::exit(1);
     }
-    zt::host::install(zt::desktop::desktop_host());
+    zt::host::install(zt::desktop::desktop_host().core());
 }
 
 } // namespace
@@ -45,5 +44,5 @@ extern "C" const char* __lsan_default_suppressions() {
 #endif
 
 int main() {
-    return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    return zt::desktop::desktop_host().core().run();
 }

@@ -1,7 +1,7 @@
 // zentrick-sim: runs the application headless under a script.
 //
 // The application's global object is built by static initialisation, and its
-// first platform call boots the phone (this host's boot()). So the command
+// first platform call boots the phone (the host's boot()). So the command
 // line is read, the script checked and the host installed before any other
 // static object is built (ZT_HOST).
 #include "sim_host.h"
@@ -10,8 +10,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
-
-int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show);
 
 namespace {
 
@@ -60,7 +58,7 @@ void read_command_line(int argc, char** argv) {
     }
     remove_partial_snapshots_on_signals();
     zt::sim::sim_host().configure(std::move(options), std::move(script));
-    zt::host::install(zt::sim::sim_host());
+    zt::host::install(zt::sim::sim_host().core());
 }
 
 } // namespace
@@ -68,5 +66,5 @@ void read_command_line(int argc, char** argv) {
 ZT_HOST(read_command_line);
 
 int main() {
-    return WinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    return zt::sim::sim_host().core().run();
 }

@@ -2,7 +2,6 @@
 
 #include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/png.h"
-#include "zt/host/phone.h"
 #include "zt/sys/printable.h"
 #include "zt/sys/trace.h"
 
@@ -20,21 +19,10 @@ struct SimHost::State {
     bool waiting = false;
     std::uint64_t waitUntil = 0;
     bool finished = false;
-    host::Phone phone;
 };
 
 SimHost::SimHost() : m_state(std::make_unique<State>()) {}
 SimHost::~SimHost() = default;
-
-void SimHost::configure(Options options, Script script) {
-    m_state->options = std::move(options);
-    m_state->script = std::move(script);
-    trace::enable(m_state->options.traceChannels);
-}
-
-DWORD SimHost::start_tick() const {
-    return m_state->options.startTick;
-}
 
 namespace {
 
@@ -52,95 +40,118 @@ int clamp16(std::int64_t v) {
 
 } // namespace
 
-void SimHost::boot() {
-    host::Phone::Options phone;
-    phone.shell.without = m_state->options.withoutWindows;
-    phone.minuteOfDay = noon;
-    m_state->phone.start(phone);
+void SimHost::configure(Options options, Script script) {
+    m_state->options = std::move(options);
+    m_state->script = std::move(script);
+    trace::enable(m_state->options.traceChannels);
+    host::Core::Options core;
+    core.phone.shell.without = m_state->options.withoutWindows;
+    core.phone.minuteOfDay = noon;
     // Lying flat, screen up, until the script tilts it.
     if (m_state->options.accelerometer)
-        m_state->phone.add_accelerometer({0, 0, 64});
+        core.accelerometer = drivers::RawReading{0, 0, 64};
+    m_core.configure(core);
 }
 
-host::IdleAction SimHost::idle(DWORD) {
+DWORD SimHost::start_tick() const {
+    return m_state->options.startTick;
+}
+
+void SimHost::wait(std::uint64_t deadline) {
+    const State& s = *m_state;
+    // The next line is due now: the loop is idle, so it plays at once.
+    if (!s.waiting || s.finished)
+        return;
+    host::wait_for_loop(std::min(deadline, s.waitUntil));
+}
+
+void SimHost::events(host::Core& core) {
     State& s = *m_state;
+    // The script plays only while the loop is idle, as a performer acts on
+    // what the screen shows: what is waiting runs first.
+    const std::uint64_t now = host::now();
+    if (host::loop_deadline() <= now)
+        return;
     if (s.waiting) {
-        const std::uint64_t now = host::now();
         if (now < s.waitUntil)
-            return {false, static_cast<DWORD>(std::min<std::uint64_t>(s.waitUntil - now, INFINITE - 1))};
+            return;
         s.waiting = false;
     }
     if (s.finished) {
         // The window did not close: end the loop all the same.
         PostQuitMessage(0);
-        return {true, 0};
+        return;
     }
-    HWND app = s.phone.app_window();
+    HWND app = core.phone().app_window();
     while (s.next < s.script.commands.size())
-        if (const auto action = play(s.script.commands[s.next++], app))
-            return *action;
-    // The script is over: close the window; the loop ends with WinMain.
+        if (play(s.script.commands[s.next++], app))
+            return;
+    // The script is over: close the window; the loop ends with it.
     s.finished = true;
     if (app != nullptr)
-        PostMessageW(app, WM_CLOSE, 0, 0);
+        core.input().close();
     else
         PostQuitMessage(0);
-    return {true, 0};
 }
 
-std::optional<host::IdleAction> SimHost::play(const Command& cmd, HWND app) {
+bool SimHost::play(const Command& cmd, HWND app) {
     State& s = *m_state;
+    host::Phone& phone = m_core.phone();
+    host::Input& input = m_core.input();
     switch (cmd.kind) {
     case Command::kPress:
     case Command::kRelease:
     case Command::kTap: {
+        // Window pixels as they are: the script is the finger itself, so no
+        // single-touch rule stands between it and the window.
         const LPARAM pos = MAKELPARAM(clamp16(cmd.a), clamp16(cmd.b));
         if (cmd.kind != Command::kRelease)
-            PostMessageW(app, WM_LBUTTONDOWN, MK_LBUTTON, pos);
+            input.message({WM_LBUTTONDOWN, MK_LBUTTON, pos});
         if (cmd.kind != Command::kPress)
-            PostMessageW(app, WM_LBUTTONUP, 0, pos);
-        return host::IdleAction{true, 0};
+            input.message({WM_LBUTTONUP, 0, pos});
+        return true;
     }
     case Command::kTilt:
-        if (const auto& accelerometer = s.phone.accelerometer())
+        if (const auto& accelerometer = phone.accelerometer())
             accelerometer->set_reading(static_cast<signed char>(cmd.a), static_cast<signed char>(cmd.b),
                                        static_cast<signed char>(cmd.c));
-        return std::nullopt;
+        return false;
     case Command::kAccelFail:
     case Command::kAccelOk:
-        if (const auto& accelerometer = s.phone.accelerometer())
+        if (const auto& accelerometer = phone.accelerometer())
             accelerometer->set_failing(cmd.kind == Command::kAccelFail);
-        return std::nullopt;
+        return false;
     case Command::kWait:
         if (cmd.a == 0)
-            return std::nullopt;
+            return false;
         s.waiting = true;
         s.waitUntil = host::now() + static_cast<std::uint64_t>(cmd.a);
-        return host::IdleAction{false, static_cast<DWORD>(cmd.a)};
+        return true;
     case Command::kActivate:
-        PostMessageW(app, WM_ACTIVATE, static_cast<WPARAM>(cmd.a), 0);
-        return host::IdleAction{true, 0};
+        input.message({WM_ACTIVATE, static_cast<WPARAM>(cmd.a), 0});
+        return true;
     case Command::kSnapshot: {
         std::string error;
-        s.phone.capture(app);
-        if (!gfx::write_png(s.phone.compose(), cmd.path, &error)) {
+        phone.capture(app);
+        if (!gfx::write_png(phone.compose(), cmd.path, &error)) {
             // The path is the script's: shown with its controls escaped.
             std::cerr << "zentrick-sim: " << sys::printable(error) << "\n";
             s.finished = true;
             PostQuitMessage(1);
-            return host::IdleAction{true, 0};
+            return true;
         }
         std::cout << "zentrick-sim: wrote " << sys::printable(cmd.path) << std::endl;
-        return std::nullopt;
+        return false;
     }
     case Command::kQuit:
         s.next = s.script.commands.size();
-        return std::nullopt;
+        return false;
     }
-    return std::nullopt;
+    return false;
 }
 
 SimHost& sim_host() {
+    // Never destroyed: the platform may call its host until the very end.
     static SimHost* const host = new SimHost();
     return *host;
 }

@@ -1,9 +1,11 @@
 // The headless host: a virtual clock, the simulated shell and accelerometer,
-// and a script that plays the performer.
+// and a script that plays the performer. Its primitives (zt/host/core.h):
+// the virtual clock, no output of its own (a snapshot reads the screen
+// afresh), the script as the event source, and the platform's own wait.
 #pragma once
 
 #include "script.h"
-#include "zt/host.h"
+#include "zt/host/core.h"
 
 #include <memory>
 #include <optional>
@@ -25,23 +27,27 @@ struct Options {
 bool parse_options(int argc, char** argv, Options& options, std::string& error, bool& help);
 std::string usage();
 
-class SimHost final : public host::Host {
+class SimHost final : public host::Driver {
   public:
     SimHost();
     ~SimHost() override;
+    // Before the platform boots; the core it configures is core().
     void configure(Options options, Script script);
+    host::Core& core() { return m_core; }
 
     host::ClockKind clock_kind() const override { return host::ClockKind::Virtual; }
     DWORD start_tick() const override;
-    void boot() override;
-    host::IdleAction idle(DWORD timeout) override;
+    bool shows_frames() const override { return false; }
+    void events(host::Core& core) override;
+    void wait(std::uint64_t deadline) override;
 
   private:
     struct State;
-    // Plays one script line; an action when the loop must look again or
-    // wait, none when the next line may follow at once.
-    std::optional<host::IdleAction> play(const Command& cmd, HWND app);
+    // Plays one script line; true when the loop must run before the next
+    // one (input went, or a wait began).
+    bool play(const Command& cmd, HWND app);
     std::unique_ptr<State> m_state;
+    host::Core m_core{*this};
 };
 
 SimHost& sim_host();

@@ -75,6 +75,10 @@ std::uint64_t loop_deadline() {
     return sys::loop_deadline();
 }
 
+bool wait_for_loop(std::uint64_t deadline) {
+    return sys::wait_for_loop(deadline);
+}
+
 std::vector<HWND> boot_thread_windows() {
     sys::Kernel& k = sys::Kernel::get();
     const DWORD bootThread = k.is_boot_thread() ? k.this_thread().id : k.boot_thread_id();

@@ -197,6 +197,19 @@ Tick loop_deadline() {
     return Timers::get().next_due(locked, self.id);
 }
 
+bool wait_for_loop(Tick deadline) {
+    Kernel& k = Kernel::get();
+    ThreadRecord& self = k.this_thread();
+    Locked locked = k.lock();
+    MessageQueue& queue = queue_of(locked, self);
+    const Tick nextTimer = Timers::get().next_due(locked, self.id);
+    // As next_message waits: a timer set meanwhile by another thread ends
+    // the wait too, so that the loop looks again with the new deadline.
+    return k.wait_until(locked, std::min(deadline, nextTimer), [&] {
+        return has_work(locked, self.id, queue, k.now(locked)) || Timers::get().next_due(locked, self.id) < nextTimer;
+    });
+}
+
 bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto window = find_window(hwnd);
     return window && post_to_thread(window->threadId, hwnd, message, wParam, lParam);

@@ -36,5 +36,7 @@ void wake_host_if_needed(DWORD targetThread);
 bool next_message(MSG& msg, bool wait, bool remove);
 // When the calling thread's loop must run again (see host::loop_deadline).
 Tick loop_deadline();
+// Waits as the loop waits for its next message (see host::wait_for_loop).
+bool wait_for_loop(Tick deadline);
 
 } // namespace zt::sys

@@ -1,10 +1,13 @@
 // SDL's events as the phone window's messages.
 #include "input.h"
 
+#include "zt/drivers/simulated_accelerometer.h"
+
 #include <gtest/gtest.h>
 
-using zt::desktop::InputTranslator;
-using zt::desktop::WindowMessage;
+#include <memory>
+
+using zt::host::WindowMessage;
 
 namespace {
 
@@ -52,13 +55,22 @@ std::string describe(const std::vector<WindowMessage>& messages) {
     return out;
 }
 
-// Feeds events to one translator for a window of the given size.
+SDL_Event key(Uint32 type, SDL_Scancode code, SDL_Keycode sym = SDLK_UNKNOWN, Uint16 mod = KMOD_NONE) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.keysym.scancode = code;
+    e.key.keysym.sym = sym;
+    e.key.keysym.mod = mod;
+    return e;
+}
+
+// Feeds events to the phone's input for a window of the given size.
 struct Session {
-    InputTranslator translator;
+    zt::host::Input input;
     int width = 480;
     int height = 720;
-    std::vector<WindowMessage> out;
-    bool feed(const SDL_Event& e) { return translator.translate(e, width, height, out); }
+    std::vector<WindowMessage>& out = input.pending();
+    bool feed(const SDL_Event& e) { return zt::desktop::translate(e, width, height, input); }
 };
 
 } // namespace
@@ -66,9 +78,9 @@ struct Session {
 TEST(DesktopInput, ALeftClickIsAPressAndAReleaseAtThePixel) {
     Session s;
     EXPECT_TRUE(s.feed(mouse_button(SDL_MOUSEBUTTONDOWN, 400, 30)));
-    EXPECT_TRUE(s.translator.pressed());
+    EXPECT_TRUE(s.input.pressed());
     EXPECT_TRUE(s.feed(mouse_button(SDL_MOUSEBUTTONUP, 401, 31)));
-    EXPECT_FALSE(s.translator.pressed());
+    EXPECT_FALSE(s.input.pressed());
     const std::vector<WindowMessage> expected{{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 30)},
                                               {WM_LBUTTONUP, 0, MAKELPARAM(401, 31)}};
     EXPECT_EQ(s.out, expected) << describe(s.out);
@@ -155,9 +167,22 @@ TEST(DesktopInput, FocusIsActivationAndClosingIsWmClose) {
 
 TEST(DesktopInput, KeysAreNotTheWindowsBusiness) {
     Session s;
-    SDL_Event key{};
-    key.type = SDL_KEYDOWN;
-    key.key.keysym.scancode = SDL_SCANCODE_UP;
-    EXPECT_FALSE(s.feed(key));
+    EXPECT_FALSE(s.feed(key(SDL_KEYDOWN, SDL_SCANCODE_UP))); // nothing for the keys to tilt
     EXPECT_TRUE(s.out.empty());
+}
+
+TEST(DesktopInput, ControlQAndControlWCloseAndTheArrowsTiltTheFeed) {
+    Session s;
+    auto feed = std::make_shared<zt::drivers::SimulatedAccelerometer>();
+    feed->set_reading(0, 0, 64);
+    s.input.keys_tilt(feed);
+    EXPECT_TRUE(s.feed(key(SDL_KEYDOWN, SDL_SCANCODE_UP)));
+    EXPECT_GT(feed->reading().y, 30);
+    SDL_Event repeat = key(SDL_KEYUP, SDL_SCANCODE_UP);
+    repeat.key.repeat = 1;
+    EXPECT_FALSE(s.feed(repeat));
+    EXPECT_FALSE(s.feed(key(SDL_KEYDOWN, SDL_SCANCODE_Q, SDLK_q))); // a plain Q is nothing
+    EXPECT_TRUE(s.feed(key(SDL_KEYDOWN, SDL_SCANCODE_Q, SDLK_q, KMOD_LCTRL)));
+    EXPECT_TRUE(s.feed(key(SDL_KEYDOWN, SDL_SCANCODE_W, SDLK_w, KMOD_RCTRL)));
+    EXPECT_EQ(s.out, (std::vector<WindowMessage>{{WM_CLOSE, 0, 0}, {WM_CLOSE, 0, 0}})) << describe(s.out);
 }

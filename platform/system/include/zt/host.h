@@ -158,6 +158,14 @@ bool is_boot_thread();
 std::uint64_t loop_deadline();
 constexpr std::uint64_t kNoDeadline = UINT64_MAX;
 
+// For a host that runs the loop itself and has no wait of its own (the
+// simulator, a test's host): the calling thread waits as its loop would,
+// until a message, a paint or a timer is waiting for it, another thread
+// sets it an earlier timer, or `deadline` (now()'s clock; kNoDeadline:
+// none) comes. On the virtual clock the time moves meanwhile. Calls no
+// idle(). True when the loop has work.
+bool wait_for_loop(std::uint64_t deadline);
+
 // Every top-level window of the boot thread, in the order they were made,
 // from any thread: the application's window is among them (a host's phone
 // tells it from the shell's, zt/host/phone.h).

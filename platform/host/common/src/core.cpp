@@ -1,0 +1,187 @@
+// The phone's policy, written once for every host: the loop, presenting,
+// the overlays' freshness, the slide-in and the input.
+#include "zt/host/core.h"
+
+#include "zt/framework.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zt::host {
+
+int slide_offset(std::uint64_t elapsed) {
+    if (elapsed >= kSlideMs)
+        return 0;
+    const double t = static_cast<double>(elapsed) / kSlideMs;
+    const double eased = 1 - (1 - t) * (1 - t) * (1 - t);
+    return static_cast<int>((1 - eased) * SCREEN_HEIGHT);
+}
+
+RehearsalCheck check_rehearsal(const Phone::Rehearsal& drawn, std::uint64_t drawnAt, const Phone::Rehearsal& now,
+                               std::uint64_t at) {
+    if (now.lines != drawn.lines)
+        return {true, kNoDeadline};
+    if (now.reading == drawn.reading)
+        return {false, kNoDeadline};
+    const std::uint64_t due = drawnAt + kReadingRefreshMs;
+    return at >= due ? RehearsalCheck{true, kNoDeadline} : RehearsalCheck{false, due};
+}
+
+Core::Core(Driver& driver) : m_driver(driver) {}
+Core::~Core() = default;
+
+void Core::configure(const Options& options) {
+    m_options = options;
+}
+
+void Core::boot() {
+    m_phone.start(m_options.phone);
+    if (m_options.accelerometer) {
+        const auto& feed = m_phone.add_accelerometer(*m_options.accelerometer);
+        if (feed && m_options.keysTilt)
+            m_input.keys_tilt(feed);
+    }
+    m_driver.boot(*this);
+}
+
+void Core::stop() {
+    m_phone.stop();
+}
+
+void Core::debug_output(std::string_view utf8) {
+    if (!m_driver.debug_output(utf8))
+        Host::debug_output(utf8);
+}
+
+bool Core::start() {
+    if (MzStartApp())
+        return true;
+    m_ended = true;
+    m_exitCode = MZ_EXIT_INIT_FAILED;
+    return false;
+}
+
+int Core::run() {
+    if (!start())
+        return m_exitCode;
+    bool events = false;
+    for (;;) {
+        const std::uint64_t next = turn(events);
+        if (next == kEnded)
+            return m_exitCode;
+        if (next > now())
+            m_driver.wait(next);
+        events = true;
+    }
+}
+
+std::uint64_t Core::turn(bool events) {
+    if (m_ended)
+        return kEnded;
+    if (events)
+        m_driver.events(*this);
+    // Also when no event came: activation waits here for the window.
+    m_phone.post(m_input.pending());
+    int code = 0;
+    if (!MzRunWaitingMessages(&code)) {
+        m_ended = true;
+        m_exitCode = code;
+        return kEnded;
+    }
+    return after_turn();
+}
+
+std::uint64_t Core::after_turn() {
+    std::uint64_t next = loop_deadline();
+    if (!m_driver.shows_frames() || !m_phone.has_frame())
+        return next;
+    const std::uint64_t at = now();
+    bool redraw = std::exchange(m_refresh, false) || m_phone.taskbar_stale();
+    if (m_sliding) {
+        const std::uint64_t elapsed = at - m_slideStart;
+        m_lowered = slide_offset(elapsed);
+        m_sliding = m_lowered != 0;
+        redraw = true;
+        if (m_sliding)
+            next = std::min(next, at + kSlideFrameMs);
+    }
+    if (m_phone.rehearsing()) {
+        const bool polled = m_driver.reading_polled();
+        // A polled reading is read (from its files) once a refresh at most.
+        if (!polled || at - m_readingLookedAt >= kReadingRefreshMs) {
+            m_readingLookedAt = at;
+            const RehearsalCheck check =
+                check_rehearsal(m_phone.rehearsal_drawn(), m_readingDrawnAt, m_driver.rehearsal(), at);
+            redraw = redraw || check.redraw;
+            next = std::min(next, check.lookAt);
+        }
+        if (polled)
+            next = std::min(next, m_readingLookedAt + kReadingRefreshMs);
+    }
+    if (redraw)
+        show(at);
+    if (const int look = m_phone.overlay_wait(-1); look >= 0)
+        next = std::min(next, at + static_cast<std::uint64_t>(look));
+    return next;
+}
+
+void Core::show(std::uint64_t at) {
+    const bool rehearsing = m_phone.rehearsing();
+    const gfx::Surface& screen = m_phone.compose(rehearsing ? m_driver.rehearsal() : Phone::Rehearsal{});
+    if (rehearsing)
+        m_readingDrawnAt = at;
+    gfx::Surface::Area changed{0, 0, screen.width(), screen.height()};
+    if (screen.identity() == m_shownIdentity)
+        changed = screen.written_bounds_since(m_shownVersion);
+    m_shownIdentity = screen.identity();
+    m_shownVersion = screen.version();
+    m_driver.show(screen, changed, m_lowered);
+}
+
+void Core::refresh(bool blank) {
+    m_refresh = true;
+    if (blank)
+        m_shownIdentity = 0;
+}
+
+void Core::present(HWND window, const gfx::Surface& frame) {
+    if (!m_driver.shows_frames() || !m_phone.present(window, frame) || m_holding)
+        return;
+    show(now());
+}
+
+void Core::animate_window(HWND window, int type, bool show) {
+    (void)type;
+    if (!show || !m_driver.shows_frames() || !is_boot_thread())
+        return;
+    // As AnimateWindow does: the window becomes visible and paints itself,
+    // and that picture moves into place, a step each turn.
+    m_holding = true;
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    m_holding = false;
+    if (!m_phone.has_frame())
+        return;
+    m_slideStart = now();
+    m_sliding = true;
+    m_lowered = SCREEN_HEIGHT;
+    this->show(m_slideStart);
+}
+
+IdleAction Core::idle(DWORD timeout) {
+    // A loop of the application's own inside a turn (GetMessageW, a wait of
+    // the page's one thread): the host waits and hands its input as between
+    // turns.
+    if (!m_driver.can_wait()) {
+        debug_output("zentrick: a wait (for a message, a time or an event) would hang the page's only thread; "
+                     "the loop runs a turn at a time and nothing else may wait");
+        std::abort();
+    }
+    m_driver.wait(timeout == INFINITE ? kNoDeadline : now() + timeout);
+    m_driver.events(*this);
+    m_phone.post(m_input.pending());
+    return {true, 0};
+}
+
+} // namespace zt::host
