@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Start-up time, idle CPU and memory of the desktop app `zentrick`, run in a
 # virtual X server (xvfb-run). Public tools only: /usr/bin/time for the peak
-# resident size, ps and /proc for CPU time.
+# resident size, ps and /proc for CPU time, cc for the bare timer.
 #
 # usage: bench/desktop.sh [BUILD-DIR]     (default: build)
 # Prints, and checks against the targets:
 #   first frame   ms from launch to the first frame on screen (median of 5; < 150)
 #   idle CPU      % of one core over 10 s with the 10 ms timer running (< 1)
+#   idle ratio    that CPU time (every thread's, from /proc/PID/task/*/schedstat)
+#                 over a bare 10 ms nanosleep loop's run beside it (<= 2)
 #   peak RSS      MB, the whole run (< 60)
 set -euo pipefail
 
@@ -46,19 +48,47 @@ for run in 1 2 3 4 5; do
 done
 first=$(printf '%s\n' "${frames[@]}" | sort -n | sed -n 3p)
 
+# The least an idle loop on a 10 ms timer can cost: a bare nanosleep loop,
+# run beside the app so that both see the same load.
+cat >"$work/bare.c" <<'C'
+#include <time.h>
+int main(void) {
+    const struct timespec tick = {0, 10 * 1000 * 1000};
+    for (;;)
+        nanosleep(&tick, 0);
+}
+C
+"${CC:-cc}" -O2 -o "$work/bare" "$work/bare.c"
+
 # Idle: settled for 2 s, then CPU time over 10 s from /proc/PID/stat
-# (utime + stime, in clock ticks); peak RSS from /usr/bin/time.
+# (utime + stime, in clock ticks) and, finer, the nanoseconds on a CPU of
+# every thread (schedstat); peak RSS from /usr/bin/time.
 /usr/bin/time -f "%M" -o "$work/rss" "$zentrick" --scale 1 --accel keys 2>/dev/null &
 timer=$!
+"$work/bare" &
+bare=$!
 sleep 2
 pid=$(ps -o pid= --ppid "$timer" | tr -d ' ')
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+cpu_ns() {
+  local total=0 ns _
+  for f in /proc/"$1"/task/*/schedstat; do
+    read -r ns _ <"$f" 2>/dev/null && total=$((total + ns))
+  done
+  echo "$total"
+}
 hz=$(getconf CLK_TCK)
 t0=$(ticks)
+a0=$(cpu_ns "$pid")
+b0=$(cpu_ns "$bare")
 w0=$(now_us)
 sleep 10
 t1=$(ticks)
+a1=$(cpu_ns "$pid")
+b1=$(cpu_ns "$bare")
 w1=$(now_us)
+kill "$bare"
+wait "$bare" 2>/dev/null || true
 rss_now=$(ps -o rss= -p "$pid" | tr -d ' ')
 threads=$(ps -o nlwp= -p "$pid" | tr -d ' ')
 kill -TERM "$pid"
@@ -66,11 +96,15 @@ wait "$timer" || true
 peak_kb=$(tail -1 "$work/rss")
 
 idle=$(awk -v t=$((t1 - t0)) -v hz="$hz" -v us=$((w1 - w0)) 'BEGIN { printf "%.2f", 100 * t / hz / (us / 1e6) }')
+ratio=$(awk -v a=$((a1 - a0)) -v b=$((b1 - b0)) 'BEGIN { printf "%.2f", (b > 0 ? a / b : 99) }')
 peak=$(awk -v kb="$peak_kb" 'BEGIN { printf "%.1f", kb / 1024 }')
 now=$(awk -v kb="$rss_now" 'BEGIN { printf "%.1f", kb / 1024 }')
 
 verdict() { if awk -v v="$1" -v l="$2" 'BEGIN { exit !(v < l) }'; then echo "ok"; else echo "OVER"; fi; }
+at_most() { if awk -v v="$1" -v l="$2" 'BEGIN { exit !(v <= l) }'; then echo "ok"; else echo "OVER"; fi; }
 printf 'first frame  %4d ms   (runs: %s; target < 150)  %s\n' "$first" "${frames[*]}" "$(verdict "$first" 150)"
 printf 'idle CPU     %5s %%   (10 s, 10 ms timer running; target < 1)  %s\n' "$idle" "$(verdict "$idle" 1)"
+printf 'idle ratio   %5s x   (CPU time of a bare 10 ms nanosleep loop beside it: %d us vs %d us; target <= 2)  %s\n' \
+  "$ratio" $(((a1 - a0) / 1000)) $(((b1 - b0) / 1000)) "$(at_most "$ratio" 2)"
 printf 'peak RSS     %5s MB  (%s MB while idle, %s threads; target < 60)  %s\n' "$peak" "$now" "$threads" \
   "$(verdict "$peak" 60)"

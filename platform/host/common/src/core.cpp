@@ -70,7 +70,8 @@ int Core::run() {
         const std::uint64_t next = turn(events);
         if (next == kEnded)
             return m_exitCode;
-        if (next > now())
+        // The turn's end read the clock; an idle tick reads it no more here.
+        if (next > m_turnEnd)
             m_driver.wait(next);
         events = true;
     }
@@ -94,9 +95,9 @@ std::uint64_t Core::turn(bool events) {
 
 std::uint64_t Core::after_turn() {
     std::uint64_t next = loop_deadline();
+    const std::uint64_t at = m_turnEnd = now();
     if (!m_driver.shows_frames() || !m_phone.has_frame())
         return next;
-    const std::uint64_t at = now();
     bool redraw = std::exchange(m_refresh, false) || m_phone.taskbar_stale();
     if (m_sliding) {
         const std::uint64_t elapsed = at - m_slideStart;

@@ -173,6 +173,8 @@ class Core final : public Host {
     Input m_input;
     bool m_ended = false;
     int m_exitCode = 0;
+    // now() at the last turn's end.
+    std::uint64_t m_turnEnd = 0;
 
     // What the output holds: which surface, at which version, where.
     std::uint64_t m_shownIdentity = 0;
