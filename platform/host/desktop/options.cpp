@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 namespace zt::desktop {
@@ -24,11 +25,14 @@ bool parse_scale(std::string_view text, double& scale) {
     return true;
 }
 
+// Each source's name on the command line, in the enum's order.
+constexpr const char* kAccelNames[] = {"auto", "iio", "controller", "keys", "none"};
+static_assert(std::size(kAccelNames) == static_cast<std::size_t>(AccelSource::None) + 1);
+
 bool parse_accel(std::string_view text, AccelSource& source) {
-    for (AccelSource s :
-         {AccelSource::Auto, AccelSource::Iio, AccelSource::Controller, AccelSource::Keys, AccelSource::None}) {
-        if (text == accel_source_name(s)) {
-            source = s;
+    for (std::size_t i = 0; i < std::size(kAccelNames); ++i) {
+        if (text == kAccelNames[i]) {
+            source = static_cast<AccelSource>(i);
             return true;
         }
     }
@@ -38,19 +42,8 @@ bool parse_accel(std::string_view text, AccelSource& source) {
 } // namespace
 
 const char* accel_source_name(AccelSource source) {
-    switch (source) {
-    case AccelSource::Auto:
-        return "auto";
-    case AccelSource::Iio:
-        return "iio";
-    case AccelSource::Controller:
-        return "controller";
-    case AccelSource::Keys:
-        return "keys";
-    case AccelSource::None:
-        return "none";
-    }
-    return "?";
+    const auto index = static_cast<std::size_t>(source);
+    return index < std::size(kAccelNames) ? kAccelNames[index] : "?";
 }
 
 ParseResult parse_options(int argc, const char* const* argv, Options& options, std::string& error) {
