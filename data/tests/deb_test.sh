@@ -76,7 +76,7 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600
 }
 dpkg -L zentrick >"$work/files"
 
-for program in zentrick zentrick-sim zentrick-shell-listen; do
+for program in zentrick zentrick-sim zentrick-shell-listen zentrick-phone; do
   check "/usr/bin/$program installed" test -x "/usr/bin/$program"
   check "$program --help" sh -c '"$1" --help >/dev/null' - "/usr/bin/$program"
   check "man -w $program" test "$(man -w "$program" 2>/dev/null)" = "/usr/share/man/man1/$program.1.gz"
@@ -97,6 +97,14 @@ snapshot two-of-hearts.png
 SCRIPT
 ) || check "the installed zentrick-sim plays a script" false
 check_png "$work/run/two-of-hearts.png" 480 720
+
+# The installed zentrick-phone serves the installed page over https, on
+# loopback only, with a data folder of the test's own.
+check "the installed page is complete" test -s /usr/share/zentrick/site/zentrick.wasm
+(cd "$work/run" && env -i PATH=/usr/bin:/bin HOME="$work/run" ZT_PHONE=/usr/bin/zentrick-phone \
+  ZT_PHONE_INSTALLED_SITE=/usr/share/zentrick/site \
+  python3 "$source/platform/host/web/tests/phone/phone_test.py" InstalledPage) ||
+  check "the installed zentrick-phone serves the installed page" false
 
 apt-get purge -y -qq -o DPkg::Lock::Timeout=600 zentrick >"$work/purge.log" 2>&1 ||
   check "apt-get purges zentrick" false

@@ -105,17 +105,18 @@ test('on a tall phone the felt around the screen meets the app\'s felt with no s
   const png = await page.screenshot();
   if (screenshots) fs.writeFileSync(path.join(screenshots, 'phone-tall.png'), png);
   const shot = await decodeShot(page, png);
-  // Each of ten stretches of each edge: the five rows outside against the
-  // five inside, in each colour.
+  // Each of ten stretches of each edge: the three rows just outside against
+  // the three just inside, in each colour. The cloth's own shading changes
+  // by less than 3 over six rows.
   const worst = [];
-  for (const [edge, outside, inside] of [['top', Math.floor(box[0]) - 5, Math.ceil(box[0])],
-                                         ['bottom', Math.ceil(box[1]), Math.floor(box[1]) - 5]]) {
+  for (const [edge, outside, inside] of [['top', Math.floor(box[0]) - 3, Math.ceil(box[0])],
+                                         ['bottom', Math.ceil(box[1]), Math.floor(box[1]) - 3]]) {
     for (let part = 0; part < 10; part++) {
       const left = part * 39, right = left + 39;
       const mean = (top) => [0, 1, 2].map((c) => {
         let sum = 0;
-        for (let y = top; y < top + 5; y++) for (let x = left; x < right; x++) sum += shot.at(x, y)[c];
-        return sum / (5 * 39);
+        for (let y = top; y < top + 3; y++) for (let x = left; x < right; x++) sum += shot.at(x, y)[c];
+        return sum / (3 * 39);
       });
       const a = mean(outside), b = mean(inside);
       const gap = Math.max(...a.map((v, c) => Math.abs(v - b[c])));
@@ -123,7 +124,7 @@ test('on a tall phone the felt around the screen meets the app\'s felt with no s
     }
   }
   worst.sort((p, q) => q[0] - p[0]);
-  check(worst[0][0] < 6, `a seam in the felt: ${worst[0][1]}`);
+  check(worst[0][0] < 4, `a seam in the felt: ${worst[0][1]}`);
   await context.close();
 });
 

@@ -45,11 +45,11 @@ class Phone:
     """zentrick-phone running on 127.0.0.1, stopped within bounded time."""
 
     def __init__(self, data, site, addresses="192.168.77.10", extra=()):
-        """Starts it; ready() waits until it serves."""
+        """Starts it (on its own page without `site`); ready() waits until it serves."""
         env = dict(os.environ, ZT_PHONE_ADDRESSES=addresses)
         self.process = subprocess.Popen(
-            ["timeout", "120"] + PROGRAM + ["--site", site, "--data", data, "--bind", "127.0.0.1", "--port", "0",
-                                            "--cert-port", "0", "--name", NAME, *extra],
+            ["timeout", "120"] + PROGRAM + (["--site", site] if site else []) + [
+                "--data", data, "--bind", "127.0.0.1", "--port", "0", "--cert-port", "0", "--name", NAME, *extra],
             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env)
         lines = queue.Queue()
 
@@ -337,6 +337,23 @@ class Serving(Fixture):
             run.ready()
             self.assertEqual(run.stop(), 0)
         self.assertEqual(sum("made just now" in run.output for run in runs), 1)
+
+
+@unittest.skipUnless(os.environ.get("ZT_PHONE_INSTALLED_SITE"), "for an installed zentrick-phone (ZT_PHONE)")
+class InstalledPage(Fixture):
+    """The installed program serves the page installed with it by default."""
+
+    def test_serves_its_own_page(self):
+        site = os.environ["ZT_PHONE_INSTALLED_SITE"]
+        phone = Phone(self.data, None).ready()
+        try:
+            self.assertIn(f"the page in {site},", phone.output)
+            ca = os.path.join(self.data, "ca.pem")
+            for path, name in (("/", "index.html"), ("/zentrick.wasm", "zentrick.wasm"), ("/sw.js", "sw.js")):
+                with open(os.path.join(site, name), "rb") as f:
+                    self.assertEqual(phone.get(path, cafile=ca)[3], f.read(), path)
+        finally:
+            self.assertEqual(phone.stop(), 0)
 
 
 if __name__ == "__main__":
