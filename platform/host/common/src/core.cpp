@@ -5,8 +5,8 @@
 #include "zt/framework.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace zt::host {
 

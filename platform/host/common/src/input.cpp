@@ -3,6 +3,8 @@
 
 #include "zt/host/geometry.h"
 
+#include <utility>
+
 namespace zt::host {
 
 bool OneFinger::handle(const Pointer& p, std::vector<WindowMessage>& out) {
