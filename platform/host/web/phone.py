@@ -368,6 +368,7 @@ class Authority:
         if key.public_key().public_numbers() != self.certificate.public_key().public_numbers():
             raise Refusal(f"{folder.file('ca-key.pem')} is not the key of {folder.file('ca.pem')}: remove both to "
                           "make a new authority")
+        self.folder = folder.path
         self.pem = pem
         self.der = self.certificate.public_bytes(serialization.Encoding.DER)
         self.server_certificate = folder.file("server.pem")
@@ -701,13 +702,19 @@ def main(argv=None, default_site="build-web/site"):
         server.files = files
     cert_url = url("http", hosts[0], cert_port)
 
-    out = []
-    state = "made just now, once for every run" if authority.made else "the same as before: a phone that trusts it is set"
+    home = os.path.expanduser("~")
+    where = "~" + authority.folder[len(home):] if authority.folder.startswith(home + "/") else authority.folder
+    state = ("made just now" if authority.made else "as before: a phone that trusts it needs nothing more")
     if authority.renewed:
-        state += "; a new server certificate for the addresses of now, under it"
-    out.append(f"{PROGRAM}: the page in {site}, for a phone on this network")
-    out.append(f"  page         {page_urls[0]}" + (f"   (or {', '.join(page_urls[1:])})" if page_urls[1:] else ""))
-    out.append(f"  certificate  {cert_url}   (once per phone: \"{authority.name()}\", {state})")
+        state += "; a new certificate for this network under it"
+    out = [
+        f"{PROGRAM}: serving {site} to a phone on this network",
+        f"  the page         {page_urls[0]}",
+    ]
+    if page_urls[1:]:
+        out.append(f"                   also {', '.join(page_urls[1:])}")
+    out.append(f"  the certificate  {cert_url}  (once per phone)")
+    out.append(f"  the authority    \"{authority.name()}\" in {where}, {state}")
     terminal = sys.stdout.isatty()
     left, right = qr_code(cert_url, terminal), qr_code(page_urls[0], terminal)
     if left and right:
@@ -719,15 +726,16 @@ def main(argv=None, default_site="build-web/site"):
     out.extend([
         "",
         "On the phone, on the same Wi-Fi as this machine:",
-        "  1. Once: scan code 1, get the certificate and trust it.",
-        "     iPhone: Allow; Settings > Profile Downloaded > Install; then Settings > General >",
-        f"       About > Certificate Trust Settings: full trust for \"{authority.name()}\".",
-        "     Android: Settings > Security > Encryption and credentials > Install a certificate >",
-        "       CA certificate, and pick zentrick.crt.",
-        "  2. Scan code 2: the trick opens. iPhone: Share > Add to Home Screen.",
+        "  1. Once: scan code 1, tap Get the certificate, and trust it.",
+        "     iPhone: Allow; Settings > Profile Downloaded > Install; then Settings >",
+        "       General > About > Certificate Trust Settings: full trust for",
+        f"       \"{authority.name()}\".",
+        "     Android: Settings > Security > Encryption and credentials >",
+        "       Install a certificate > CA certificate, and pick zentrick.crt.",
+        "  2. Scan code 2: the trick opens. iPhone: Share > Add to Home Screen;",
         "     Android: menu > Add to Home screen (or Install app).",
-        "  3. Start it once from the home screen while this runs; then it works offline.",
-        "Ctrl+C stops the server.",
+        "  3. Start it once from the home screen while this runs: from then on it",
+        "     works offline. Ctrl+C stops the server.",
     ])
     # Ctrl+C and SIGTERM stop it cleanly from here on.
     stop = threading.Event()

@@ -65,7 +65,7 @@ class Phone:
     def ready(self):
         lines = self.lines
         until = time.monotonic() + 30
-        while "Ctrl+C stops" not in self.output:
+        while "Ctrl+C stops the server" not in self.output:
             try:
                 line = lines.get(timeout=max(0.1, until - time.monotonic()))
             except queue.Empty:
@@ -300,7 +300,8 @@ class Serving(Fixture):
         # Again on the same network: the same authority and certificate.
         again = Phone(self.data, self.site, addresses="192.168.77.10 10.1.2.3").ready()
         self.assertEqual(again.stop(), 0)
-        self.assertIn("the same as before", again.output)
+        self.assertIn("as before", again.output)
+        self.assertNotIn("a new certificate", again.output)
         for name, before in (("ca.pem", first_ca), ("server.pem", first_server)):
             with open(os.path.join(self.data, name), "rb") as f:
                 self.assertEqual(f.read(), before, name)
@@ -310,6 +311,7 @@ class Serving(Fixture):
             with open(os.path.join(self.data, "ca.pem"), "rb") as f:
                 self.assertEqual(f.read(), first_ca)
             server = load(os.path.join(self.data, "server.pem"))
+            self.assertIn("a new certificate for this network", moved.output)
             self.assertIn("172.20.10.4", names_of(server))
             self.assertNotIn("192.168.77.10", names_of(server))
             self.assertTrue(issued_by(server, ca))
@@ -347,7 +349,7 @@ class InstalledPage(Fixture):
         site = os.environ["ZT_PHONE_INSTALLED_SITE"]
         phone = Phone(self.data, None).ready()
         try:
-            self.assertIn(f"the page in {site},", phone.output)
+            self.assertIn(f"serving {site} to a phone", phone.output)
             ca = os.path.join(self.data, "ca.pem")
             for path, name in (("/", "index.html"), ("/zentrick.wasm", "zentrick.wasm"), ("/sw.js", "sw.js")):
                 with open(os.path.join(site, name), "rb") as f:
