@@ -704,17 +704,19 @@ def main(argv=None, default_site="build-web/site"):
 
     home = os.path.expanduser("~")
     where = "~" + authority.folder[len(home):] if authority.folder.startswith(home + "/") else authority.folder
-    state = ("made just now" if authority.made else "as before: a phone that trusts it needs nothing more")
+    state = "made just now" if authority.made else "as before: a phone that trusts it needs nothing more"
     if authority.renewed:
         state += "; a new certificate for this network under it"
     out = [
-        f"{PROGRAM}: serving {site} to a phone on this network",
+        f"{PROGRAM}: serving the page to a phone on this network",
         f"  the page         {page_urls[0]}",
     ]
     if page_urls[1:]:
         out.append(f"                   also {', '.join(page_urls[1:])}")
     out.append(f"  the certificate  {cert_url}  (once per phone)")
-    out.append(f"  the authority    \"{authority.name()}\" in {where}, {state}")
+    out.append(f"  the authority    \"{authority.name()}\", kept in {where}")
+    out.append(f"                   {state}")
+    out.append(f"  the site         {site}")
     terminal = sys.stdout.isatty()
     left, right = qr_code(cert_url, terminal), qr_code(page_urls[0], terminal)
     if left and right:
@@ -750,7 +752,10 @@ def main(argv=None, default_site="build-web/site"):
     for server in servers:
         server.shutdown()
         server.server_close()
-    print(f"{PROGRAM}: stopped", flush=True)
+    try:
+        print(f"{PROGRAM}: stopped", flush=True)
+    except OSError:
+        pass  # the output went away first (a pipe closed)
     return 0
 
 

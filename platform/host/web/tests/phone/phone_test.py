@@ -349,7 +349,7 @@ class InstalledPage(Fixture):
         site = os.environ["ZT_PHONE_INSTALLED_SITE"]
         phone = Phone(self.data, None).ready()
         try:
-            self.assertIn(f"serving {site} to a phone", phone.output)
+            self.assertIn(f"the site         {site}\n", phone.output)
             ca = os.path.join(self.data, "ca.pem")
             for path, name in (("/", "index.html"), ("/zentrick.wasm", "zentrick.wasm"), ("/sw.js", "sw.js")):
                 with open(os.path.join(site, name), "rb") as f:
