@@ -20,8 +20,12 @@ mergeInto(LibraryManager.library, {
     active: true,
     visible: true,
     wakeLock: null,
-    // The latest motion sample not yet taken, as a queued event.
+    // The latest motion sample and orientation reading not yet taken, as
+    // queued events.
     motion: null,
+    orientation: null,
+    // The rehearsal overlay's lines as last drawn (rehearsal only).
+    rehearsal: [],
     // For tests and measurements (window.zentrick.stats).
     stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0 },
 
@@ -84,11 +88,17 @@ mergeInto(LibraryManager.library, {
       ZtPage.push(10, ZtPage.wakeState, installed ? 1 : 0);
     },
     askMotion: function () {
-      // iOS asks the user, and only from a touch.
+      // iOS asks the user, and only from a touch. Orientation tells the
+      // motion readings' sign without a touch: asked in the same gesture
+      // (one question for both); its answer is not shown.
       if (typeof DeviceMotionEvent === 'undefined' || typeof DeviceMotionEvent.requestPermission !== 'function') return;
       DeviceMotionEvent.requestPermission().then(function (answer) {
         ZtPage.push(9, answer === 'granted' ? 2 : 3);
       }, function () { ZtPage.push(9, 3); });
+      if (typeof DeviceOrientationEvent !== 'undefined' && typeof DeviceOrientationEvent.requestPermission === 'function') {
+        var asked = DeviceOrientationEvent.requestPermission();
+        if (asked && asked.catch) asked.catch(function () {});
+      }
     },
     performance: function () {
       // Full screen and portrait where the browser allows it; both need a
@@ -169,6 +179,12 @@ mergeInto(LibraryManager.library, {
         // 60 Hz or more, which would double the wakes).
         ZtPage.motion = [6, a.x, a.y, a.z, 0];
       });
+      // The direction of gravity as angles: evidence for the motion
+      // readings' sign. Browsers without the sensor send nulls.
+      window.addEventListener('deviceorientation', function (e) {
+        if (typeof e.beta !== 'number' || typeof e.gamma !== 'number') return;
+        ZtPage.orientation = [11, e.beta, e.gamma, 0, 0];
+      });
       document.addEventListener('visibilitychange', ZtPage.activity);
       window.addEventListener('focus', ZtPage.activity);
       window.addEventListener('blur', ZtPage.activity);
@@ -191,7 +207,13 @@ mergeInto(LibraryManager.library, {
 
   zt_page_query: function (buffer, size) {
     var text = location.search || '';
-    return stringToUTF8(text, buffer, size);
+    if (size > 0) stringToUTF8(text, buffer, size);
+    return lengthBytesUTF8(text);
+  },
+
+  zt_page_rehearsal_lines__deps: ['$ZtPage'],
+  zt_page_rehearsal_lines: function (text) {
+    ZtPage.rehearsal = UTF8ToString(text).split('\n');
   },
 
   zt_page_log: function (level, text) {
@@ -231,14 +253,14 @@ mergeInto(LibraryManager.library, {
     // `at`: the turn's time, when the caller knows it without asking.
     turn: function (at) {
       ZtPage.stats.wakes++;
-      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.motion ? 1 : 0,
+      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.motion || ZtPage.orientation ? 1 : 0,
                                    at === undefined ? performance.now() : at);
       if (deadline < -1) {
         // The program's loop has ended: nothing wakes it again.
         ZtLoop.stopTimers();
         ZtPage.ended = true;
         ZtPage.queue.length = 0;
-        ZtPage.motion = null;
+        ZtPage.motion = ZtPage.orientation = null;
         return;
       }
       ZtLoop.sleep(deadline < 0 ? Infinity : deadline);
@@ -304,6 +326,11 @@ mergeInto(LibraryManager.library, {
   zt_page_next_event__deps: ['$ZtPage'],
   zt_page_next_event: function (fields) {
     var event = ZtPage.queue.shift();
+    // Orientation first: the motion sample after it pairs with it.
+    if (!event && ZtPage.orientation) {
+      event = ZtPage.orientation;
+      ZtPage.orientation = null;
+    }
     if (!event && ZtPage.motion) {
       event = ZtPage.motion;
       ZtPage.motion = null;

@@ -11,8 +11,9 @@ extern "C" {
 
 // Installs the page's listeners and canvas. Call once, at boot.
 void zt_page_start(int rehearse);
-// Copies the page's URL query ("?..."), NUL-terminated, into `buffer`;
-// returns its length (longer queries are cut).
+// Copies the page's URL query ("?..."), NUL-terminated, into `buffer` of
+// `size` bytes as far as it fits; returns the query's whole length in
+// bytes, without the NUL (ask with size 0 first).
 int zt_page_query(char* buffer, int size);
 // A line on the browser's console: level 0 info, 1 warning, 2 error.
 void zt_page_log(int level, const char* text);
@@ -27,8 +28,9 @@ void zt_page_loop();
 // deadline (-1: none, below: the loop has ended).
 double zt_page_turn(int eventsQueued, double at);
 // Takes the oldest queued event into `fields` (8 numbers); returns its kind
-// (a PageEvent), or 0 when none is queued. The latest motion sample comes
-// after the queue, once; samples do not wake the program.
+// (a PageEvent), or 0 when none is queued. The latest orientation reading,
+// then the latest motion sample, come after the queue, once each; neither
+// wakes the program.
 int zt_page_next_event(double* fields);
 // The page's size in CSS pixels and the device pixel ratio.
 void zt_page_size(double* fields);
@@ -38,6 +40,10 @@ void zt_page_layout(int x, int y, int width, int height);
 // (x, y, width, height) changed since the last (empty: nothing did; the
 // frame still counts as shown).
 void zt_page_present(const std::uint8_t* rgba, int x, int y, int width, int height);
+// The rehearsal overlay's lines, joined with newlines, as they were last
+// drawn: window.zentrick.page.rehearsal, for tests and for a look from the
+// browser's console.
+void zt_page_rehearsal_lines(const char* text);
 // Slides the canvas up from the bottom, as the phone animates the app's
 // window in.
 void zt_page_slide_in(int milliseconds);
@@ -50,12 +56,13 @@ enum PageEvent {
     kPointerMove = 2,
     kPointerUp = 3,
     kPointerCancel = 4,
-    kKey = 5,         // key (0 up, 1 down, 2 left, 3 right, 4 F), down
-    kMotion = 6,      // x, y, z in m/s^2 (NaN: none)
-    kActive = 7,      // 1 visible and focused, 0 not
-    kResize = 8,      // (read zt_page_size)
-    kPermission = 9,  // 0 unknown, 1 ask, 2 allowed, 3 denied
-    kPageStatus = 10, // wake lock (a WakeLockState), installed (0 or 1)
+    kKey = 5,          // key (0 up, 1 down, 2 left, 3 right, 4 F), down
+    kMotion = 6,       // x, y, z in m/s^2 (NaN: none)
+    kActive = 7,       // 1 visible and focused, 0 not
+    kResize = 8,       // (read zt_page_size)
+    kPermission = 9,   // 0 unknown, 1 ask, 2 allowed, 3 denied
+    kPageStatus = 10,  // wake lock (a WakeLockState), installed (0 or 1)
+    kOrientation = 11, // beta, gamma in degrees (NaN: none)
 };
 
 } // namespace zt::web

@@ -5,7 +5,7 @@ namespace zt::web {
 std::vector<std::string> rehearsal_lines(const TiltSource& tilt, const PageStatus& page) {
     std::vector<std::string> lines{tilt.status()};
     if (tilt.has_device())
-        lines.push_back(tilt.posture() + (tilt.axes() == AxesSign::Flipped ? "  AXES FLIPPED" : ""));
+        lines.push_back(tilt.posture());
     std::string screen;
     switch (page.wakeLock) {
     case WakeLockState::Unknown:
@@ -20,6 +20,9 @@ std::vector<std::string> rehearsal_lines(const TiltSource& tilt, const PageStatu
         break;
     }
     lines.push_back(screen + (page.installed ? "INSTALLED" : "IN BROWSER"));
+    // On top, so that the lines below keep their places with or without it.
+    if (const std::string sign = tilt.sign_words(); !sign.empty())
+        lines.push_back(sign);
     return lines;
 }
 

@@ -1,6 +1,7 @@
 // The words the rehearsal overlay shows above the readings: where the tilt
-// comes from, where the readings put the phone, and what the browser grants
-// the page. A performer checks them before a show.
+// comes from, where the readings put the phone, what the browser grants the
+// page, and whether the motion readings' sign is known. A performer checks
+// them before a show.
 #pragma once
 
 #include "tilt_source.h"

@@ -8,7 +8,7 @@ namespace zt::web {
 
 TiltSource::TiltSource(const Options& options)
     : m_mode(options.accel), m_flipX(options.flipX), m_flipY(options.flipY), m_flipZ(options.flipZ),
-      m_axes(options.flipX || options.flipY || options.flipZ ? AxesSign::Address : AxesSign::Undecided) {}
+      m_sign(options.flipX || options.flipY || options.flipZ) {}
 
 bool TiltSource::set(const drivers::RawReading& reading) {
     if (reading == m_reading)
@@ -17,7 +17,7 @@ bool TiltSource::set(const drivers::RawReading& reading) {
     return true;
 }
 
-bool TiltSource::motion(double x, double y, double z) {
+bool TiltSource::motion(double x, double y, double z, std::uint64_t at) {
     if (m_mode == AccelMode::Keys || m_mode == AccelMode::None)
         return false;
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
@@ -27,25 +27,40 @@ bool TiltSource::motion(double x, double y, double z) {
     m_sample[0] = x;
     m_sample[1] = y;
     m_sample[2] = z;
+    m_sign.motion(x, y, z, at);
     return set_from_motion();
 }
 
+bool TiltSource::orientation(double beta, double gamma, std::uint64_t at) {
+    if (m_mode == AccelMode::Keys || m_mode == AccelMode::None)
+        return false;
+    m_sign.orientation(beta, gamma, at);
+    return m_motionSeen && set_from_motion();
+}
+
 bool TiltSource::set_from_motion() {
+    const AxesSign sign = m_sign.sign();
+    // A reading of the wrong sign would latch a wrong suit: until the sign
+    // is known the phone lies flat, face up, as at the start.
+    if (sign == AxesSign::Undecided)
+        return set(drivers::RawReading{0, 0, 64});
     // Gravity against specific force: the two conventions differ by the
     // sign of the whole vector.
-    const double whole = m_axes == AxesSign::Flipped ? -1 : 1;
+    const double whole = sign == AxesSign::Flipped ? -1 : 1;
     return set(drivers::to_raw_reading(whole * (m_flipX ? -m_sample[0] : m_sample[0]),
                                        whole * (m_flipY ? -m_sample[1] : m_sample[1]),
                                        whole * (m_flipZ ? -m_sample[2] : m_sample[2])));
 }
 
-bool TiltSource::tap() {
-    // Half a g: flat enough that "face up" is beyond doubt.
-    constexpr double kClearlyAlongZ = drivers::kStandardGravity / 2;
-    if (m_axes != AxesSign::Undecided || !m_motionSeen || std::abs(m_sample[2]) <= kClearlyAlongZ)
+bool TiltSource::tap(std::uint64_t at) {
+    if (m_mode == AccelMode::Keys || m_mode == AccelMode::None)
         return false;
-    m_axes = m_sample[2] < 0 ? AxesSign::Flipped : AxesSign::AsRead;
-    return set_from_motion();
+    m_sign.touch(at);
+    return m_motionSeen && set_from_motion();
+}
+
+std::string TiltSource::sign_words() const {
+    return m_mode == AccelMode::Auto || m_mode == AccelMode::Motion ? m_sign.words() : std::string();
 }
 
 bool TiltSource::key(host::TiltKey key, bool down) {

@@ -3,10 +3,12 @@
 // on the desktop, turned into the raw accelerometer bytes every source uses.
 #pragma once
 
+#include "axes_sign.h"
 #include "options.h"
 #include "zt/drivers/accelerometer.h"
 #include "zt/host/tilt.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,34 +22,28 @@ enum class MotionPermission {
     Denied,
 };
 
-// Which way round the page takes the motion readings. Browsers agree on the
-// axes but not all on the sign: some report gravity itself (face up reads
-// -1 g on Z) instead of the specific force W3C defines.
-enum class AxesSign {
-    Undecided, // no tap with the screen clearly up or down yet
-    AsRead,    // the W3C sign
-    Flipped,   // the whole reading negated
-    Address,   // "flip" in the address decides, axis by axis
-};
-
 class TiltSource {
   public:
     explicit TiltSource(const Options& options);
 
     // One devicemotion sample in m/s^2, the "up" direction on the device's
-    // axes (W3C: lying flat face up reads +9.8 on Z). Any axis that is not a
-    // number means the browser has no sensor values: ignored. Returns
-    // whether the reading changed.
-    bool motion(double x, double y, double z);
+    // axes (W3C: lying flat face up reads +9.8 on Z), taken at `at` ms. Any
+    // axis that is not a number means the browser has no sensor values:
+    // ignored. Until the sign is known the reading stays flat, face up,
+    // which latches no suit. Returns whether the reading changed.
+    bool motion(double x, double y, double z, std::uint64_t at);
+    // One deviceorientation reading (degrees; not a number: none), taken
+    // at `at` ms: evidence for the sign. Returns whether the reading changed.
+    bool orientation(double beta, double gamma, std::uint64_t at);
     // A tilt key went down or up (repeats left out). Returns whether the
     // reading changed.
     bool key(host::TiltKey key, bool down);
     // The page lost the keyboard: held arrows let go.
     bool release_arrows();
-    // A finger went down. The screen faces up at a tap (the performer looks
-    // at it), so the first tap with gravity clearly along Z settles the
-    // sign. Returns whether the reading changed.
-    bool tap();
+    // A finger went down at `at` ms: the screen faces the performer, so the
+    // samples around it are evidence for the sign. Returns whether the
+    // reading changed.
+    bool tap(std::uint64_t at);
     void set_permission(MotionPermission permission) { m_permission = permission; }
 
     // False for accel=none: no "ACC0:" at all.
@@ -58,7 +54,11 @@ class TiltSource {
     // One line for the rehearsal overlay: where the tilt comes from now and
     // whether motion is allowed ("MOTION ON", "KEYS - TAP FOR MOTION", ...).
     std::string status() const;
-    AxesSign axes() const { return m_axes; }
+    AxesSign axes() const { return m_sign.sign(); }
+    // One line for the rehearsal overlay: whether the sign is known and
+    // what settled it (AxesSignJudge::words); empty when no motion can
+    // drive the tilt.
+    std::string sign_words() const;
     // Where the reading puts the phone, in words for the rehearsal overlay:
     // "TOP EDGE DOWN", "FACE UP", "LEFT EDGE DOWN FACE DOWN", ...
     std::string posture() const;
@@ -72,7 +72,7 @@ class TiltSource {
     bool m_flipY;
     bool m_flipZ;
     host::KeyboardTilt m_keys;
-    AxesSign m_axes;
+    AxesSignJudge m_sign;
     bool m_motionSeen = false;
     // The latest motion sample as the browser gave it (m/s^2).
     double m_sample[3] = {0, 0, 0};

@@ -57,6 +57,8 @@ struct WebHost::State {
 
     PageStatus page;
     double readingDrawnAt = 0;
+    // The rehearsal lines the page was last told (zt_page_rehearsal_lines).
+    std::vector<std::string> linesPublished;
 
     std::vector<host::WindowMessage> pending;
     BOOL (*turn)(int* exitCode) = nullptr;
@@ -93,13 +95,25 @@ host::Phone::Rehearsal rehearsal(const WebHost::State& s) {
     return {shown_reading(s), rehearsal_lines(*s.tilt, s.page)};
 }
 
+void publish_lines(WebHost::State& s, const std::vector<std::string>& lines) {
+    if (lines == s.linesPublished)
+        return;
+    s.linesPublished = lines;
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    zt_page_rehearsal_lines(text.c_str());
+}
+
 // The screen with the phone's overlays, to the canvas: only what changed
 // since the canvas last got it (a reveal's second paint is two ranks, not
 // the card).
 void show(WebHost::State& s, double now) {
     const gfx::Surface& screen = s.phone.compose(s.phone.rehearsing() ? rehearsal(s) : host::Phone::Rehearsal{});
-    if (s.phone.rehearsing())
+    if (s.phone.rehearsing()) {
         s.readingDrawnAt = now;
+        publish_lines(s, s.phone.rehearsal_drawn().lines);
+    }
     gfx::Surface::Area area{0, 0, screen.width(), screen.height()};
     if (screen.identity() == s.shownIdentity)
         area = screen.written_bounds_since(s.shownVersion);
@@ -143,10 +157,12 @@ void WebHost::boot() {
     State& s = *m_state;
     // The start-up is the first turn.
     s.clock = static_cast<std::uint64_t>(emscripten_get_now());
-    char query[512] = {};
-    zt_page_query(query, static_cast<int>(sizeof query));
+    // The whole query, however long: an option past a fixed buffer would
+    // be dropped, or cut mid-value, without a word.
+    std::vector<char> query(static_cast<std::size_t>(std::max(zt_page_query(nullptr, 0), 0)) + 1);
+    zt_page_query(query.data(), static_cast<int>(query.size()));
     std::vector<std::string> problems;
-    s.options = parse_query(query, problems);
+    s.options = parse_query(query.data(), problems);
     for (const std::string& problem : problems)
         zt_page_log(1, ("zentrick: " + problem).c_str());
     s.tilt = std::make_unique<TiltSource>(s.options);
@@ -250,7 +266,7 @@ void take_pointer(WebHost::State& s, int kind, const double* f) {
     e.y = f[3];
     e.buttons = static_cast<int>(f[4]);
     if (e.phase == PointerPhase::Down)
-        feed_accelerometer(s, s.tilt->tap());
+        feed_accelerometer(s, s.tilt->tap(s.clock));
     s.pointer.translate(e, s.pageWidth, s.pageHeight, s.pending);
 }
 
@@ -267,7 +283,10 @@ void take_event(WebHost::State& s, int kind, const double* f) {
         feed_accelerometer(s, s.tilt->key(tilt_key(static_cast<int>(f[0])), f[1] != 0));
         break;
     case kMotion:
-        feed_accelerometer(s, s.tilt->motion(f[0], f[1], f[2]));
+        feed_accelerometer(s, s.tilt->motion(f[0], f[1], f[2], s.clock));
+        break;
+    case kOrientation:
+        feed_accelerometer(s, s.tilt->orientation(f[0], f[1], s.clock));
         break;
     case kActive:
         if (f[0] == 0)

@@ -1,12 +1,17 @@
 // The tilt in the browser: motion samples and keys to the raw bytes the app
-// reads, the sources each accel mode takes, and the rehearsal status line.
+// reads, the sources each accel mode takes, how the readings' sign is
+// judged, and the rehearsal status lines.
 #include "rehearsal_status.h"
 #include "tilt_source.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <numbers>
+#include <vector>
 
 using namespace zt::web;
 using zt::drivers::RawReading;
@@ -27,6 +32,16 @@ TiltSource source(AccelMode mode, const char* flip = "") {
     return TiltSource(o);
 }
 
+// The sign settled the W3C way, as a tap on a phone held flat does.
+TiltSource settled(AccelMode mode) {
+    TiltSource tilt = source(mode);
+    for (std::uint64_t t = 0; t < 50; t += 16)
+        tilt.motion(0, 0, g, t);
+    tilt.tap(50);
+    EXPECT_EQ(tilt.axes(), AxesSign::AsRead);
+    return tilt;
+}
+
 } // namespace
 
 TEST(TiltSource, StartsLyingFlatFaceUp) {
@@ -34,29 +49,29 @@ TEST(TiltSource, StartsLyingFlatFaceUp) {
 }
 
 TEST(TiltSource, MotionSamplesConvertLikeEveryOtherSource) {
-    TiltSource tilt = source(AccelMode::Motion);
+    TiltSource tilt = settled(AccelMode::Motion);
     // Lying flat face up, as W3C defines accelerationIncludingGravity.
-    EXPECT_FALSE(tilt.motion(0, 0, g)); // no change from the start
+    EXPECT_FALSE(tilt.motion(0, 0, g, 100)); // no change from the start
     // Bottom edge up: the "up" direction points to the bottom of the screen.
-    EXPECT_TRUE(tilt.motion(0, -g * std::sin(0.7), g * std::cos(0.7)));
+    EXPECT_TRUE(tilt.motion(0, -g * std::sin(0.7), g * std::cos(0.7), 116));
     EXPECT_EQ(tilt.reading(), zt::drivers::to_raw_reading(0, -g * std::sin(0.7), g * std::cos(0.7)));
     EXPECT_LT(tilt.reading().y, -30);
     // Far past 2 g is held at the byte's edge.
-    tilt.motion(100, -100, 0);
+    tilt.motion(100, -100, 0, 132);
     EXPECT_EQ(tilt.reading(), (RawReading{127, -128, 0}));
 }
 
 TEST(TiltSource, FlipNegatesTheNamedAxes) {
     TiltSource tilt = source(AccelMode::Motion, "xz");
-    tilt.motion(g / 2, g / 4, g);
+    tilt.motion(g / 2, g / 4, g, 0);
     EXPECT_EQ(tilt.reading(), (RawReading{-32, 16, -64}));
 }
 
 TEST(TiltSource, SamplesWithoutNumbersAreNoSensor) {
     TiltSource tilt = source(AccelMode::Auto);
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(tilt.motion(nan, 1, 1));
-    EXPECT_FALSE(tilt.motion(1, std::numeric_limits<double>::infinity(), 1));
+    EXPECT_FALSE(tilt.motion(nan, 1, 1, 0));
+    EXPECT_FALSE(tilt.motion(1, std::numeric_limits<double>::infinity(), 1, 0));
     EXPECT_FALSE(tilt.motion_seen());
     // So the keys still work.
     EXPECT_TRUE(tilt.key(TiltKey::Down, true));
@@ -67,18 +82,19 @@ TEST(TiltSource, AutoTakesTheKeysUntilTheSensorSpeaks) {
     TiltSource tilt = source(AccelMode::Auto);
     EXPECT_TRUE(tilt.key(TiltKey::Right, true));
     EXPECT_EQ(tilt.reading(), (RawReading{45, 0, 45}));
-    EXPECT_TRUE(tilt.motion(0, 0, -g)); // face down, from the sensor
-    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, -64}));
+    // The sensor speaks, its sign not yet known: the phone lies flat.
+    EXPECT_TRUE(tilt.motion(0, 0, -g, 0));
+    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, 64}));
     // From now on the keys are ignored, or the two would fight.
     EXPECT_FALSE(tilt.key(TiltKey::Right, false));
     EXPECT_FALSE(tilt.key(TiltKey::Up, true));
     EXPECT_FALSE(tilt.release_arrows());
-    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, -64}));
+    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, 64}));
 }
 
 TEST(TiltSource, KeysModeIgnoresTheSensorAndMotionModeTheKeys) {
     TiltSource keys = source(AccelMode::Keys);
-    EXPECT_FALSE(keys.motion(g, 0, 0));
+    EXPECT_FALSE(keys.motion(g, 0, 0, 0));
     EXPECT_TRUE(keys.key(TiltKey::Flip, true));
     EXPECT_EQ(keys.reading(), (RawReading{0, 0, -64}));
 
@@ -99,7 +115,7 @@ TEST(TiltSource, LosingTheKeyboardLetsGoOfTheArrowsButNotOfFaceDown) {
 TEST(TiltSource, NoneHasNoDevice) {
     TiltSource tilt = source(AccelMode::None);
     EXPECT_FALSE(tilt.has_device());
-    EXPECT_FALSE(tilt.motion(0, 0, g));
+    EXPECT_FALSE(tilt.motion(0, 0, g, 0));
     EXPECT_FALSE(tilt.key(TiltKey::Up, true));
     EXPECT_EQ(tilt.status(), "NO ACCELEROMETER");
 }
@@ -113,57 +129,182 @@ TEST(TiltSource, TheStatusSaysWhereTheTiltComesFromAndWhetherMotionIsAllowed) {
     EXPECT_EQ(tilt.status(), "KEYS  MOTION DENIED");
     tilt.set_permission(MotionPermission::Allowed);
     EXPECT_EQ(tilt.status(), "KEYS  MOTION ALLOWED");
-    tilt.motion(0, 0, g);
+    tilt.motion(0, 0, g, 0);
     EXPECT_EQ(tilt.status(), "MOTION ON");
     EXPECT_EQ(source(AccelMode::Keys).status(), "KEYS");
 }
 
-TEST(TiltSource, TheFirstTapWithTheScreenClearlyUpOrDownSettlesTheSign) {
-    const double s = g * std::sin(0.7), c = g * std::cos(0.7);
-    struct Case {
+namespace {
+
+// The phone's true "up" in its own axes (W3C), in g.
+struct Up {
+    double x, y, z;
+};
+const double k45 = std::sqrt(0.5);
+const Up kFlat{0, 0, 1};
+const Up kFaceDown{0, 0, -1};
+const Up kBottomUp{0, -k45, k45};
+const Up kRightUp{k45, 0, k45};
+// The arming tap with the phone held steeply towards the performer.
+const Up kSteep{0, std::sin(75 * std::numbers::pi / 180), std::cos(75 * std::numbers::pi / 180)};
+// On its side: nothing says which way the screen faces.
+const Up kOnItsSide{-1, 0, 0};
+
+// What the page sees, at `at` ms, of a phone whose true "up" is `up`.
+struct Event {
+    enum Kind { Sample, Orientation, Touch } kind;
+    std::uint64_t at;
+    Up up;
+};
+
+struct Script {
+    std::vector<Event> events;
+    // A sensor streaming at 60 Hz from `from` until before `to`, with
+    // deviceorientation beside it when asked.
+    Script& stream(Up up, std::uint64_t from, std::uint64_t to, bool orientation = false) {
+        for (std::uint64_t t = from; t < to; t += 16) {
+            if (orientation)
+                events.push_back({Event::Orientation, t, up});
+            events.push_back({Event::Sample, t, up});
+        }
+        return *this;
+    }
+    Script& orient(Up up, std::uint64_t at) {
+        events.push_back({Event::Orientation, at, up});
+        return *this;
+    }
+    Script& touch(std::uint64_t at) {
+        events.push_back({Event::Touch, at, {}});
+        return *this;
+    }
+    std::vector<Event> in_order() const {
+        std::vector<Event> sorted = events;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
+        return sorted;
+    }
+};
+
+// deviceorientation's beta and gamma (degrees) for "up" (z not 0).
+double beta_of(Up u) {
+    return std::atan2(u.y, u.z / std::cos(std::atan(-u.x / u.z))) * 180 / std::numbers::pi;
+}
+double gamma_of(Up u) {
+    return std::atan(-u.x / u.z) * 180 / std::numbers::pi;
+}
+
+RawReading true_reading(Up u) {
+    return zt::drivers::to_raw_reading(u.x * g, u.y * g, u.z * g);
+}
+
+} // namespace
+
+// Each row is played by a browser of either sign: the samples are the true
+// "up" as W3C defines it, or negated (gravity, as iPhones give it);
+// orientation is the same in both.
+TEST(AxesSign, IsJudgedFromOrientationAndTheTouchesWithEitherSign) {
+    enum class Expect { Decided, Undecided };
+    struct Row {
         const char* what;
-        const char* flip;
-        double sample[3]; // at the tap, and again after it
-        AxesSign axes;
-        RawReading reading;
+        Script script;
+        Expect expect;
+        const char* why; // after "SIGN W3C" / "SIGN FLIPPED"
+        // No reading of the wrong sign ever reaches the app.
+        bool neverWrong;
     };
-    const Case cases[] = {
-        {"W3C's sign", "", {0, -s, c}, AxesSign::AsRead, zt::drivers::to_raw_reading(0, -s, c)},
-        {"gravity's sign", "", {0, s, -c}, AxesSign::Flipped, zt::drivers::to_raw_reading(0, -s, c)},
-        {"on its edge: undecided", "", {0, -g, 1}, AxesSign::Undecided, zt::drivers::to_raw_reading(0, -g, 1)},
-        {"the address overrides", "z", {0, s, -c}, AxesSign::Address, zt::drivers::to_raw_reading(0, s, c)},
+    const Row rows[] = {
+        {"motion from the start, a flat arming tap, then the tilt",
+         Script().stream(kFlat, 0, 300).touch(200).stream(kBottomUp, 300, 600), Expect::Decided, " BY 1 OF 1 TOUCHES",
+         true},
+        {"motion from the start, tilted already at the arming tap", Script().stream(kBottomUp, 0, 600).touch(300),
+         Expect::Decided, " BY 1 OF 1 TOUCHES", true},
+        {"motion only after the arming tap that granted it",
+         Script().touch(100).stream(kFlat, 180, 300).stream(kBottomUp, 300, 600), Expect::Decided, " BY 1 OF 1 TOUCHES",
+         true},
+        {"motion only after the arming tap, already tilted", Script().touch(100).stream(kRightUp, 150, 600),
+         Expect::Decided, " BY 1 OF 1 TOUCHES", true},
+        {"motion 3 s after the tap that asked (the permission dialog)", Script().touch(100).stream(kFlat, 3100, 3400),
+         Expect::Decided, " BY 1 OF 1 TOUCHES", true},
+        {"an arming tap 75 degrees from flat", Script().stream(kSteep, 0, 600).touch(200).stream(kRightUp, 600, 800),
+         Expect::Decided, " BY 1 OF 1 TOUCHES", true},
+        {"a face-down tap before the trick, then the arming tap",
+         Script().stream(kFaceDown, 0, 300).touch(150).stream(kFlat, 300, 700).touch(500).stream(kBottomUp, 700, 900),
+         Expect::Decided, " BY 1 OF 2 TOUCHES", false},
+        {"the first tap face down granted motion, then the arming tap",
+         Script().touch(100).stream(kFaceDown, 200, 500).stream(kFlat, 500, 900).touch(700), Expect::Decided,
+         " BY 1 OF 2 TOUCHES", false},
+        {"turned face up just before the arming tap",
+         Script().stream(kFaceDown, 0, 200).stream(kFlat, 200, 700).touch(240), Expect::Decided, " BY 1 OF 1 TOUCHES",
+         false},
+        {"a face-down tap after two face-up ones",
+         Script().stream(kFlat, 0, 1000).touch(150).touch(500).stream(kFaceDown, 1000, 1300).touch(1150),
+         Expect::Decided, " BY 2 OF 3 TOUCHES", false},
+        {"orientation from the start, no touch", Script().stream(kBottomUp, 0, 200, true), Expect::Decided,
+         " BY ORIENTATION", true},
+        {"orientation outranks face-down touches", Script().stream(kFaceDown, 0, 600, true).touch(200).touch(400),
+         Expect::Decided, " BY ORIENTATION", true},
+        {"orientation revises a face-down tap",
+         Script().stream(kFaceDown, 0, 300).touch(150).stream(kFlat, 300, 500, true), Expect::Decided,
+         " BY ORIENTATION", false},
+        {"no touch and no orientation", Script().stream(kBottomUp, 0, 600), Expect::Undecided, "", true},
+        {"one sample at the touch", Script().stream(kFlat, 0, 16).touch(50).stream(kBottomUp, 600, 800),
+         Expect::Undecided, "", true},
+        {"on its side at the touch", Script().stream(kOnItsSide, 0, 400).touch(200), Expect::Undecided, "", true},
+        {"motion 20 s after a touch", Script().touch(100).stream(kFlat, 20100, 20400), Expect::Undecided, "", true},
+        {"orientation long before the samples", Script().orient(kFlat, 0).orient(kFlat, 10).stream(kFlat, 300, 600),
+         Expect::Undecided, "", true},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.what);
-        TiltSource tilt = source(AccelMode::Auto, k.flip);
-        tilt.motion(k.sample[0], k.sample[1], k.sample[2]);
-        tilt.tap();
-        EXPECT_EQ(tilt.axes(), k.axes);
-        EXPECT_EQ(tilt.reading(), k.reading);
-        tilt.motion(0, 0, 0);
-        tilt.motion(k.sample[0], k.sample[1], k.sample[2]);
-        EXPECT_EQ(tilt.reading(), k.reading);
+    for (const Row& row : rows) {
+        for (const int sign : {1, -1}) {
+            SCOPED_TRACE(std::string(row.what) + (sign > 0 ? ", W3C's sign" : ", gravity's sign"));
+            TiltSource tilt = source(AccelMode::Auto);
+            Up now = kFlat;
+            for (const Event& e : row.script.in_order()) {
+                switch (e.kind) {
+                case Event::Sample:
+                    now = e.up;
+                    tilt.motion(sign * e.up.x * g, sign * e.up.y * g, sign * e.up.z * g, e.at);
+                    break;
+                case Event::Orientation:
+                    tilt.orientation(beta_of(e.up), gamma_of(e.up), e.at);
+                    break;
+                case Event::Touch:
+                    tilt.tap(e.at);
+                    break;
+                }
+                if (row.neverWrong && tilt.reading() != RawReading{0, 0, 64} && tilt.reading() != true_reading(now)) {
+                    ADD_FAILURE() << "a reading of the wrong sign at " << e.at << " ms";
+                    break;
+                }
+            }
+            if (row.expect == Expect::Undecided) {
+                EXPECT_EQ(tilt.axes(), AxesSign::Undecided);
+                EXPECT_EQ(tilt.sign_words(), "SIGN NOT YET KNOWN");
+                EXPECT_EQ(tilt.reading(), (RawReading{0, 0, 64}));
+                continue;
+            }
+            EXPECT_EQ(tilt.axes(), sign > 0 ? AxesSign::AsRead : AxesSign::Flipped);
+            EXPECT_EQ(tilt.sign_words(), std::string(sign > 0 ? "SIGN W3C" : "SIGN FLIPPED") + row.why);
+            EXPECT_EQ(tilt.reading(), true_reading(now));
+        }
     }
 }
 
-TEST(TiltSource, TheSignIsSettledOnceAndTheFlipTakesEffectAtTheTap) {
-    TiltSource tilt = source(AccelMode::Motion);
-    EXPECT_FALSE(tilt.tap()); // no sample yet
-    EXPECT_EQ(tilt.axes(), AxesSign::Undecided);
-    tilt.motion(0, 0, -g);
-    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, -64}));
-    EXPECT_TRUE(tilt.tap());
-    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, 64}));
-    // Face down later, read in the same convention: a tap there changes nothing.
-    tilt.motion(0, 0, g);
-    EXPECT_FALSE(tilt.tap());
-    EXPECT_EQ(tilt.axes(), AxesSign::Flipped);
-    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, -64}));
-    // The keys are never turned round.
+TEST(AxesSign, TheAddressOverridesAndTheKeysAreNeverTurned) {
+    TiltSource flipped = source(AccelMode::Auto, "z");
+    for (std::uint64_t t = 0; t < 100; t += 16)
+        flipped.motion(0, 0, g, t); // face up in W3C's sign
+    flipped.tap(50);
+    flipped.orientation(0, 0, 100);
+    flipped.motion(0, g / 2, g, 110);
+    EXPECT_EQ(flipped.axes(), AxesSign::Address);
+    EXPECT_EQ(flipped.sign_words(), "SIGN SET BY ADDRESS");
+    EXPECT_EQ(flipped.reading(), (RawReading{0, 32, -64}));
+
     TiltSource keys = source(AccelMode::Keys);
     keys.key(TiltKey::Flip, true);
-    EXPECT_FALSE(keys.tap());
-    EXPECT_EQ(keys.axes(), AxesSign::Undecided);
+    EXPECT_FALSE(keys.tap(0));
+    EXPECT_EQ(keys.reading(), (RawReading{0, 0, -64}));
+    EXPECT_EQ(keys.sign_words(), "");
 }
 
 TEST(TiltSource, PostureNamesTheEdgeThatIsDown) {
@@ -181,29 +322,34 @@ TEST(TiltSource, PostureNamesTheEdgeThatIsDown) {
         {0, -g * 0.7, -g * 0.7, "TOP EDGE DOWN FACE DOWN"},
     };
     for (const auto& k : cases) {
-        TiltSource tilt = source(AccelMode::Motion);
-        tilt.motion(k.x, k.y, k.z);
+        TiltSource tilt = settled(AccelMode::Motion);
+        tilt.motion(k.x, k.y, k.z, 100);
         EXPECT_EQ(tilt.posture(), k.words) << k.x << ' ' << k.y << ' ' << k.z;
     }
 }
 
-TEST(RehearsalLines, SayTheSensorThePostureTheAxesAndTheBrowser) {
+TEST(RehearsalLines, SayTheSensorThePostureTheBrowserAndTheSign) {
     TiltSource tilt = source(AccelMode::Auto);
     PageStatus page;
     using Lines = std::vector<std::string>;
-    EXPECT_EQ(rehearsal_lines(tilt, page), (Lines{"KEYS  NO MOTION YET", "FACE UP", "IN BROWSER"}));
-    tilt.motion(0, 0, -g);
-    tilt.tap();
+    EXPECT_EQ(rehearsal_lines(tilt, page),
+              (Lines{"KEYS  NO MOTION YET", "FACE UP", "IN BROWSER", "SIGN NOT YET KNOWN"}));
+    for (std::uint64_t t = 0; t < 50; t += 16)
+        tilt.motion(0, 0, -g, t);
+    tilt.tap(50);
     page.wakeLock = WakeLockState::Refused;
     page.installed = true;
     EXPECT_EQ(rehearsal_lines(tilt, page),
-              (Lines{"MOTION ON", "FACE UP  AXES FLIPPED", "SCREEN MAY SLEEP  INSTALLED"}));
+              (Lines{"MOTION ON", "FACE UP", "SCREEN MAY SLEEP  INSTALLED", "SIGN FLIPPED BY 1 OF 1 TOUCHES"}));
     page.wakeLock = WakeLockState::Held;
-    EXPECT_EQ(rehearsal_lines(tilt, page).back(), "SCREEN KEPT ON  INSTALLED");
+    EXPECT_EQ(rehearsal_lines(tilt, page)[2], "SCREEN KEPT ON  INSTALLED");
     for (WakeLockState lost : {WakeLockState::Missing, WakeLockState::Released}) {
         page.wakeLock = lost;
-        EXPECT_EQ(rehearsal_lines(tilt, page).back(), "SCREEN MAY SLEEP  INSTALLED");
+        EXPECT_EQ(rehearsal_lines(tilt, page)[2], "SCREEN MAY SLEEP  INSTALLED");
     }
-    // Without an accelerometer there is no posture to tell.
+    // Without an accelerometer there is no posture to tell; with only the
+    // keys no sign to judge; the address's flip says so.
     EXPECT_EQ(rehearsal_lines(source(AccelMode::None), PageStatus{}), (Lines{"NO ACCELEROMETER", "IN BROWSER"}));
+    EXPECT_EQ(rehearsal_lines(source(AccelMode::Keys), PageStatus{}), (Lines{"KEYS", "FACE UP", "IN BROWSER"}));
+    EXPECT_EQ(rehearsal_lines(source(AccelMode::Motion, "xy"), PageStatus{}).back(), "SIGN SET BY ADDRESS");
 }

@@ -23,12 +23,12 @@ if (!starts[engine]) {
 }
 const server = await serve(site);
 const driver = await starts[engine]();
-let result = { passed: 0, failed: 1 };
+let result = { passed: 0, failed: 1, skipped: 0 };
 try {
   result = await runScenarios(engine, driver, { site, url: server.url, only: argument('--only', ''), screenshots });
 } finally {
   await driver.quit();
   server.stop();
 }
-console.log(`${result.passed} passed, ${result.failed} failed`);
+console.log(`${result.passed} passed, ${result.failed} failed, ${result.skipped} skipped`);
 process.exit(result.failed === 0 && result.passed > 0 ? 0 : 1);
