@@ -11,11 +11,10 @@
 //   application repaints (the window still holds the face it copied last
 //   time, so the face is not copied again) and from scratch (the window's
 //   pixels count as overwritten, so every element paints all it shows).
+#include "app_window.h"
 #include "frame_copy.h"
 #include "median_reporter.h"
 #include "trick/trick.h"
-#include "ui/main_wnd.h"
-#include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/gdi.h"
 #include "zt/gfx/surface.h"
 #include "zt/testhost.h"
@@ -37,25 +36,8 @@ constexpr double kRevealLimitCopies = 4.0;
 constexpr double kPaintLimitUs = 1000.0;
 constexpr double kPaintLimitCopies = 4.0;
 
-std::shared_ptr<zt::drivers::SimulatedAccelerometer> accelerometer() {
-    static auto driver = [] {
-        auto d = std::make_shared<zt::drivers::SimulatedAccelerometer>();
-        d->register_as(u"ACC0:");
-        return d;
-    }();
-    return driver;
-}
-
-CZentrickMainWnd& window() {
-    static CZentrickMainWnd* const wnd = [] {
-        accelerometer();
-        auto* w = new CZentrickMainWnd();
-        w->Create(0, 0, 480, 720, nullptr, 0, 0, 0);
-        w->Show(true, true);
-        return w;
-    }();
-    return *wnd;
-}
+using bench::accelerometer;
+using bench::window;
 
 void tick(benchmark::State& state, std::int8_t z, std::uint64_t callsPerTick) {
     CZentrickMainWnd& w = window();
@@ -143,11 +125,8 @@ BENCHMARK(BM_CopyOneFrame)->Unit(benchmark::kMicrosecond)->Repetitions(9);
 } // namespace
 
 int main(int argc, char** argv) {
-    zt::testhost::install();
-    benchmark::Initialize(&argc, argv);
     MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    run_benchmarks(argc, argv, reporter);
     bool ok = true;
     auto check = [&](const char* name, const char* what, double limit) {
         const double us = reporter.median(name);

@@ -19,14 +19,14 @@ namespace {
 class OpenSensor {
   public:
     OpenSensor() {
-        m_sensor->register_as(u"ACC0:");
+        m_sensor->register_as(ACC_DEVICE_NAME);
         m_sensor->set_reading(-30, 31, 64);
         m_open = AccOpen() == 1;
     }
     ~OpenSensor() {
         if (m_open)
             AccClose();
-        zt::sys::unregister_stream_driver(u"ACC0:");
+        zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
     }
     bool open() const { return m_open; }
 

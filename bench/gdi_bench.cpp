@@ -87,11 +87,8 @@ BENCHMARK(BM_ScaleFeltBilinear)->Unit(benchmark::kMicrosecond)->Repetitions(9)->
 } // namespace
 
 int main(int argc, char** argv) {
-    zt::testhost::install();
-    benchmark::Initialize(&argc, argv);
     MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    run_benchmarks(argc, argv, reporter);
 
     const auto text = reporter.medians.find("BM_DrawRankText");
     if (text == reporter.medians.end())

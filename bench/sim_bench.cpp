@@ -3,9 +3,8 @@
 // simulated shell waits on its own thread for messages that never come. The
 // virtual clock should jump from tick to tick without real time passing;
 // the figure is idle ticks per second of real time.
+#include "app_window.h"
 #include "median_reporter.h"
-#include "ui/main_wnd.h"
-#include "zt/drivers/simulated_accelerometer.h"
 #include "zt/host/simulated_shell.h"
 #include "zt/testhost.h"
 
@@ -21,14 +20,8 @@ constexpr double kMinTicksPerSecond = 300000.0;
 constexpr DWORD kTickMs = 10;
 constexpr DWORD kWaitMs = 10000;
 
-std::shared_ptr<zt::drivers::SimulatedAccelerometer> accelerometer() {
-    static auto driver = [] {
-        auto d = std::make_shared<zt::drivers::SimulatedAccelerometer>();
-        d->register_as(u"ACC0:");
-        return d;
-    }();
-    return driver;
-}
+using bench::accelerometer;
+using bench::window;
 
 zt::host::SimulatedShell& shell() {
     static auto* const s = [] {
@@ -37,17 +30,6 @@ zt::host::SimulatedShell& shell() {
         return started;
     }();
     return *s;
-}
-
-CZentrickMainWnd& window() {
-    static CZentrickMainWnd* const wnd = [] {
-        accelerometer();
-        auto* w = new CZentrickMainWnd();
-        w->Create(0, 0, 480, 720, nullptr, 0, 0, 0);
-        w->Show(true, true);
-        return w;
-    }();
-    return *wnd;
 }
 
 // Runs the message loop for `ms` of virtual time, as the simulator's `wait`.
@@ -82,11 +64,8 @@ BENCHMARK(BM_IdleTicks)->Unit(benchmark::kMillisecond)->Repetitions(9)->UseRealT
 } // namespace
 
 int main(int argc, char** argv) {
-    zt::testhost::install();
-    benchmark::Initialize(&argc, argv);
     MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    run_benchmarks(argc, argv, reporter);
     const double ms = reporter.median("BM_IdleTicks");
     if (ms <= 0)
         return 0;

@@ -2,6 +2,8 @@
 // printing as usual, so a program can compare figures of the same run.
 #pragma once
 
+#include "zt/testhost.h"
+
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -26,3 +28,12 @@ class MedianReporter : public benchmark::ConsoleReporter {
     }
     std::map<std::string, double> medians;
 };
+
+// Runs the benchmarks the command line names on the test host, keeping
+// their medians in `reporter`.
+inline void run_benchmarks(int argc, char** argv, MedianReporter& reporter) {
+    zt::testhost::install();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+}

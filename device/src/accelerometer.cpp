@@ -40,7 +40,7 @@ int SendControl(DWORD dwCode) {
 
 int AccOpen() {
     if (g_nAccOpenCount == 0) {
-        g_hAccDevice = CreateFileW(TEXT("ACC0:"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        g_hAccDevice = CreateFileW(ACC_DEVICE_NAME, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
         if (g_hAccDevice == INVALID_HANDLE_VALUE) {
             NKDbgPrintfW(kOpenFailedText, static_cast<int>(GetLastError()));

@@ -101,12 +101,12 @@ class AccelerometerClient : public ::testing::Test {
         ASSERT_EQ(g_hAccDevice, INVALID_HANDLE_VALUE);
         ASSERT_EQ(g_nAccOpenCount, 0);
         ASSERT_EQ(g_uAccMessageId, 0u);
-        ASSERT_TRUE(zt::sys::register_stream_driver(u"ACC0:", std::make_shared<RecordingDriver>(recorder)));
+        ASSERT_TRUE(zt::sys::register_stream_driver(ACC_DEVICE_NAME, std::make_shared<RecordingDriver>(recorder)));
     }
     void TearDown() override {
         for (int guard = 0; g_hAccDevice != INVALID_HANDLE_VALUE && guard < 100; ++guard)
             AccClose();
-        zt::sys::unregister_stream_driver(u"ACC0:");
+        zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
     }
     Recorder recorder;
     zt::testhost::DebugCapture debug;
@@ -176,7 +176,7 @@ TEST_F(AccelerometerClient, ReopeningAfterAFullCloseOpensAndAnnouncesAgain) {
 }
 
 TEST_F(AccelerometerClient, WithoutADeviceOpenFailsAndReadsLeaveTheirValues) {
-    zt::sys::unregister_stream_driver(u"ACC0:");
+    zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
     SetLastError(kSentinel);
     EXPECT_EQ(AccOpen(), 0);
     EXPECT_EQ(debug.text(), kOpenFailed2);
@@ -197,7 +197,7 @@ TEST_F(AccelerometerClient, WithoutADeviceOpenFailsAndReadsLeaveTheirValues) {
     EXPECT_EQ(z, 9);
 
     // The device comes back: the next open tries again.
-    ASSERT_TRUE(zt::sys::register_stream_driver(u"ACC0:", std::make_shared<RecordingDriver>(recorder)));
+    ASSERT_TRUE(zt::sys::register_stream_driver(ACC_DEVICE_NAME, std::make_shared<RecordingDriver>(recorder)));
     EXPECT_EQ(AccOpen(), 1);
     EXPECT_EQ(g_nAccOpenCount, 1);
 }
@@ -395,13 +395,13 @@ class SimulatedSensor : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_EQ(g_hAccDevice, INVALID_HANDLE_VALUE);
-        ASSERT_TRUE(sensor->register_as(u"ACC0:"));
+        ASSERT_TRUE(sensor->register_as(ACC_DEVICE_NAME));
         ASSERT_EQ(AccOpen(), 1);
     }
     void TearDown() override {
         for (int guard = 0; g_hAccDevice != INVALID_HANDLE_VALUE && guard < 100; ++guard)
             AccClose();
-        zt::sys::unregister_stream_driver(u"ACC0:");
+        zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
     }
     std::shared_ptr<zt::drivers::SimulatedAccelerometer> sensor =
         std::make_shared<zt::drivers::SimulatedAccelerometer>();

@@ -228,9 +228,9 @@ TEST_F(MainWindowTest, APhoneTurnedOverDuringTheTickLatchesNothing) {
     CZentrickMainWnd& w = create();
     while (g_hAccDevice != INVALID_HANDLE_VALUE)
         AccClose();
-    zt::sys::unregister_stream_driver(u"ACC0:");
+    zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
     auto sequence = std::make_shared<SequenceAccelerometer>();
-    ASSERT_TRUE(sequence->register_as(u"ACC0:"));
+    ASSERT_TRUE(sequence->register_as(ACC_DEVICE_NAME));
     ASSERT_EQ(AccOpen(), 1);
     sequence->reset_counters();
     // Three-axis, three-axis, X, Y: tilted for clubs, face up; then Z: face down.

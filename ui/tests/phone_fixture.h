@@ -19,14 +19,14 @@ class PhoneFixture : public ::testing::Test {
     void SetUp() override {
         m_accelerometer = std::make_shared<zt::drivers::SimulatedAccelerometer>();
         m_accelerometer->set_reading(0, 0, 64);
-        ASSERT_TRUE(m_accelerometer->register_as(u"ACC0:"));
+        ASSERT_TRUE(m_accelerometer->register_as(ACC_DEVICE_NAME));
         m_shell = std::make_unique<zt::testhost::WindowThread>();
         m_taskbar = m_shell->create(u"CTaskBar", true);
     }
     void TearDown() override {
         while (g_hAccDevice != INVALID_HANDLE_VALUE)
             AccClose();
-        zt::sys::unregister_stream_driver(u"ACC0:");
+        zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
         m_shell.reset();
     }
 

@@ -223,7 +223,7 @@ bool IioAccelerometer::read(RawReading& reading) {
 
 bool register_iio_accelerometer(const std::string& root) {
     auto sensor = IioAccelerometer::find(root);
-    return sensor && sensor->register_as(u"ACC0:");
+    return sensor && sensor->register_as(ACC_DEVICE_NAME);
 }
 
 } // namespace zt::drivers

@@ -49,14 +49,14 @@ TEST(RawScale, ClampsToASignedByteAndReadsNotANumberAsZero) {
 class SimulatedDevice : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sensor->register_as(u"ACC0:"));
-        device = CreateFileW(u"ACC0:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        ASSERT_TRUE(sensor->register_as(ACC_DEVICE_NAME));
+        device = CreateFileW(ACC_DEVICE_NAME, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(device, INVALID_HANDLE_VALUE);
     }
     void TearDown() override {
         CloseHandle(device);
-        zt::sys::unregister_stream_driver(u"ACC0:");
+        zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
     }
     // Sends `code`; the result, with `out` and `returned` filled.
     BOOL call(DWORD code, void* in, DWORD inSize, void* out, DWORD outSize) {

@@ -31,7 +31,7 @@ class FakeSysfs : public ::testing::Test {
         root = pattern;
     }
     void TearDown() override {
-        zt::sys::unregister_stream_driver(u"ACC0:");
+        zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
         std::error_code ignored;
         fs::remove_all(root, ignored);
     }
@@ -51,7 +51,7 @@ class FakeSysfs : public ::testing::Test {
     }
     // One three-axis read through a fresh handle on "ACC0:".
     RawReading read() {
-        HANDLE h = CreateFileW(u"ACC0:", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE h = CreateFileW(ACC_DEVICE_NAME, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(h, INVALID_HANDLE_VALUE);
         BYTE xyz[3] = {0x55, 0x55, 0x55};
         EXPECT_TRUE(DeviceIoControl(h, zt::drivers::kAccGetXyz, nullptr, 0, xyz, 3, nullptr, nullptr));
@@ -61,7 +61,7 @@ class FakeSysfs : public ::testing::Test {
     std::shared_ptr<IioAccelerometer> registered() {
         auto sensor = IioAccelerometer::find(root.string());
         if (sensor) {
-            EXPECT_TRUE(sensor->register_as(u"ACC0:"));
+            EXPECT_TRUE(sensor->register_as(ACC_DEVICE_NAME));
         }
         return sensor;
     }
@@ -117,7 +117,7 @@ TEST_F(FakeSysfs, ReadsTheOtherMountMatrixNamesAndIgnoresOneThatDoesNotParse) {
     auto sensor = registered();
     ASSERT_TRUE(sensor);
     EXPECT_EQ(read(), (RawReading{-32, 0, 64}));
-    zt::sys::unregister_stream_driver(u"ACC0:");
+    zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
 
     device("iio:device0", {{"mount_matrix", "-1, 0, 0; 0, 1"}});
     sensor = registered();
@@ -155,7 +155,7 @@ TEST_F(FakeSysfs, NoAccelerometerMeansNoDevice) {
     EXPECT_FALSE(IioAccelerometer::find(root.string()));
     EXPECT_FALSE(zt::drivers::register_iio_accelerometer(root.string()));
     SetLastError(kSentinel);
-    EXPECT_EQ(CreateFileW(u"ACC0:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileW(ACC_DEVICE_NAME, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(zt::drivers::register_iio_accelerometer((root / "missing").string()));
 }
@@ -163,7 +163,7 @@ TEST_F(FakeSysfs, NoAccelerometerMeansNoDevice) {
 TEST_F(FakeSysfs, RegistersAPresentSensorAsAcc0) {
     accelerometer("iio:device0", 0, 1000, 0);
     ASSERT_TRUE(zt::drivers::register_iio_accelerometer(root.string()));
-    HANDLE h = CreateFileW(u"ACC0:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(ACC_DEVICE_NAME, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     BYTE y = 0;
     EXPECT_TRUE(DeviceIoControl(h, zt::drivers::kAccGetY, nullptr, 0, &y, 1, nullptr, nullptr));
@@ -175,7 +175,7 @@ TEST_F(FakeSysfs, AReadErrorFailsThatCallOnly) {
     accelerometer("iio:device0", 0, 0, 1000);
     auto sensor = registered();
     ASSERT_TRUE(sensor);
-    HANDLE h = CreateFileW(u"ACC0:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(ACC_DEVICE_NAME, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     BYTE xyz[3] = {0x55, 0x55, 0x55};
     fs::remove(root / "iio:device0" / "in_accel_y_raw");
@@ -230,7 +230,7 @@ TEST_F(FakeSysfs, ANonFiniteRawValueFailsThatRead) {
     accelerometer("iio:device0", 0, 0, 1000);
     auto sensor = registered();
     ASSERT_TRUE(sensor);
-    HANDLE h = CreateFileW(u"ACC0:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(ACC_DEVICE_NAME, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     for (const char* text : {"nan", "-inf"}) {
         std::ofstream(root / "iio:device0" / "in_accel_x_raw") << text << "\n";

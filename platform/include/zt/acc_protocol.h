@@ -1,5 +1,6 @@
-// The "ACC0:" accelerometer's control codes: the one definition shared by
-// the drivers that answer them and the client that sends them.
+// The "ACC0:" accelerometer's name and control codes: the one definition
+// shared by the drivers that answer them, the hosts that register them and
+// the client that sends them.
 //
 // Device type FILE_DEVICE_CONTROLLER, buffered, any access:
 //   function 0, 1, 2  read X, Y, Z      output >= 1 byte
@@ -10,6 +11,9 @@
 #pragma once
 
 #include "zt/platform.h"
+
+// The stream device's name, as a driver registers it and CreateFileW opens it.
+inline constexpr WCHAR ACC_DEVICE_NAME[] = TEXT("ACC0:");
 
 constexpr DWORD IOCTL_ACC_GET_X = CTL_CODE(FILE_DEVICE_CONTROLLER, 0, METHOD_BUFFERED, FILE_ANY_ACCESS);
 constexpr DWORD IOCTL_ACC_GET_Y = CTL_CODE(FILE_DEVICE_CONTROLLER, 1, METHOD_BUFFERED, FILE_ANY_ACCESS);

@@ -190,14 +190,17 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section) {
 
 // The runtime's linear congruential generator, as the phone's C runtime has it.
 extern "C" int rand(void) ZT_C_NOEXCEPT {
-    return rand_state().with([](std::uint32_t& state) {
+    const int value = rand_state().with([](std::uint32_t& state) {
         state = state * 214013u + 2531011u;
         return static_cast<int>((state >> 16) & 0x7FFF);
     });
+    ZT_TRACE(kKernel, "rand() = %d", value);
+    return value;
 }
 
 extern "C" void srand(unsigned int seed) ZT_C_NOEXCEPT {
     rand_state().with([seed](std::uint32_t& state) { state = seed; });
+    ZT_TRACE(kKernel, "srand(%u)", seed);
 }
 
 HRESULT CoInitializeEx(LPVOID, DWORD coInit) {

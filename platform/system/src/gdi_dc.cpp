@@ -18,6 +18,7 @@ using zt::gfx::find_object;
 using zt::gfx::Font;
 using zt::gfx::GdiObject;
 using zt::gfx::insert_object;
+using zt::trace::handle;
 using zt::trace::kGdi;
 
 namespace {
@@ -31,10 +32,6 @@ constexpr int PLANES = 14;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
 constexpr int BLACKONWHITE = 1;
-
-std::string h(const void* handle) {
-    return zt::trace::handle(handle);
-}
 
 HDC insert_dc(DcKind kind, HWND window) {
     return static_cast<HDC>(insert_object(std::make_shared<DeviceContext>(kind, window)));
@@ -55,7 +52,7 @@ HDC GetDC(HWND window) {
         dc = fail(ERROR_INVALID_WINDOW_HANDLE, nullptr);
     else
         dc = insert_dc(DcKind::Window, window);
-    ZT_TRACE(kGdi, "GetDC(%s) = %s", h(window).c_str(), h(dc).c_str());
+    ZT_TRACE(kGdi, "GetDC(%s) = %s", handle(window).c_str(), handle(dc).c_str());
     return dc;
 }
 
@@ -70,7 +67,7 @@ int ReleaseDC(HWND window, HDC dc) {
     } else {
         result = fail(ERROR_INVALID_HANDLE, 0);
     }
-    ZT_TRACE(kGdi, "ReleaseDC(%s,%s) = %d", h(window).c_str(), h(dc).c_str(), result);
+    ZT_TRACE(kGdi, "ReleaseDC(%s,%s) = %d", handle(window).c_str(), handle(dc).c_str(), result);
     return result;
 }
 
@@ -94,7 +91,8 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
         paint->fErase = FALSE;
         paint->rcPaint = update;
     }
-    ZT_TRACE(kGdi, "BeginPaint(%s) = %s %s", h(window).c_str(), h(dc).c_str(), zt::trace::rect(&update).c_str());
+    ZT_TRACE(kGdi, "BeginPaint(%s) = %s %s", handle(window).c_str(), handle(dc).c_str(),
+             zt::trace::rect(&update).c_str());
     return dc;
 }
 
@@ -109,12 +107,12 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
         if (context && context->kind == DcKind::Window && context->window == window)
             zt::sys::Kernel::get().handles().remove(paint->hdc);
         result = TRUE;
-        ZT_TRACE(kGdi, "EndPaint(%s,%s) = 1 present %dx%d", h(window).c_str(), h(paint->hdc).c_str(), surface->width(),
-                 surface->height());
+        ZT_TRACE(kGdi, "EndPaint(%s,%s) = 1 present %dx%d", handle(window).c_str(), handle(paint->hdc).c_str(),
+                 surface->width(), surface->height());
         zt::host::current().present(window, *surface);
         return result;
     }
-    ZT_TRACE(kGdi, "EndPaint(%s) = 0", h(window).c_str());
+    ZT_TRACE(kGdi, "EndPaint(%s) = 0", handle(window).c_str());
     return result;
 }
 
@@ -122,7 +120,7 @@ HDC CreateCompatibleDC(HDC reference) {
     HDC dc = nullptr;
     if (reference == nullptr || find_dc(reference))
         dc = insert_dc(DcKind::Memory, nullptr);
-    ZT_TRACE(kGdi, "CreateCompatibleDC(%s) = %s", h(reference).c_str(), h(dc).c_str());
+    ZT_TRACE(kGdi, "CreateCompatibleDC(%s) = %s", handle(reference).c_str(), handle(dc).c_str());
     return dc;
 }
 
@@ -139,19 +137,20 @@ HBITMAP CreateCompatibleBitmap(HDC reference, int width, int height) {
         const bool empty = width == 0 || height == 0;
         bitmap = zt::gfx::create_bitmap(std::make_shared<zt::gfx::Surface>(empty ? 1 : width, empty ? 1 : height));
     }
-    ZT_TRACE(kGdi, "CreateCompatibleBitmap(%s,%d,%d) = %s", h(reference).c_str(), width, height, h(bitmap).c_str());
+    ZT_TRACE(kGdi, "CreateCompatibleBitmap(%s,%d,%d) = %s", handle(reference).c_str(), width, height,
+             handle(bitmap).c_str());
     return bitmap;
 }
 
 BOOL DeleteDC(HDC dc) {
     const BOOL result = find_dc(dc) && zt::sys::Kernel::get().handles().remove(dc) ? TRUE : FALSE;
-    ZT_TRACE(kGdi, "DeleteDC(%s) = %d", h(dc).c_str(), result);
+    ZT_TRACE(kGdi, "DeleteDC(%s) = %d", handle(dc).c_str(), result);
     return result;
 }
 
 HBRUSH CreateSolidBrush(COLORREF color) {
     auto brush = static_cast<HBRUSH>(insert_object(std::make_shared<Brush>(color & 0x00FFFFFFu)));
-    ZT_TRACE(kGdi, "CreateSolidBrush(0x%06x) = %s", color, h(brush).c_str());
+    ZT_TRACE(kGdi, "CreateSolidBrush(0x%06x) = %s", color, handle(brush).c_str());
     return brush;
 }
 
@@ -162,7 +161,7 @@ HFONT CreateFontIndirectW(const LOGFONTW* logfont) {
     else
         font = static_cast<HFONT>(insert_object(std::make_shared<Font>(*logfont)));
     ZT_TRACE(kGdi, "CreateFontIndirectW(%d,%d) = %s", logfont ? logfont->lfHeight : 0, logfont ? logfont->lfWeight : 0,
-             h(font).c_str());
+             handle(font).c_str());
     return font;
 }
 
@@ -178,7 +177,7 @@ BOOL DeleteObject(HGDIOBJ object) {
             zt::sys::Kernel::get().handles().remove(object);
         result = TRUE;
     }
-    ZT_TRACE(kGdi, "DeleteObject(%s) = %d", h(object).c_str(), result);
+    ZT_TRACE(kGdi, "DeleteObject(%s) = %d", handle(object).c_str(), result);
     return result;
 }
 
@@ -213,7 +212,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     } else if (found) {
         previous = fail(ERROR_INVALID_HANDLE, nullptr); // a DC is not selectable
     }
-    ZT_TRACE(kGdi, "SelectObject(%s,%s) = %s", h(dc).c_str(), h(object).c_str(), h(previous).c_str());
+    ZT_TRACE(kGdi, "SelectObject(%s,%s) = %s", handle(dc).c_str(), handle(object).c_str(), handle(previous).c_str());
     return previous;
 }
 
@@ -231,13 +230,13 @@ static int set_mode(HDC dc, int mode, bool valid, int DeviceContext::*field) {
 
 int SetStretchBltMode(HDC dc, int mode) {
     const int previous = set_mode(dc, mode, mode >= BLACKONWHITE && mode <= HALFTONE, &DeviceContext::stretchMode);
-    ZT_TRACE(kGdi, "SetStretchBltMode(%s,%d) = %d", h(dc).c_str(), mode, previous);
+    ZT_TRACE(kGdi, "SetStretchBltMode(%s,%d) = %d", handle(dc).c_str(), mode, previous);
     return previous;
 }
 
 int SetBkMode(HDC dc, int mode) {
     const int previous = set_mode(dc, mode, mode == TRANSPARENT || mode == OPAQUE, &DeviceContext::bkMode);
-    ZT_TRACE(kGdi, "SetBkMode(%s,%d) = %d", h(dc).c_str(), mode, previous);
+    ZT_TRACE(kGdi, "SetBkMode(%s,%d) = %d", handle(dc).c_str(), mode, previous);
     return previous;
 }
 
@@ -247,7 +246,7 @@ COLORREF SetTextColor(HDC dc, COLORREF color) {
         previous = context->textColor;
         context->textColor = color & 0x00FFFFFFu;
     }
-    ZT_TRACE(kGdi, "SetTextColor(%s,0x%06x) = 0x%06x", h(dc).c_str(), color, previous);
+    ZT_TRACE(kGdi, "SetTextColor(%s,0x%06x) = 0x%06x", handle(dc).c_str(), color, previous);
     return previous;
 }
 
@@ -277,7 +276,7 @@ int GetDeviceCaps(HDC dc, int index) {
             break;
         }
     }
-    ZT_TRACE(kGdi, "GetDeviceCaps(%s,%d) = %d", h(dc).c_str(), index, value);
+    ZT_TRACE(kGdi, "GetDeviceCaps(%s,%d) = %d", handle(dc).c_str(), index, value);
     return value;
 }
 
@@ -291,8 +290,8 @@ int ExtEscape(HDC dc, int escape, int inputSize, const char* input, int outputSi
     } else {
         result = zt::host::current().display_escape(escape, inputSize, input, outputSize, output);
     }
-    ZT_TRACE(kGdi, "ExtEscape(%s,%#x,%d,%d) = %d", h(dc).c_str(), static_cast<unsigned>(escape), inputSize, outputSize,
-             result);
+    ZT_TRACE(kGdi, "ExtEscape(%s,%#x,%d,%d) = %d", handle(dc).c_str(), static_cast<unsigned>(escape), inputSize,
+             outputSize, result);
     return result;
 }
 

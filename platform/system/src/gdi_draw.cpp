@@ -15,13 +15,10 @@ using zt::sys::fail;
 using zt::gfx::DeviceContext;
 using zt::gfx::find_object;
 using zt::gfx::Target;
+using zt::trace::handle;
 using zt::trace::kGdi;
 
 namespace {
-
-std::string h(const void* handle) {
-    return zt::trace::handle(handle);
-}
 
 // A rectangle from a position and a size, without overflowing; sizes are
 // not negative here.
@@ -63,7 +60,8 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
         zt::gfx::fill_area(*target.surface, area.left, area.top, area.right, area.bottom, pixel);
         result = 1;
     }
-    ZT_TRACE(kGdi, "FillRect(%s,%s,%s) = %d", h(dc).c_str(), zt::trace::rect(rect).c_str(), h(brush).c_str(), result);
+    ZT_TRACE(kGdi, "FillRect(%s,%s,%s) = %d", handle(dc).c_str(), zt::trace::rect(rect).c_str(), handle(brush).c_str(),
+             result);
     return result;
 }
 
@@ -108,8 +106,8 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
         }
         result = TRUE;
     }
-    ZT_TRACE(kGdi, "BitBlt(%s,%d,%d,%d,%d,%s,%d,%d,%#x) = %d", h(dest).c_str(), x, y, width, height, h(source).c_str(),
-             sourceX, sourceY, rop, result);
+    ZT_TRACE(kGdi, "BitBlt(%s,%d,%d,%d,%d,%s,%d,%d,%#x) = %d", handle(dest).c_str(), x, y, width, height,
+             handle(source).c_str(), sourceX, sourceY, rop, result);
     return result;
 }
 
@@ -131,7 +129,7 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
                          {x, y, width, height}, to.clip, filter, to.opaque);
         result = TRUE;
     }
-    ZT_TRACE(kGdi, "StretchBlt(%s,%d,%d,%d,%d,%s,%d,%d,%d,%d,%#x) = %d", h(dest).c_str(), x, y, width, height,
-             h(source).c_str(), sourceX, sourceY, sourceWidth, sourceHeight, rop, result);
+    ZT_TRACE(kGdi, "StretchBlt(%s,%d,%d,%d,%d,%s,%d,%d,%d,%d,%#x) = %d", handle(dest).c_str(), x, y, width, height,
+             handle(source).c_str(), sourceX, sourceY, sourceWidth, sourceHeight, rop, result);
     return result;
 }

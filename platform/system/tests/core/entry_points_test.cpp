@@ -121,6 +121,13 @@ const Row kRows[] = {
     {"kernel: StringCchCopyNW(", [] { return StringCchCopyNW(nullptr, 0, u"x", 1) == STRSAFE_E_INVALID_PARAMETER; },
      kUnchanged},
     {"kernel: lstrlenW(", [] { return lstrlenW(u"four") == 4; }, kUnchanged},
+    {"kernel: srand(",
+     [] {
+         srand(7);
+         return true;
+     },
+     kUnchanged},
+    {"kernel: rand(", [] { return rand() >= 0; }, kUnchanged},
     // Drawing, devices, queues, registry.
     {"gdi: GetDC(", [] { return !GetDC(kNoWindow); }, ERROR_INVALID_WINDOW_HANDLE},
     {"gdi: ReleaseDC(", [] { return ReleaseDC(nullptr, kNoDc) == 0; }, ERROR_INVALID_HANDLE},

@@ -62,7 +62,7 @@ class AccelerometerDriver : public sys::StreamDriver, public std::enable_shared_
   public:
     std::unique_ptr<sys::DeviceInstance> open(DWORD access, DWORD share) override;
 
-    // Registers this driver under `name` (e.g. u"ACC0:"); false when taken.
+    // Registers this driver under `name` (e.g. ACC_DEVICE_NAME); false when taken.
     bool register_as(std::u16string name);
 
     // The id last announced with kAccSetMessage (0 before any).
