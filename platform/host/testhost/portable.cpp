@@ -2,10 +2,10 @@
 // kept together at the top.
 #include "zt/testhost/portable.h"
 #include "zt/screen.h"
+#include "zt/sys/guarded.h"
 
 #include <deque>
 #include <map>
-#include <mutex>
 
 #if defined(_WIN32)
 #include <thread>
@@ -63,41 +63,49 @@ std::string narrow(const WCHAR* text) {
 
 // ----- the window thread -------------------------------------------------------------
 
+// The window thread's own thread and what it shares with the test's.
 struct WindowThread::State {
-    std::mutex lock;
-    std::deque<std::function<void()>> tasks;
-    std::map<HWND, Handler> handlers;
-    std::vector<Received> received;
-    DWORD threadId = 0;
+    struct Shared {
+        std::deque<std::function<void()>> tasks;
+        std::map<HWND, Handler> handlers;
+        std::vector<Received> received;
+        DWORD threadId = 0;
+    };
+    sys::Guarded<Shared> shared;
     std::unique_ptr<Thread> thread;
 };
 
 namespace {
 
 constexpr UINT kRunTasks = WM_APP + 0x3E;
-std::mutex g_windowsLock;
-std::map<HWND, std::weak_ptr<WindowThread::State>> g_windowStates;
+
+using WindowStates = sys::Guarded<std::map<HWND, std::weak_ptr<WindowThread::State>>>;
+
+// Every window thread's windows. Never destroyed: a window procedure may
+// still look here while static objects are being destroyed.
+WindowStates& window_states() {
+    static auto* const states = new WindowStates();
+    return *states;
+}
+
 // Messages of a window not yet in the map (those of its creation).
 thread_local std::shared_ptr<WindowThread::State> t_state;
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    std::shared_ptr<WindowThread::State> state;
-    {
-        std::lock_guard guard(g_windowsLock);
-        auto it = g_windowStates.find(hwnd);
-        if (it != g_windowStates.end())
-            state = it->second.lock();
-    }
+    std::shared_ptr<WindowThread::State> state = window_states().with([&](auto& states) {
+        auto it = states.find(hwnd);
+        return it != states.end() ? it->second.lock() : nullptr;
+    });
     if (!state)
         state = t_state;
     if (!state)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     WindowThread::Handler handler;
     {
-        std::lock_guard guard(state->lock);
-        state->received.push_back({hwnd, message, wParam, lParam, GetTickCount()});
-        auto it = state->handlers.find(hwnd);
-        if (it != state->handlers.end())
+        auto shared = state->shared.lock();
+        shared->received.push_back({hwnd, message, wParam, lParam, GetTickCount()});
+        auto it = shared->handlers.find(hwnd);
+        if (it != shared->handlers.end())
             handler = it->second;
     }
     if (message < WM_USER)
@@ -110,11 +118,11 @@ void run_tasks(WindowThread::State& state) {
     for (;;) {
         std::function<void()> task;
         {
-            std::lock_guard guard(state.lock);
-            if (state.tasks.empty())
+            auto shared = state.shared.lock();
+            if (shared->tasks.empty())
                 return;
-            task = std::move(state.tasks.front());
-            state.tasks.pop_front();
+            task = std::move(shared->tasks.front());
+            shared->tasks.pop_front();
         }
         task();
     }
@@ -131,10 +139,7 @@ WindowThread::WindowThread() : m_state(std::make_shared<State>()) {
         t_state = state;
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes the queue
-        {
-            std::lock_guard guard(state->lock);
-            state->threadId = GetCurrentThreadId();
-        }
+        state->shared.lock()->threadId = GetCurrentThreadId();
         SetEvent(started);
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (msg.hwnd == nullptr && msg.message == kRunTasks)
@@ -151,25 +156,22 @@ WindowThread::WindowThread() : m_state(std::make_shared<State>()) {
 WindowThread::~WindowThread() {
     PostThreadMessageW(thread_id(), WM_QUIT, 0, 0);
     m_state->thread->join();
-    std::lock_guard all(g_windowsLock);
-    for (auto it = g_windowStates.begin(); it != g_windowStates.end();)
-        it = it->second.lock() == m_state ? g_windowStates.erase(it) : std::next(it);
+    window_states().with([&](auto& states) {
+        for (auto it = states.begin(); it != states.end();)
+            it = it->second.lock() == m_state ? states.erase(it) : std::next(it);
+    });
 }
 
 DWORD WindowThread::thread_id() const {
-    std::lock_guard guard(m_state->lock);
-    return m_state->threadId;
+    return m_state->shared.lock()->threadId;
 }
 
 void WindowThread::run(const std::function<void()>& task) {
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    {
-        std::lock_guard guard(m_state->lock);
-        m_state->tasks.push_back([&task, done] {
-            task();
-            SetEvent(done);
-        });
-    }
+    m_state->shared.lock()->tasks.push_back([&task, done] {
+        task();
+        SetEvent(done);
+    });
     PostThreadMessageW(thread_id(), kRunTasks, 0, 0);
     WaitForSingleObject(done, INFINITE);
     CloseHandle(done);
@@ -185,18 +187,16 @@ HWND WindowThread::create(const WCHAR* className, bool visible, Handler handler)
         RegisterClassW(&wc); // fails harmlessly when it exists
         hwnd = CreateWindowExW(0, className, TEXT(""), WS_POPUP | (visible ? WS_VISIBLE : 0), 0, 0, SCREEN_WIDTH,
                                TASKBAR_HEIGHT, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        std::lock_guard guard(m_state->lock);
-        m_state->handlers[hwnd] = std::move(handler);
-        std::lock_guard all(g_windowsLock);
-        g_windowStates[hwnd] = m_state;
+        m_state->shared.lock()->handlers[hwnd] = std::move(handler);
+        window_states().lock()->insert_or_assign(hwnd, m_state);
     });
     return hwnd;
 }
 
 std::vector<WindowThread::Received> WindowThread::received(UINT lowest) const {
     std::vector<Received> out;
-    std::lock_guard guard(m_state->lock);
-    for (const auto& r : m_state->received)
+    auto shared = m_state->shared.lock();
+    for (const auto& r : shared->received)
         if (r.message >= lowest)
             out.push_back(r);
     return out;

@@ -7,30 +7,34 @@ namespace zt::testhost {
 
 namespace {
 
-std::mutex g_lock;
-std::unique_ptr<std::string> g_capture;
-std::function<int(int)> g_escape;
-std::vector<PresentedFrame> g_frames;
+// What the tests set and read while the platform calls the host from any
+// thread.
+struct Recorded {
+    std::unique_ptr<std::string> capture;
+    std::function<int(int)> escape;
+    std::vector<PresentedFrame> frames;
+};
+
+// Never destroyed: the platform may call its host until the very end.
+sys::Guarded<Recorded>& recorded() {
+    static auto* const state = new sys::Guarded<Recorded>();
+    return *state;
+}
 
 class TestHost final : public host::Host {
   public:
     host::ClockKind clock_kind() const override { return host::ClockKind::Virtual; }
     void debug_output(std::string_view utf8) override {
-        {
-            std::lock_guard guard(g_lock);
-            if (g_capture) {
-                g_capture->append(utf8);
-                return;
-            }
-        }
-        Host::debug_output(utf8);
+        const bool captured = recorded().with([&](Recorded& r) {
+            if (r.capture)
+                r.capture->append(utf8);
+            return r.capture != nullptr;
+        });
+        if (!captured)
+            Host::debug_output(utf8);
     }
     int display_escape(int code, int, const char*, int, char*) override {
-        std::function<int(int)> handler;
-        {
-            std::lock_guard guard(g_lock);
-            handler = g_escape;
-        }
+        const std::function<int(int)> handler = recorded().lock()->escape;
         return handler ? handler(code) : 0;
     }
     void present(HWND window, const gfx::Surface& frame) override;
@@ -43,13 +47,11 @@ class TestHost final : public host::Host {
 #if __has_include("zt/gfx/surface.h")
 #include "zt/gfx/surface.h"
 void zt::testhost::TestHost::present(HWND window, const gfx::Surface& frame) {
-    std::lock_guard guard(g_lock);
-    g_frames.push_back({window, frame.width(), frame.height()});
+    recorded().lock()->frames.push_back({window, frame.width(), frame.height()});
 }
 #else
 void zt::testhost::TestHost::present(HWND window, const gfx::Surface&) {
-    std::lock_guard guard(g_lock);
-    g_frames.push_back({window, 0, 0});
+    recorded().lock()->frames.push_back({window, 0, 0});
 }
 #endif
 
@@ -63,31 +65,26 @@ void install() {
 }
 
 DebugCapture::DebugCapture() {
-    std::lock_guard guard(g_lock);
-    g_capture = std::make_unique<std::string>();
+    recorded().lock()->capture = std::make_unique<std::string>();
 }
 
 DebugCapture::~DebugCapture() {
-    std::lock_guard guard(g_lock);
-    g_capture.reset();
+    recorded().lock()->capture.reset();
 }
 
 std::string DebugCapture::text() const {
-    std::lock_guard guard(g_lock);
-    return g_capture ? *g_capture : std::string();
+    auto r = recorded().lock();
+    return r->capture ? *r->capture : std::string();
 }
 
 void DebugCapture::clear() {
-    std::lock_guard guard(g_lock);
-    if (g_capture)
-        g_capture->clear();
+    auto r = recorded().lock();
+    if (r->capture)
+        r->capture->clear();
 }
 
 TraceCapture::TraceCapture(unsigned channels) {
-    trace::set_sink([this](std::string_view line) {
-        std::lock_guard guard(m_lock);
-        m_lines.emplace_back(line);
-    });
+    trace::set_sink([this](std::string_view line) { m_lines.lock()->emplace_back(line); });
     trace::enable(channels);
 }
 
@@ -97,8 +94,7 @@ TraceCapture::~TraceCapture() {
 }
 
 std::vector<std::string> TraceCapture::lines() const {
-    std::lock_guard guard(m_lock);
-    return m_lines;
+    return *m_lines.lock();
 }
 
 std::vector<std::string> TraceCapture::starting(const std::string& prefix) const {
@@ -114,13 +110,24 @@ void set_register_message_hook(std::function<bool(LPCWSTR name)> hook) {
 }
 
 void set_display_escape(std::function<int(int)> handler) {
-    std::lock_guard guard(g_lock);
-    g_escape = std::move(handler);
+    recorded().lock()->escape = std::move(handler);
 }
 
 std::vector<PresentedFrame> presented_frames() {
-    std::lock_guard guard(g_lock);
-    return g_frames;
+    return recorded().lock()->frames;
+}
+
+std::optional<ResourceBytes> load_resource(UINT id, UINT type, HMODULE module) {
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
+    if (found == nullptr)
+        return std::nullopt;
+    HGLOBAL loaded = LoadResource(module, found);
+    if (loaded == nullptr)
+        return std::nullopt;
+    const auto* data = static_cast<const unsigned char*>(LockResource(loaded));
+    if (data == nullptr)
+        return std::nullopt;
+    return ResourceBytes{data, SizeofResource(module, found)};
 }
 
 // ----- OwnWindow --------------------------------------------------------------

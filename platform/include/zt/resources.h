@@ -1,7 +1,7 @@
-// Published for the program's generated resource tables: the one way a
-// program puts data into its own module's resource section. Everything else
-// reaches resources through the Win32 calls in zt/platform.h
-// (FindResourceW, LoadResource, LockResource, SizeofResource).
+// Published for the program's generated resource table: how a program puts
+// data into its own module's resource section. Everything else reaches
+// resources through the Win32 calls in zt/platform.h (FindResourceW,
+// LoadResource, LockResource, SizeofResource).
 #pragma once
 
 #include "zt/platform.h"
@@ -18,12 +18,24 @@ struct ResourceEntry {
     std::size_t size;
 };
 
-// Adds a table to the main module; where two entries share type, identifier
-// and language, the first registered is the one found. The entries must outlive the program
-// (static data). Registering does not boot the platform, so a static
-// initialiser may call it. Returns true so that it can initialise a static
-// flag; false, adding nothing,
+// A table of entries, as the program's resource section.
+struct ResourceSection {
+    const ResourceEntry* entries;
+    std::size_t count;
+};
+
+// Adds a table to the main module after the program's own section; where
+// two entries share type, identifier and language, the first registered is
+// the one found. The entries must outlive the program (static data).
+// Registering does not boot the platform. Returns false, adding nothing,
 // for a null table with entries or when the section is full.
 bool register_resources(const ResourceEntry* entries, std::size_t count);
 
 } // namespace zt::sys
+
+// The program's own resource section, which the build's generated table
+// defines (constinit): constant data, there before any code runs, so a
+// lookup from any static initialiser finds it, whatever the order in which
+// the program's files are initialised. A program without resources defines
+// none and has an empty section.
+extern "C" const zt::sys::ResourceSection zt_program_resources;

@@ -88,9 +88,11 @@ struct FontTables {
     std::map<std::pair<const FontFile*, LONG>, std::shared_ptr<FaceSize>> faces;
 };
 
+// Never destroyed, like every cache of the platform: static objects may
+// draw text until the process ends.
 sys::Guarded<FontTables>& font_tables() {
-    static sys::Guarded<FontTables> tables;
-    return tables;
+    static auto* const tables = new sys::Guarded<FontTables>();
+    return *tables;
 }
 
 // fontconfig's sans serif files for both weights. Its configuration is
@@ -152,9 +154,10 @@ std::string font_file(FontWeight weight) {
         if (!set.empty())
             return set;
     }
-    // Asked once: the answer does not change while the program runs.
-    static const Matched matched = match_with_fontconfig();
-    return weight == FontWeight::Bold ? matched.bold : matched.regular;
+    // Asked once: the answer does not change while the program runs. Never
+    // destroyed, so that text drawn at exit still finds its font.
+    static const Matched* const matched = new Matched(match_with_fontconfig());
+    return weight == FontWeight::Bold ? matched->bold : matched->regular;
 }
 
 void set_font_file(FontWeight weight, std::string path) {

@@ -35,9 +35,12 @@ HANDLE insert_object(std::shared_ptr<GdiObject> object) {
     return sys::Kernel::get().handles().insert(std::move(object));
 }
 
+// The stock objects and the screen are never destroyed: static objects may
+// select and draw until the process ends.
 const StockObjects& stock_objects() {
-    static const StockObjects stock = [] {
-        StockObjects s;
+    static const StockObjects* const stock = [] {
+        auto* made = new StockObjects();
+        StockObjects& s = *made;
         s.bitmap = std::make_shared<Bitmap>(std::make_shared<Surface>(1, 1), true);
         s.bitmapHandle = static_cast<HBITMAP>(insert_object(s.bitmap));
         s.brush = std::make_shared<Brush>(0x00FFFFFF, true);
@@ -47,14 +50,15 @@ const StockObjects& stock_objects() {
         logfont.lfWeight = FW_NORMAL;
         s.font = std::make_shared<Font>(logfont, true);
         s.fontHandle = static_cast<HFONT>(insert_object(s.font));
-        return s;
+        return made;
     }();
-    return stock;
+    return *stock;
 }
 
 std::shared_ptr<Surface> screen_surface() {
-    static const auto screen = std::make_shared<Surface>(SCREEN_WIDTH, SCREEN_HEIGHT);
-    return screen;
+    static const auto* const screen =
+        new std::shared_ptr<Surface>(std::make_shared<Surface>(SCREEN_WIDTH, SCREEN_HEIGHT));
+    return *screen;
 }
 
 Target target_of(const DeviceContext& dc) {

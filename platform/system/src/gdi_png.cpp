@@ -135,7 +135,7 @@ struct PartialSlot {
     char path[PATH_MAX];
 };
 static_assert(std::atomic<int>::is_always_lock_free);
-PartialSlot g_partial[8];
+constinit PartialSlot g_partial[8]{};
 
 // Keeps one temporary file's name where remove_partial_pngs finds it, from
 // just before the file is made until it is renamed or removed.

@@ -26,9 +26,11 @@ struct WaitRecord {
 
 namespace {
 
-std::atomic<int> g_bootState{0}; // 0 not booted, 1 booting, 2 booted
-std::atomic<std::thread::id> g_bootingThread{};
-std::atomic<DWORD> g_nextThreadId{1};
+// Constant-initialised: the first platform call, which boots, may come from
+// any static initialiser of the program, before or after this file's.
+constinit std::atomic<int> g_bootState{0}; // 0 not booted, 1 booting, 2 booted
+constinit std::atomic<const void*> g_bootingThread{nullptr};
+constinit std::atomic<DWORD> g_nextThreadId{1};
 // Set on threads started through Thread. The host's boot hook may start one
 // (the shell's) and wait for it; the kernel is ready by then, so such a thread
 // goes on at once instead of waiting for the boot to end.
@@ -131,10 +133,10 @@ Kernel& Kernel::get() {
         return *instance;
     int expected = 0;
     if (g_bootState.compare_exchange_strong(expected, 1)) {
-        g_bootingThread.store(std::this_thread::get_id());
+        g_bootingThread.store(this_thread_mark());
         instance->boot();
         g_bootState.store(2, std::memory_order_release);
-    } else if (g_bootingThread.load() != std::this_thread::get_id() && !t_platformThread) {
+    } else if (g_bootingThread.load() != this_thread_mark() && !t_platformThread) {
         while (g_bootState.load(std::memory_order_acquire) != 2)
             std::this_thread::yield();
     }

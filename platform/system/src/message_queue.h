@@ -1,6 +1,10 @@
 // A thread's message queue: messages posted to it, messages sent to it by
 // other threads, and its quit flag. Shares the kernel's lock.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/sys/kernel.h"
 

@@ -1,6 +1,10 @@
 // Sending, posting and taking messages: what the Win32 message calls do
 // once their arguments are checked.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/sys/kernel.h"
 

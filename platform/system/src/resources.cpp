@@ -1,10 +1,11 @@
 // The program's resource table and the Win32 calls that read it.
 //
-// Tables register themselves from static initialisers of whatever object
-// files carry them, in no particular order and before the platform boots,
-// so the registry lives in its own function-local static with its own lock
-// and never touches the kernel. Lookups run later and report failures through
-// the per-thread last error as usual.
+// The program's own section (zt_program_resources) is constant data that the
+// registry starts from when first used, which may be in any static
+// initialiser, before the platform boots: so the registry lives in its own
+// function-local static with its own lock and never touches the kernel.
+// Tables added later (register_resources) go after it. Lookups report
+// failures through the per-thread last error as usual.
 //
 // Handles: the main module is a fixed number below the first handle-table
 // number; a found resource and its loaded data are numbered from the entry's
@@ -17,10 +18,14 @@
 #include "zt/platform.h"
 #include "zt/sys/guarded.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 using zt::sys::fail;
+
+// Weak: a program without resources (the platform's own tests) has no table.
+extern "C" __attribute__((weak)) const zt::sys::ResourceSection zt_program_resources;
 
 namespace zt::sys {
 
@@ -33,17 +38,16 @@ constexpr std::size_t kMaxEntries = (kFirstData - kFirstResource) / 4;
 
 using Registry = Guarded<std::vector<ResourceEntry>>;
 
-// Lives until the very end of the process: static objects may still look up
-// resources while others are being destroyed.
-template <typename T> union Immortal {
-    T value;
-    Immortal() : value() {}
-    ~Immortal() {}
-};
-
+// Never destroyed: static objects may look up resources until the process
+// ends.
 Registry& registry() {
-    static Immortal<Registry> instance;
-    return instance.value;
+    static Registry* const instance = [] {
+        const ResourceSection* own = &zt_program_resources;
+        if (own == nullptr || own->entries == nullptr)
+            return new Registry();
+        return new Registry(own->entries, own->entries + std::min(own->count, kMaxEntries));
+    }();
+    return *instance;
 }
 
 // An integer identifier from MAKEINTRESOURCEW(id) or from the "#id" spelling

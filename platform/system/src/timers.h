@@ -1,5 +1,9 @@
 // Timers of every thread. Shares the kernel's lock, like the window manager.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/sys/kernel.h"
 

@@ -10,11 +10,19 @@
 
 namespace zt::trace {
 
-std::atomic<unsigned> g_enabled{0};
+constinit std::atomic<unsigned> g_enabled{0};
 
 namespace {
-// Called under its lock, so lines from different threads never mix.
-sys::Guarded<std::function<void(std::string_view)>> g_sink;
+using Sink = sys::Guarded<std::function<void(std::string_view)>>;
+
+// Called under its lock, so lines from different threads never mix. Made
+// on first use and never destroyed: the host sets it while booting, which
+// may be before this file's static initialisers would run, and static
+// objects trace through it until the process ends.
+Sink& sink() {
+    static Sink* const instance = new Sink();
+    return *instance;
+}
 
 constexpr struct {
     Channel channel;
@@ -57,8 +65,8 @@ bool parse_channels(std::string_view list, unsigned& channels) {
     return true;
 }
 
-void set_sink(std::function<void(std::string_view)> sink) {
-    g_sink.with([&](auto& current) { current = std::move(sink); });
+void set_sink(std::function<void(std::string_view)> to) {
+    sink().with([&](auto& current) { current = std::move(to); });
 }
 
 void line(Channel channel, const char* format, ...) {
@@ -68,9 +76,9 @@ void line(Channel channel, const char* format, ...) {
     std::vsnprintf(body, sizeof body, format, args);
     va_end(args);
     std::string text = std::string("trace:") + channel_name(channel) + ": " + body + "\n";
-    g_sink.with([&](auto& sink) {
-        if (sink) {
-            sink(text);
+    sink().with([&](auto& current) {
+        if (current) {
+            current(text);
         } else {
             std::fwrite(text.data(), 1, text.size(), stderr);
             std::fflush(stderr);

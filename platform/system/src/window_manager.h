@@ -2,6 +2,10 @@
 // It shares the kernel's lock (a wait for messages looks at windows, queues
 // and timers together); every operation takes the lock's proof.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/sys/kernel.h"
 #include "zt/sys/windows.h"

@@ -1,30 +1,4 @@
-# Writes a file's bytes out as a C array with external C linkage:
+# The font's bytes as a C array, written by the build's one embedder:
 #
 #   cmake -DINPUT=file -DOUTPUT=x.cpp -DSYMBOL=name -P embed_file.cmake
-#
-# defines `const unsigned char SYMBOL[]` and `const unsigned long SYMBOL_size`.
-foreach(var INPUT OUTPUT SYMBOL)
-  if(NOT DEFINED ${var})
-    message(FATAL_ERROR "embed_file: ${var} is not set")
-  endif()
-endforeach()
-if(NOT EXISTS "${INPUT}")
-  message(FATAL_ERROR "embed_file: ${INPUT} does not exist")
-endif()
-file(READ "${INPUT}" hex HEX)
-string(LENGTH "${hex}" hexLength)
-math(EXPR size "${hexLength} / 2")
-if(size EQUAL 0)
-  message(FATAL_ERROR "embed_file: ${INPUT} is empty")
-endif()
-string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
-string(REGEX REPLACE "((0x..,){32})" "\\1\n" bytes "${bytes}")
-file(WRITE "${OUTPUT}.tmp"
-  "// Generated from ${INPUT} at build time; do not edit.\n"
-  "extern \"C\" {\n"
-  "extern const unsigned char ${SYMBOL}[];\n"
-  "extern const unsigned long ${SYMBOL}_size;\n"
-  "alignas(4) const unsigned char ${SYMBOL}[] = {\n${bytes}\n};\n"
-  "const unsigned long ${SYMBOL}_size = ${size};\n"
-  "}\n")
-file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")
+include(${CMAKE_CURRENT_LIST_DIR}/../../../../cmake/embed_bytes.cmake)

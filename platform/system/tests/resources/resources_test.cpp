@@ -3,6 +3,7 @@
 // the calls hand out, and tables added while others read.
 #include "zt/resources.h"
 #include "zt/sys/resources.h"
+#include "zt/testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -26,33 +27,21 @@ const zt::sys::ResourceEntry kTable[] = {
     {kType, 300, kLanguage, kFirst, sizeof kFirst},
     {kType, 302, kLanguage, kSecond, sizeof kSecond},
 };
-// Registered as a program's generated table is: from a static initialiser,
-// before anything has used the platform.
-[[maybe_unused]] const bool kRegistered = zt::sys::register_resources(kTable, std::size(kTable));
+} // namespace
 
-struct Bytes {
-    const unsigned char* data = nullptr;
-    DWORD size = 0;
-};
+// The program's own section, defined as the build's generated table defines
+// it: constant data, found without any code having run.
+extern "C" constinit const zt::sys::ResourceSection zt_program_resources = {kTable, std::size(kTable)};
 
-// Finds, loads and locks a resource; nothing if any step fails.
-std::optional<Bytes> load(UINT id, UINT type = kType, HMODULE module = nullptr) {
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
-    if (found == nullptr)
-        return std::nullopt;
-    HGLOBAL loaded = LoadResource(module, found);
-    if (loaded == nullptr)
-        return std::nullopt;
-    const auto* data = static_cast<const unsigned char*>(LockResource(loaded));
-    if (data == nullptr)
-        return std::nullopt;
-    return Bytes{data, SizeofResource(module, found)};
+namespace {
+
+std::optional<zt::testhost::ResourceBytes> load(UINT id, UINT type = kType, HMODULE module = nullptr) {
+    return zt::testhost::load_resource(id, type, module);
 }
 
 } // namespace
 
-TEST(ResourceLookup, AStaticTableIsFoundWithItsOwnBytes) {
-    ASSERT_TRUE(kRegistered);
+TEST(ResourceLookup, TheProgramsSectionIsFoundWithItsOwnBytes) {
     const auto first = load(300);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->data, kFirst);

@@ -6,12 +6,13 @@
 #pragma once
 
 #include "zt/platform.h"
+#include "zt/sys/guarded.h"
 #include "zt/testhost/portable.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -46,8 +47,8 @@ class TraceCapture {
     std::vector<std::string> starting(const std::string& prefix) const;
 
   private:
-    mutable std::mutex m_lock;
-    std::vector<std::string> m_lines;
+    // The sink may be called from any thread.
+    mutable sys::Guarded<std::vector<std::string>> m_lines;
 };
 
 // Sees the name of every RegisterWindowMessageW before the platform does;
@@ -89,6 +90,15 @@ class OwnWindow {
   private:
     HWND m_hwnd = nullptr;
 };
+
+// A resource's bytes as a program reaches them: found, loaded and locked
+// through FindResourceW, LoadResource, LockResource and SizeofResource;
+// nothing if any step fails.
+struct ResourceBytes {
+    const unsigned char* data = nullptr;
+    DWORD size = 0;
+};
+std::optional<ResourceBytes> load_resource(UINT id, UINT type, HMODULE module = nullptr);
 
 // The channels of a surface's pixel (0xAARRGGBB).
 constexpr int red(std::uint32_t pixel) {

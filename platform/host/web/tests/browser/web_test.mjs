@@ -12,6 +12,7 @@ import path from 'node:path';
 import { argument, serve, launch, open, raised, setTilt, tap, touch, frames, nextFrame, screen, decodePng } from './harness.mjs';
 import { chromiumDriver } from './drivers.mjs';
 import { runScenarios } from './scenarios.mjs';
+import { traceCases } from './trace_test.mjs';
 
 const site = argument('--site', 'build-web/site');
 const sim = argument('--sim', '') && path.resolve(argument('--sim', ''));
@@ -67,6 +68,7 @@ async function compareWithSimulator(page, s, script, what) {
 
 const cases = [];
 const test = (name, body) => cases.push({ name, body });
+for (const c of traceCases) test(c.name, c.body);
 
 test('loads with no console error and shows the card back on felt', async ({ browser, url }) => {
   const { page, errors } = await open(browser, url);

@@ -23,25 +23,35 @@ namespace zt::sys {
 
 template <typename L> class Unlocked;
 
+// The calling thread's mark: the address of a thread-local, which no other
+// live thread shares. Unlike std::thread::id, a variable holding one can be
+// constant-initialised, so a Guarded<T> global needs no start-up code.
+inline const void* this_thread_mark() {
+    thread_local const char mark = 0;
+    return &mark;
+}
+
 // Which thread holds a mutex, so that taking it twice is caught.
 class LockOwner {
   public:
     void taking() const {
-        if (m_owner.load(std::memory_order_relaxed) == std::this_thread::get_id()) {
+        if (m_owner.load(std::memory_order_relaxed) == this_thread_mark()) {
             std::fputs("zentrick: a thread took a lock it already holds; it would wait for itself forever\n", stderr);
             std::abort();
         }
     }
-    void took() { m_owner.store(std::this_thread::get_id(), std::memory_order_relaxed); }
-    void letting_go() { m_owner.store(std::thread::id(), std::memory_order_relaxed); }
+    void took() { m_owner.store(this_thread_mark(), std::memory_order_relaxed); }
+    void letting_go() { m_owner.store(nullptr, std::memory_order_relaxed); }
 
   private:
-    std::atomic<std::thread::id> m_owner{};
+    std::atomic<const void*> m_owner{nullptr};
 };
 
+// A global Guarded<T> whose T has a constexpr constructor is constant-
+// initialised (declare it constinit): it is in place before any code runs.
 template <typename T> class Guarded {
   public:
-    template <typename... Args> explicit Guarded(Args&&... args) : m_value(std::forward<Args>(args)...) {}
+    template <typename... Args> constexpr explicit Guarded(Args&&... args) : m_value(std::forward<Args>(args)...) {}
     Guarded(const Guarded&) = delete;
     Guarded& operator=(const Guarded&) = delete;
 

@@ -1,6 +1,10 @@
 // Fonts for text drawing: font files found through fontconfig (or set by
 // hand), glyphs rasterised once per size with stb_truetype and kept.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/platform.h"
 #include "zt/sys/guarded.h"

@@ -2,6 +2,10 @@
 // brushes and fonts, each a kernel object behind a small handle. Internal to
 // the drawing code.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/gfx/font.h"
 #include "zt/gfx/rect.h"

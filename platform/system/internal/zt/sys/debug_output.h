@@ -2,6 +2,10 @@
 // shown once and then counted, as syslog does, so a message printed on every
 // timer tick cannot flood the performer's screen.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include <cstddef>
 #include <functional>

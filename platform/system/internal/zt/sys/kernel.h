@@ -2,6 +2,10 @@
 // and the per-thread records. Internal to the platform; hosts and drivers
 // may use it, the application never does.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/host.h"
 #include "zt/platform.h"

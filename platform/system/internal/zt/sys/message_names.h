@@ -3,6 +3,10 @@
 // the shell in one process and the application in another must agree on
 // "AccMessage" and the shell's names.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/platform.h"
 #include "zt/sys/guarded.h"

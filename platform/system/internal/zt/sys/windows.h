@@ -2,6 +2,10 @@
 // may ask of them. Internal to the platform: the application uses the
 // Win32 calls.
 #pragma once
+// Private to platform/system and its tests, which alone the build gives this.
+#ifndef ZT_SYSTEM_PRIVATE
+#error "a private header of platform/system: include the published ones (zt/platform.h, zt/host.h, zt/sys/...)"
+#endif
 
 #include "zt/platform.h"
 #include "zt/sys/kernel.h"
