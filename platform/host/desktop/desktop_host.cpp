@@ -22,8 +22,9 @@ namespace zt::desktop {
 namespace {
 
 // The longest the loop sleeps on the display connection alone before SDL
-// gets its turn anyway (signals, its own housekeeping).
-constexpr std::uint64_t kPumpIntervalMilliseconds = 250;
+// gets its turn anyway, for its own housekeeping (a signal ends the wait
+// at once, and SDL then pumps).
+constexpr std::uint64_t kPumpIntervalMilliseconds = 1000;
 
 struct SdlDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
@@ -270,6 +271,8 @@ void DesktopHost::wait(std::uint64_t deadline) {
     const int wait = deadline == host::kNoDeadline
                          ? -1
                          : static_cast<int>(std::min<std::uint64_t>(deadline - std::min(deadline, now), INT_MAX));
+    if (wait == 0)
+        return;
     // Most wakes are the timer's: they sleep on the display connection and
     // go back to the loop without SDL, unless SDL must look first (something
     // was drawn) or is the only one that sees the input (controllers).

@@ -3,7 +3,7 @@
 // output, SDL's events as the event source (mouse, touch, keys, focus, close:
 // the window's close button, Ctrl+Q, Ctrl+W), and a wait on the X
 // connection and a wake descriptor (DisplayWait) in slices of at most
-// 250 ms, SDL's event pump running only when the display has something, a
+// a second, SDL's event pump running only when the display has something, a
 // slice ends, or something was drawn; without X, or while SDL watches game
 // controllers for the tilt, it waits in SDL_WaitEventTimeout instead.
 #pragma once

@@ -70,8 +70,8 @@ int Core::run() {
         const std::uint64_t next = turn(events);
         if (next == kEnded)
             return m_exitCode;
-        // The turn's end read the clock; an idle tick reads it no more here.
-        if (next > m_turnEnd)
+        // A deadline already past: the driver's wait returns at once.
+        if (next != 0)
             m_driver.wait(next);
         events = true;
     }
@@ -95,10 +95,15 @@ std::uint64_t Core::turn(bool events) {
 
 std::uint64_t Core::after_turn() {
     std::uint64_t next = loop_deadline();
-    const std::uint64_t at = m_turnEnd = now();
     if (!m_driver.shows_frames() || !m_phone.has_frame())
         return next;
     bool redraw = std::exchange(m_refresh, false) || m_phone.taskbar_stale();
+    // The clock only where something needs it: an idle tick of a host with
+    // no overlay running reads none here.
+    const bool timed = redraw || m_sliding || m_phone.rehearsing() || m_phone.taskbar_drawn();
+    if (!timed)
+        return next;
+    const std::uint64_t at = now();
     if (m_sliding) {
         const std::uint64_t elapsed = at - m_slideStart;
         m_lowered = slide_offset(elapsed);

@@ -53,8 +53,8 @@ class Driver {
 
     // ----- waiting
     // Blocks until `deadline` (now()'s clock; kNoDeadline: none), wake(),
-    // or input, whichever comes first. Never called for a host that cannot
-    // wait.
+    // or input, whichever comes first; returns at once for a deadline that
+    // has passed. Never called for a host that cannot wait.
     virtual void wait(std::uint64_t deadline) { (void)deadline; }
     // Any thread: ends a wait early.
     virtual void wake() {}
@@ -173,8 +173,6 @@ class Core final : public Host {
     Input m_input;
     bool m_ended = false;
     int m_exitCode = 0;
-    // now() at the last turn's end.
-    std::uint64_t m_turnEnd = 0;
 
     // What the output holds: which surface, at which version, where.
     std::uint64_t m_shownIdentity = 0;
