@@ -6,19 +6,15 @@
 #include "sim_host.h"
 
 #include "app/app.h"
-#include "zt/sys/trace.h"
+#include "dispatch_log.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <mutex>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::mutex g_lock;
-std::vector<std::string> g_dispatched;
 
 void install_sim(int, char**) {
     zt::sim::Script script;
@@ -34,12 +30,8 @@ void install_sim(int, char**) {
 ZT_HOST(install_sim);
 
 TEST(SimBeforeTheWindow, DropsATouchAndKeepsTheActivationForTheWindow) {
-    zt::trace::set_sink([](std::string_view line) {
-        const std::lock_guard lock(g_lock);
-        if (line.find("DispatchMessageW(") != std::string_view::npos)
-            g_dispatched.emplace_back(line);
-    });
-    zt::trace::enable(zt::trace::kMsg);
+    zt::testing::DispatchLog dispatched;
+    dispatched.start();
     CZentrickApp app;
     zt::host::Core& core = zt::sim::sim_host().core();
     // Two turns before the application starts: the script's tap, then its
@@ -49,14 +41,9 @@ TEST(SimBeforeTheWindow, DropsATouchAndKeepsTheActivationForTheWindow) {
     EXPECT_EQ(core.phone().app_window(), nullptr);
     EXPECT_EQ(core.input().pending(), (std::vector<zt::host::WindowMessage>{{WM_ACTIVATE, 1, 0}}));
     EXPECT_EQ(core.run(), 0);
-    zt::trace::enable(0);
-    const auto count = [](const char* what) {
-        const std::lock_guard lock(g_lock);
-        return std::count_if(g_dispatched.begin(), g_dispatched.end(),
-                             [&](const std::string& line) { return line.find(what) != std::string::npos; });
-    };
-    EXPECT_EQ(count(", 0x6, 0x1, 0)"), 1);
-    EXPECT_EQ(count(", 0x201, "), 0);
-    EXPECT_EQ(count(", 0x202, "), 0);
-    EXPECT_EQ(count(", 0x10, "), 1) << "the script's end closed the window";
+    dispatched.stop();
+    EXPECT_EQ(dispatched.count(", 0x6, 0x1, 0)"), 1);
+    EXPECT_EQ(dispatched.count(", 0x201, "), 0);
+    EXPECT_EQ(dispatched.count(", 0x202, "), 0);
+    EXPECT_EQ(dispatched.count(", 0x10, "), 1) << "the script's end closed the window";
 }

@@ -1,6 +1,7 @@
 // The core driving the whole application through a host that is only its
 // primitives (memory_host.h): input before the window, a forced card, the
 // slide-in, and an output kept from changed rectangles alone.
+#include "dispatch_log.h"
 #include "memory_host.h"
 
 #include "app/app.h"
@@ -8,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,10 +32,6 @@ void install_memory_host(int, char**) {
     core().configure(options);
     zt::host::install(core());
 }
-
-// The messages dispatched to windows, as the msg channel traces them.
-std::mutex g_traceLock;
-std::vector<std::string> g_dispatched;
 
 using zt::host::Pointer;
 
@@ -65,12 +61,8 @@ double white_share(const std::vector<std::uint32_t>& pixels) {
 ZT_HOST(install_memory_host);
 
 TEST(CoreWithAMemoryHost, PlaysAWholeTrickFromItsPrimitivesAlone) {
-    zt::trace::set_sink([](std::string_view line) {
-        const std::lock_guard lock(g_traceLock);
-        if (line.find("DispatchMessageW(") != std::string_view::npos)
-            g_dispatched.emplace_back(line);
-    });
-    zt::trace::enable(zt::trace::kMsg);
+    zt::testing::DispatchLog dispatched;
+    dispatched.start();
     CZentrickApp app; // boots the platform: the core's boot
     ASSERT_NE(core().phone().shell(), nullptr);
 
@@ -105,18 +97,12 @@ TEST(CoreWithAMemoryHost, PlaysAWholeTrickFromItsPrimitivesAlone) {
                                                 core.input().close();
                                             }});
     EXPECT_EQ(core().run(), 0);
-    zt::trace::enable(0);
-
-    const auto dispatched = [](const std::string& what) {
-        const std::lock_guard lock(g_traceLock);
-        return std::count_if(g_dispatched.begin(), g_dispatched.end(),
-                             [&](const std::string& line) { return line.find(what) != std::string::npos; });
-    };
+    dispatched.stop();
     // Activation once, from before the window; the touch before it never
     // arrived: two presses and two lifts, the performer's.
-    EXPECT_EQ(dispatched(", 0x6, 0x1, 0)"), 1);
-    EXPECT_EQ(dispatched(", 0x201, "), 2);
-    EXPECT_EQ(dispatched(", 0x202, "), 2);
+    EXPECT_EQ(dispatched.count(", 0x6, 0x1, 0)"), 1);
+    EXPECT_EQ(dispatched.count(", 0x201, "), 2);
+    EXPECT_EQ(dispatched.count(", 0x202, "), 2);
     // The window slid in from below the screen to its place, in steps.
     ASSERT_GE(memory_host().lowered.size(), 3u);
     EXPECT_EQ(memory_host().lowered.front(), SCREEN_HEIGHT);
