@@ -47,7 +47,9 @@ if grep -q '^Script commands' <<<"$help"; then
   commands=$(sed -n '/^Script commands/,$p' <<<"$help" | sed 1d |
     grep -oE '(^  |\| )[a-z]+' | grep -oE '[a-z]+' | sort -u)
   [ -n "$commands" ] || missing "no script commands found in $program --help"
-  script=$(sed -n '/^\.SH SCRIPT/,/^\.SH /p' <<<"$text")
+  # Only the lines that set a command in bold count: prose that mentions a
+  # command in passing ("a snapshot's file name") documents nothing.
+  script=$(sed -n '/^\.SH SCRIPT/,/^\.SH /p' <<<"$text" | grep -E '^\.B[IR]? ' || true)
   for cmd in $commands; do
     grep -qw -- "$cmd" <<<"$script" || missing "--help names the script command '$cmd', the page's SCRIPT does not"
   done
