@@ -1,12 +1,9 @@
 #include "accel.h"
 
+#include "zt/acc_protocol.h"
+#include "zt/host.h"
+
 namespace zt::desktop {
-
-namespace {
-
-constexpr char16_t kDeviceName[] = u"ACC0:";
-
-} // namespace
 
 DesktopAccelerometer::~DesktopAccelerometer() {
     shutdown();
@@ -19,7 +16,7 @@ void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, host::In
         return;
     if (wanted == AccelSource::Iio || wanted == AccelSource::Auto) {
         m_iio = drivers::IioAccelerometer::find();
-        if (m_iio && m_iio->register_as(kDeviceName)) {
+        if (m_iio && m_iio->register_as(ACC_DEVICE_NAME)) {
             m_active = AccelSource::Iio;
             return;
         }
@@ -33,7 +30,8 @@ void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, host::In
     // it starts lying flat, face up.
     m_feed = phone.add_accelerometer({0, 0, 64});
     if (!m_feed) {
-        note = "\"ACC0:\" is already taken; running without the desktop's accelerometer";
+        note =
+            "\"" + host::to_utf8(ACC_DEVICE_NAME) + "\" is already taken; running without the desktop's accelerometer";
         return;
     }
     if (wanted == AccelSource::Controller) {

@@ -1,5 +1,6 @@
 #include "sim_host.h"
 
+#include "zt/acc_protocol.h"
 #include "zt/host.h"
 #include "zt/sys/trace.h"
 
@@ -19,7 +20,9 @@ std::string usage() {
            "                      six), and kernel, win (the routine calls beneath:\n"
            "                      last error, ticks, waits, resources; window lookups\n"
            "                      and data, the loop's own calls), which all leaves out\n"
-           "  --no-accelerometer  no \"ACC0:\" device (the app then never latches a suit)\n"
+           "  --no-accelerometer  no \"" +
+           host::to_utf8(ACC_DEVICE_NAME) +
+           "\" device (the app then never latches a suit)\n"
            "  --no-taskbar        the shell has no \"CTaskBar\" window\n"
            "  --without CLASS     leave the shell window of CLASS out\n"
            "  --start-tick N      tick count at boot, and so the random seed\n"

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <iostream>
 
 namespace zt::sim {
 
@@ -135,12 +134,13 @@ bool SimHost::play(const Command& cmd, HWND app) {
         phone.capture(app);
         if (!gfx::write_png(phone.compose(), cmd.path, &error)) {
             // The path is the script's: shown with its controls escaped.
-            std::cerr << "zentrick-sim: " << sys::printable(error) << "\n";
+            std::fprintf(stderr, "zentrick-sim: %s\n", sys::printable(error).c_str());
             s.finished = true;
             PostQuitMessage(1);
             return true;
         }
-        std::cout << "zentrick-sim: wrote " << sys::printable(cmd.path) << std::endl;
+        std::printf("zentrick-sim: wrote %s\n", sys::printable(cmd.path).c_str());
+        std::fflush(stdout);
         return false;
     }
     case Command::kQuit:

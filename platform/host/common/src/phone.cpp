@@ -2,6 +2,7 @@
 // window and the overlays.
 #include "zt/host/phone.h"
 
+#include "zt/acc_protocol.h"
 #include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/gdi.h"
 #include "zt/host.h"
@@ -44,7 +45,7 @@ bool Phone::taskbar_visible() const {
 std::shared_ptr<drivers::SimulatedAccelerometer> Phone::add_accelerometer(const drivers::RawReading& initial) {
     auto device = std::make_shared<drivers::SimulatedAccelerometer>();
     device->set_reading(initial);
-    if (!device->register_as(u"ACC0:"))
+    if (!device->register_as(ACC_DEVICE_NAME))
         return nullptr;
     m_accelerometer = device;
     return device;

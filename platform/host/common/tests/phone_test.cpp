@@ -2,6 +2,7 @@
 // input reaches, and when the overlays over its screen are out of date.
 #include "zt/host/phone.h"
 
+#include "zt/acc_protocol.h"
 #include "zt/host.h"
 #include "zt/host/overlay.h"
 #include "zt/sys/devices.h"
@@ -250,11 +251,11 @@ TEST_F(PhoneTest, TheAccelerometerFeedIsACC0UnlessTheNameIsTaken) {
     ASSERT_NE(feed, nullptr);
     EXPECT_EQ(phone.accelerometer(), feed);
     EXPECT_EQ(feed->reading(), (zt::drivers::RawReading{1, 2, 3}));
-    HANDLE device = CreateFileW(u"ACC0:", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE device = CreateFileW(ACC_DEVICE_NAME, 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(device, INVALID_HANDLE_VALUE);
     CloseHandle(device);
     Phone other;
     EXPECT_EQ(other.add_accelerometer({0, 0, 64}), nullptr);
     EXPECT_EQ(other.accelerometer(), nullptr);
-    zt::sys::unregister_stream_driver(u"ACC0:");
+    zt::sys::unregister_stream_driver(ACC_DEVICE_NAME);
 }
