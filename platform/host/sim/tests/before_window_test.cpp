@@ -1,18 +1,17 @@
 // The simulator's input before the application has a window goes the way
-// every host's does (the core's memory host shows the same, in
-// platform/host/common/tests/core): a touch on nothing is dropped, and
-// activation waits for the window.
+// every host's does (the core's memory host, the desktop and the page show
+// the same): a touch on nothing is dropped, and activation waits for the
+// window.
 #include "script.h"
 #include "sim_host.h"
 
 #include "app/app.h"
-#include "dispatch_log.h"
+#include "before_window.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -38,12 +37,9 @@ TEST(SimBeforeTheWindow, DropsATouchAndKeepsTheActivationForTheWindow) {
     // activation, while no window of the application exists.
     ASSERT_NE(core.turn(true), zt::host::Core::kEnded);
     ASSERT_NE(core.turn(true), zt::host::Core::kEnded);
-    EXPECT_EQ(core.phone().app_window(), nullptr);
-    EXPECT_EQ(core.input().pending(), (std::vector<zt::host::WindowMessage>{{WM_ACTIVATE, 1, 0}}));
+    zt::testing::expect_waiting_for_the_window(core);
     EXPECT_EQ(core.run(), 0);
     dispatched.stop();
-    EXPECT_EQ(dispatched.count(", 0x6, 0x1, 0)"), 1);
-    EXPECT_EQ(dispatched.count(", 0x201, "), 0);
-    EXPECT_EQ(dispatched.count(", 0x202, "), 0);
+    zt::testing::expect_dispatched(dispatched, 1, 0);
     EXPECT_EQ(dispatched.count(", 0x10, "), 1) << "the script's end closed the window";
 }

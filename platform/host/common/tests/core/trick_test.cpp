@@ -1,7 +1,7 @@
 // The core driving the whole application through a host that is only its
 // primitives (memory_host.h): input before the window, a forced card, the
 // slide-in, and an output kept from changed rectangles alone.
-#include "dispatch_log.h"
+#include "before_window.h"
 #include "memory_host.h"
 
 #include "app/app.h"
@@ -72,8 +72,7 @@ TEST(CoreWithAMemoryHost, PlaysAWholeTrickFromItsPrimitivesAlone) {
     core().input().pointer(Pointer{Pointer::Phase::Up, 0, 9, 100, 400});
     core().input().focus(true);
     ASSERT_NE(core().turn(false), zt::host::Core::kEnded);
-    EXPECT_EQ(core().phone().app_window(), nullptr);
-    EXPECT_EQ(core().input().pending().size(), 1u) << "the activation waits";
+    zt::testing::expect_waiting_for_the_window(core());
 
     // The performer: arm (a release on the right third), raise the top edge
     // (spades), press the middle column's bottom row (the Queen) and release
@@ -100,9 +99,7 @@ TEST(CoreWithAMemoryHost, PlaysAWholeTrickFromItsPrimitivesAlone) {
     dispatched.stop();
     // Activation once, from before the window; the touch before it never
     // arrived: two presses and two lifts, the performer's.
-    EXPECT_EQ(dispatched.count(", 0x6, 0x1, 0)"), 1);
-    EXPECT_EQ(dispatched.count(", 0x201, "), 2);
-    EXPECT_EQ(dispatched.count(", 0x202, "), 2);
+    zt::testing::expect_dispatched(dispatched, 1, 2);
     // The window slid in from below the screen to its place, in steps.
     ASSERT_GE(memory_host().lowered.size(), 3u);
     EXPECT_EQ(memory_host().lowered.front(), SCREEN_HEIGHT);
