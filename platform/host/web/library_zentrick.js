@@ -15,6 +15,10 @@ mergeInto(LibraryManager.library, {
     // allocates nothing.
     image: null,
     imageAt: 0,
+    // The canvas's height in CSS pixels, and how far below its place the
+    // screen is shown (screen pixels): the window sliding in.
+    cssHeight: 720,
+    lowered: 0,
     started: false,
     firstTouch: true,
     active: true,
@@ -31,6 +35,13 @@ mergeInto(LibraryManager.library, {
 
     // True once the program's loop has ended: nothing takes events any more.
     ended: false,
+
+    // Moves the canvas `lowered` screen pixels below its place.
+    lower: function (lowered) {
+      ZtPage.lowered = lowered;
+      if (!ZtPage.canvas) return;
+      ZtPage.canvas.style.transform = lowered ? 'translateY(' + lowered * ZtPage.cssHeight / 720 + 'px)' : '';
+    },
 
     push: function (kind, a, b, c, d, e) {
       if (ZtPage.ended) return;
@@ -216,6 +227,10 @@ mergeInto(LibraryManager.library, {
     ZtPage.rehearsal = UTF8ToString(text).split('\n');
   },
 
+  zt_page_now: function () {
+    return performance.now();
+  },
+
   zt_page_log: function (level, text) {
     var line = UTF8ToString(text);
     if (level >= 2) console.error(line);
@@ -355,6 +370,8 @@ mergeInto(LibraryManager.library, {
     canvas.style.top = y + 'px';
     canvas.style.width = width + 'px';
     canvas.style.height = height + 'px';
+    ZtPage.cssHeight = height;
+    ZtPage.lower(ZtPage.lowered);
     // One canvas pixel per device pixel keeps the picture sharp.
     var w = Math.max(1, Math.round(width * ratio));
     var h = Math.max(1, Math.round(height * ratio));
@@ -365,9 +382,10 @@ mergeInto(LibraryManager.library, {
   },
 
   zt_page_present__deps: ['$ZtPage'],
-  zt_page_present: function (rgba, x, y, width, height) {
+  zt_page_present: function (rgba, x, y, width, height, lowered) {
     var canvas = ZtPage.canvas;
     var context = ZtPage.context;
+    if (lowered !== ZtPage.lowered) ZtPage.lower(lowered);
     if (width > 0 && height > 0) {
       var image = ZtPage.image;
       if (!image || image.data.buffer !== HEAPU8.buffer || ZtPage.imageAt !== rgba) {
@@ -387,13 +405,5 @@ mergeInto(LibraryManager.library, {
     if (!ZtPage.stats.frames) ZtPage.stats.firstFrameAt = now;
     ZtPage.stats.frames++;
     ZtPage.stats.presentedAt = now;
-  },
-
-  zt_page_slide_in__deps: ['$ZtPage'],
-  zt_page_slide_in: function (milliseconds) {
-    var canvas = ZtPage.canvas;
-    if (!canvas || !canvas.animate) return;
-    canvas.animate([{ transform: 'translateY(100vh)' }, { transform: 'translateY(0)' }],
-                   { duration: milliseconds, easing: 'cubic-bezier(0.33, 1, 0.68, 1)' });
   }
 });

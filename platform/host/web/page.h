@@ -1,8 +1,10 @@
 // The page side of the web host: small JavaScript functions
-// (library_zentrick.js) that the host calls. The page queues what the
-// browser reports (pointers, keys, motion, visibility, size) and the host
-// takes it out at the start of each turn of the loop; the page calls into the
-// program only to run a turn (zt_page_turn).
+// (library_zentrick.js) that the host's driver calls. The page queues what
+// the browser reports (pointers, keys, motion, visibility, size) and the
+// driver takes it out at the start of each turn of the loop; the page calls
+// into the program only to run a turn (zt_page_turn). Nothing else of the
+// driver knows the browser: a native build links these to a page of its own
+// (the driver's tests).
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,8 @@ void zt_page_start(int rehearse);
 int zt_page_query(char* buffer, int size);
 // A line on the browser's console: level 0 info, 1 warning, 2 error.
 void zt_page_log(int level, const char* text);
+// performance.now(): for the start-up, before the first turn says the time.
+double zt_page_now();
 // The page runs the program's loop from now on: zt_page_turn at once, then
 // again when an event is queued or the deadline it returned has come on the
 // platform's clock (whole ms of performance.now(), so that it wakes when a
@@ -38,15 +42,13 @@ void zt_page_size(double* fields);
 void zt_page_layout(int x, int y, int width, int height);
 // Shows a 480x720 frame of RGBA bytes, of which only the rectangle at
 // (x, y, width, height) changed since the last (empty: nothing did; the
-// frame still counts as shown).
-void zt_page_present(const std::uint8_t* rgba, int x, int y, int width, int height);
+// frame still counts as shown), `lowered` screen pixels below its place
+// (the window sliding in).
+void zt_page_present(const std::uint8_t* rgba, int x, int y, int width, int height, int lowered);
 // The rehearsal overlay's lines, joined with newlines, as they were last
 // drawn: window.zentrick.page.rehearsal, for tests and for a look from the
 // browser's console.
 void zt_page_rehearsal_lines(const char* text);
-// Slides the canvas up from the bottom, as the phone animates the app's
-// window in.
-void zt_page_slide_in(int milliseconds);
 }
 
 namespace zt::web {

@@ -2,10 +2,11 @@
 
 namespace zt::web {
 
-std::vector<std::string> rehearsal_lines(const TiltSource& tilt, const PageStatus& page) {
+std::vector<std::string> rehearsal_lines(const TiltSource& tilt, const std::optional<drivers::RawReading>& reading,
+                                         const PageStatus& page) {
     std::vector<std::string> lines{tilt.status()};
-    if (tilt.has_device())
-        lines.push_back(tilt.posture());
+    if (reading)
+        lines.push_back(posture(*reading));
     std::string screen;
     switch (page.wakeLock) {
     case WakeLockState::Unknown:

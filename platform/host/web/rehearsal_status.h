@@ -6,6 +6,7 @@
 
 #include "tilt_source.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,9 @@ struct PageStatus {
     bool installed = false;
 };
 
-// The lines, the lowest first.
-std::vector<std::string> rehearsal_lines(const TiltSource& tilt, const PageStatus& page);
+// The lines, the lowest first, for the accelerometer's `reading` (none:
+// there is no accelerometer) whichever source gives it.
+std::vector<std::string> rehearsal_lines(const TiltSource& tilt, const std::optional<drivers::RawReading>& reading,
+                                         const PageStatus& page);
 
 } // namespace zt::web

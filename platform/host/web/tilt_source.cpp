@@ -63,30 +63,12 @@ std::string TiltSource::sign_words() const {
     return m_mode == AccelMode::Auto || m_mode == AccelMode::Motion ? m_sign.words() : std::string();
 }
 
-bool TiltSource::key(host::TiltKey key, bool down) {
-    if (m_mode == AccelMode::Motion || m_mode == AccelMode::None || (m_mode == AccelMode::Auto && m_motionSeen))
-        return false;
-    if (!m_keys.key(key, down))
-        return false;
-    const host::Acceleration a = m_keys.acceleration();
-    return set(drivers::to_raw_reading(a.x, a.y, a.z));
-}
-
-bool TiltSource::release_arrows() {
-    if (m_mode == AccelMode::Motion || m_mode == AccelMode::None || (m_mode == AccelMode::Auto && m_motionSeen))
-        return false;
-    if (!m_keys.release_arrows())
-        return false;
-    const host::Acceleration a = m_keys.acceleration();
-    return set(drivers::to_raw_reading(a.x, a.y, a.z));
-}
-
-std::string TiltSource::posture() const {
+std::string posture(const drivers::RawReading& reading) {
     // A quarter of a g off flat (some 15 degrees) names an edge.
     constexpr int kTilted = 16;
-    const int x = m_reading.x;
-    const int y = m_reading.y;
-    const int z = m_reading.z;
+    const int x = reading.x;
+    const int y = reading.y;
+    const int z = reading.z;
     if (std::max(std::abs(x), std::abs(y)) < kTilted)
         return z >= 0 ? "FACE UP" : "FACE DOWN";
     // The reading points up: the edge it points away from is down.

@@ -1,12 +1,13 @@
 // The phone's tilt in the browser: the device's motion sensor
-// (devicemotion's accelerationIncludingGravity) or the arrow keys and F as
-// on the desktop, turned into the raw accelerometer bytes every source uses.
+// (devicemotion's accelerationIncludingGravity), turned into the raw
+// accelerometer bytes every source uses, and which source tilts the phone
+// now: the motion sensor, or the arrow keys and F, which the core turns into
+// readings as on the desktop (zt/host/input.h).
 #pragma once
 
 #include "axes_sign.h"
 #include "options.h"
 #include "zt/drivers/accelerometer.h"
-#include "zt/host/tilt.h"
 
 #include <cstdint>
 #include <optional>
@@ -35,20 +36,19 @@ class TiltSource {
     // One deviceorientation reading (degrees; not a number: none), taken
     // at `at` ms: evidence for the sign. Returns whether the reading changed.
     bool orientation(double beta, double gamma, std::uint64_t at);
-    // A tilt key went down or up (repeats left out). Returns whether the
-    // reading changed.
-    bool key(host::TiltKey key, bool down);
-    // The page lost the keyboard: held arrows let go.
-    bool release_arrows();
     // A finger went down at `at` ms: the screen faces the performer, so the
     // samples around it are evidence for the sign. Returns whether the
     // reading changed.
     bool tap(std::uint64_t at);
     void set_permission(MotionPermission permission) { m_permission = permission; }
 
-    // False for accel=none: no "ACC0:" at all.
+    // False for accel=none: no accelerometer at all.
     bool has_device() const { return m_mode != AccelMode::None; }
-    // The reading the device gives now.
+    // Whether the keys tilt the phone now: with accel=keys, and with auto
+    // until the first motion sample (from then on the two would fight).
+    bool keys_tilt() const { return m_mode == AccelMode::Keys || (m_mode == AccelMode::Auto && !m_motionSeen); }
+    // The reading the motion sensor gives now (lying flat, face up, before
+    // it spoke or while its sign is not known).
     drivers::RawReading reading() const { return m_reading; }
     bool motion_seen() const { return m_motionSeen; }
     // One line for the rehearsal overlay: where the tilt comes from now and
@@ -59,9 +59,6 @@ class TiltSource {
     // what settled it (AxesSignJudge::words); empty when no motion can
     // drive the tilt.
     std::string sign_words() const;
-    // Where the reading puts the phone, in words for the rehearsal overlay:
-    // "TOP EDGE DOWN", "FACE UP", "LEFT EDGE DOWN FACE DOWN", ...
-    std::string posture() const;
 
   private:
     bool set(const drivers::RawReading& reading);
@@ -71,7 +68,6 @@ class TiltSource {
     bool m_flipX;
     bool m_flipY;
     bool m_flipZ;
-    host::KeyboardTilt m_keys;
     AxesSignJudge m_sign;
     bool m_motionSeen = false;
     // The latest motion sample as the browser gave it (m/s^2).
@@ -80,5 +76,9 @@ class TiltSource {
     // Lying flat, face up, until a source says otherwise.
     drivers::RawReading m_reading{0, 0, 64};
 };
+
+// Where `reading` puts the phone, in words for the rehearsal overlay:
+// "TOP EDGE DOWN", "FACE UP", "LEFT EDGE DOWN FACE DOWN", ...
+std::string posture(const drivers::RawReading& reading);
 
 } // namespace zt::web

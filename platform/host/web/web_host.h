@@ -1,41 +1,37 @@
-// The web host: the phone in a browser page, on the real clock read once a
-// turn, on the page's one thread. Frames go to a canvas; pointers, keys,
-// motion and visibility come back as the window's messages and the
-// accelerometer's readings. The page's thread cannot block, so the
-// application's loop runs a turn at a time: the page calls turn() at the
-// next input or timer and is idle in between.
+// The web host: the phone in a browser page, on the page's one thread. Its
+// primitives (zt/host/core.h): the steady clock as the page read it for the
+// turn (ClockKind::Turns), the page's canvas as the output (the rectangle
+// that changed, lowered while the window slides in), the page's queue of
+// pointers, keys, motion, visibility and size as the event source, and no
+// wait: the page's thread must never block, so the page runs the core's
+// turns itself (zt_page_turn) at the next input or deadline and is idle in
+// between. The motion sensor's sign (tilt_source.h) is the page's own.
 #pragma once
 
-#include "options.h"
-#include "zt/host.h"
+#include "zt/host/core.h"
 
 #include <memory>
 
 namespace zt::web {
 
-class WebHost final : public host::Host {
+class WebHost final : public host::Driver {
   public:
     WebHost();
     ~WebHost() override;
 
-    host::ClockKind clock_kind() const override { return host::ClockKind::Turns; }
-    std::uint64_t turn_clock() const override;
-    void boot() override;
-    host::IdleAction idle(DWORD timeout) override;
-    void present(HWND window, const gfx::Surface& frame) override;
-    void animate_window(HWND window, int type, bool show) override;
-    void debug_output(std::string_view utf8) override;
+    // Before the platform boots: reads the page's options from its address
+    // and configures core() with them.
+    void configure();
+    host::Core& core() { return m_core; }
 
-    // Runs the application's loop from now on: the first turn at once, then
-    // one at each input or timer the loop waits for. `turn` handles every
-    // message waiting and returns FALSE once the loop has ended
-    // (MzRunWaitingMessages). Returns after the first turn.
-    void run_loop(BOOL (*turn)(int* exitCode));
-    // One turn: the page's input to the application (when `eventsQueued`:
-    // most timer ticks have none, and asking the page costs a call out), the
-    // waiting messages, the host's work before the page sleeps, all at `at`
-    // (performance.now() for the turn: a timer's tick knows it without
-    // asking). Returns when the page is to run the next turn, on the
+    // Starts the application (MzStartApp) and hands its loop to the page,
+    // which runs the first turn at once. False when the application could
+    // not start (core().exit_code() says how).
+    bool run();
+    // One turn at `at` (performance.now(): a timer's tick knows it without
+    // asking): the page's input when `eventsQueued` (most ticks have none,
+    // and asking the page costs a call out), the core's turn, then the
+    // warm-up's step. Returns when the page is to run the next turn, on the
     // platform's clock (whole ms of performance.now()), kUntilEvent, or
     // kLoopEnded.
     double turn(bool eventsQueued, double at);
@@ -47,10 +43,24 @@ class WebHost final : public host::Host {
     // program's chance to get ready for what comes next, in small steps.
     void after_first_frame(bool (*work)());
 
+    host::ClockKind clock_kind() const override { return host::ClockKind::Turns; }
+    std::uint64_t turn_clock() const override;
+    void boot(host::Core& core) override;
+    void show(const gfx::Surface& screen, const gfx::Surface::Area& changed, int lowered) override;
+    void events(host::Core& core) override;
+    bool can_wait() const override { return false; }
+    host::Phone::Rehearsal rehearsal() override;
+    bool debug_output(std::string_view utf8) override;
+
     struct State;
 
   private:
+    void take_event(int kind, const double* fields);
+    void feed_tilt(bool changed);
+    void read_page_size();
+
     std::unique_ptr<State> m_state;
+    host::Core m_core{*this};
 };
 
 WebHost& web_host();

@@ -1,5 +1,5 @@
-// The tilt in the browser: motion samples and keys to the raw bytes the app
-// reads, the sources each accel mode takes, how the readings' sign is
+// The tilt in the browser: motion samples to the raw bytes the app reads,
+// the sources each accel mode takes, how the readings' sign is
 // judged, and the rehearsal status lines.
 #include "rehearsal_status.h"
 #include "tilt_source.h"
@@ -15,7 +15,6 @@
 
 using namespace zt::web;
 using zt::drivers::RawReading;
-using zt::host::TiltKey;
 
 namespace {
 
@@ -73,50 +72,36 @@ TEST(TiltSource, SamplesWithoutNumbersAreNoSensor) {
     EXPECT_FALSE(tilt.motion(nan, 1, 1, 0));
     EXPECT_FALSE(tilt.motion(1, std::numeric_limits<double>::infinity(), 1, 0));
     EXPECT_FALSE(tilt.motion_seen());
-    // So the keys still work.
-    EXPECT_TRUE(tilt.key(TiltKey::Down, true));
-    EXPECT_EQ(tilt.reading(), (RawReading{0, -45, 45}));
+    // So the keys still tilt.
+    EXPECT_TRUE(tilt.keys_tilt());
 }
 
-TEST(TiltSource, AutoTakesTheKeysUntilTheSensorSpeaks) {
+TEST(TiltSource, EachModeTakesItsSources) {
+    // Auto: the keys until the sensor speaks, then the sensor alone, or
+    // the two would fight.
     TiltSource tilt = source(AccelMode::Auto);
-    EXPECT_TRUE(tilt.key(TiltKey::Right, true));
-    EXPECT_EQ(tilt.reading(), (RawReading{45, 0, 45}));
-    // The sensor speaks, its sign not yet known: the phone lies flat.
-    EXPECT_TRUE(tilt.motion(0, 0, -g, 0));
+    EXPECT_TRUE(tilt.keys_tilt());
+    // Its sign not yet known: the phone lies flat.
+    EXPECT_FALSE(tilt.motion(0, 0, -g, 0));
+    EXPECT_TRUE(tilt.motion_seen());
+    EXPECT_FALSE(tilt.keys_tilt());
     EXPECT_EQ(tilt.reading(), (RawReading{0, 0, 64}));
-    // From now on the keys are ignored, or the two would fight.
-    EXPECT_FALSE(tilt.key(TiltKey::Right, false));
-    EXPECT_FALSE(tilt.key(TiltKey::Up, true));
-    EXPECT_FALSE(tilt.release_arrows());
-    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, 64}));
-}
 
-TEST(TiltSource, KeysModeIgnoresTheSensorAndMotionModeTheKeys) {
     TiltSource keys = source(AccelMode::Keys);
     EXPECT_FALSE(keys.motion(g, 0, 0, 0));
-    EXPECT_TRUE(keys.key(TiltKey::Flip, true));
-    EXPECT_EQ(keys.reading(), (RawReading{0, 0, -64}));
+    EXPECT_FALSE(keys.motion_seen());
+    EXPECT_TRUE(keys.keys_tilt());
 
     TiltSource motion = source(AccelMode::Motion);
-    EXPECT_FALSE(motion.key(TiltKey::Up, true));
-    EXPECT_EQ(motion.reading(), (RawReading{0, 0, 64}));
-}
-
-TEST(TiltSource, LosingTheKeyboardLetsGoOfTheArrowsButNotOfFaceDown) {
-    TiltSource tilt = source(AccelMode::Keys);
-    tilt.key(TiltKey::Up, true);
-    tilt.key(TiltKey::Flip, true);
-    EXPECT_TRUE(tilt.release_arrows());
-    EXPECT_EQ(tilt.reading(), (RawReading{0, 0, -64}));
-    EXPECT_FALSE(tilt.release_arrows());
+    EXPECT_FALSE(motion.keys_tilt());
+    EXPECT_TRUE(motion.has_device());
 }
 
 TEST(TiltSource, NoneHasNoDevice) {
     TiltSource tilt = source(AccelMode::None);
     EXPECT_FALSE(tilt.has_device());
+    EXPECT_FALSE(tilt.keys_tilt());
     EXPECT_FALSE(tilt.motion(0, 0, g, 0));
-    EXPECT_FALSE(tilt.key(TiltKey::Up, true));
     EXPECT_EQ(tilt.status(), "NO ACCELEROMETER");
 }
 
@@ -289,7 +274,7 @@ TEST(AxesSign, IsJudgedFromOrientationAndTheTouchesWithEitherSign) {
     }
 }
 
-TEST(AxesSign, TheAddressOverridesAndTheKeysAreNeverTurned) {
+TEST(AxesSign, TheAddressOverridesAndTheKeysAreNotJudged) {
     TiltSource flipped = source(AccelMode::Auto, "z");
     for (std::uint64_t t = 0; t < 100; t += 16)
         flipped.motion(0, 0, g, t); // face up in W3C's sign
@@ -301,9 +286,7 @@ TEST(AxesSign, TheAddressOverridesAndTheKeysAreNeverTurned) {
     EXPECT_EQ(flipped.reading(), (RawReading{0, 32, -64}));
 
     TiltSource keys = source(AccelMode::Keys);
-    keys.key(TiltKey::Flip, true);
     EXPECT_FALSE(keys.tap(0));
-    EXPECT_EQ(keys.reading(), (RawReading{0, 0, -64}));
     EXPECT_EQ(keys.sign_words(), "");
 }
 
@@ -321,35 +304,36 @@ TEST(TiltSource, PostureNamesTheEdgeThatIsDown) {
         {-g * 0.7, g * 0.3, g * 0.7, "RIGHT EDGE DOWN"},
         {0, -g * 0.7, -g * 0.7, "TOP EDGE DOWN FACE DOWN"},
     };
-    for (const auto& k : cases) {
-        TiltSource tilt = settled(AccelMode::Motion);
-        tilt.motion(k.x, k.y, k.z, 100);
-        EXPECT_EQ(tilt.posture(), k.words) << k.x << ' ' << k.y << ' ' << k.z;
-    }
+    for (const auto& k : cases)
+        EXPECT_EQ(posture(zt::drivers::to_raw_reading(k.x, k.y, k.z)), k.words) << k.x << ' ' << k.y << ' ' << k.z;
 }
 
 TEST(RehearsalLines, SayTheSensorThePostureTheBrowserAndTheSign) {
     TiltSource tilt = source(AccelMode::Auto);
     PageStatus page;
     using Lines = std::vector<std::string>;
-    EXPECT_EQ(rehearsal_lines(tilt, page),
+    const RawReading flat{0, 0, 64};
+    EXPECT_EQ(rehearsal_lines(tilt, flat, page),
               (Lines{"KEYS  NO MOTION YET", "FACE UP", "IN BROWSER", "SIGN NOT YET KNOWN"}));
+    // The posture is the reading's, whichever source gave it (the keys).
+    EXPECT_EQ(rehearsal_lines(tilt, RawReading{0, -45, 45}, page)[1], "TOP EDGE DOWN");
     for (std::uint64_t t = 0; t < 50; t += 16)
         tilt.motion(0, 0, -g, t);
     tilt.tap(50);
     page.wakeLock = WakeLockState::Refused;
     page.installed = true;
-    EXPECT_EQ(rehearsal_lines(tilt, page),
+    EXPECT_EQ(rehearsal_lines(tilt, tilt.reading(), page),
               (Lines{"MOTION ON", "FACE UP", "SCREEN MAY SLEEP  INSTALLED", "SIGN FLIPPED BY 1 OF 1 TOUCHES"}));
     page.wakeLock = WakeLockState::Held;
-    EXPECT_EQ(rehearsal_lines(tilt, page)[2], "SCREEN KEPT ON  INSTALLED");
+    EXPECT_EQ(rehearsal_lines(tilt, flat, page)[2], "SCREEN KEPT ON  INSTALLED");
     for (WakeLockState lost : {WakeLockState::Missing, WakeLockState::Released}) {
         page.wakeLock = lost;
-        EXPECT_EQ(rehearsal_lines(tilt, page)[2], "SCREEN MAY SLEEP  INSTALLED");
+        EXPECT_EQ(rehearsal_lines(tilt, flat, page)[2], "SCREEN MAY SLEEP  INSTALLED");
     }
     // Without an accelerometer there is no posture to tell; with only the
     // keys no sign to judge; the address's flip says so.
-    EXPECT_EQ(rehearsal_lines(source(AccelMode::None), PageStatus{}), (Lines{"NO ACCELEROMETER", "IN BROWSER"}));
-    EXPECT_EQ(rehearsal_lines(source(AccelMode::Keys), PageStatus{}), (Lines{"KEYS", "FACE UP", "IN BROWSER"}));
-    EXPECT_EQ(rehearsal_lines(source(AccelMode::Motion, "xy"), PageStatus{}).back(), "SIGN SET BY ADDRESS");
+    EXPECT_EQ(rehearsal_lines(source(AccelMode::None), std::nullopt, PageStatus{}),
+              (Lines{"NO ACCELEROMETER", "IN BROWSER"}));
+    EXPECT_EQ(rehearsal_lines(source(AccelMode::Keys), flat, PageStatus{}), (Lines{"KEYS", "FACE UP", "IN BROWSER"}));
+    EXPECT_EQ(rehearsal_lines(source(AccelMode::Motion, "xy"), flat, PageStatus{}).back(), "SIGN SET BY ADDRESS");
 }
