@@ -35,14 +35,6 @@ void read_command_line(int argc, char** argv) {
 
 ZT_HOST(read_command_line);
 
-#if defined(__SANITIZE_ADDRESS__)
-// The desktop's own libraries keep a few allocations to the end of the
-// process (D-Bus, reached by SDL); the sanitizer build should report ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libdbus-1.so\n";
-}
-#endif
-
 int main() {
     return zt::desktop::desktop_host().core().run();
 }
