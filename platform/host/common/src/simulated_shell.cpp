@@ -4,20 +4,26 @@
 
 #include "zt/host.h"
 #include "zt/screen.h"
+#include "zt/sys/guarded.h"
 #include "zt/sys/registry.h"
 #include "zt/sys/trace.h"
 
+#include <array>
 #include <condition_variable>
-#include <mutex>
+#include <utility>
 
 namespace zt::host {
 
 struct SimulatedShell::State {
-    std::mutex lock;
+    // What the shell's thread tells the phone once its windows are up.
+    struct Shared {
+        bool ready = false;
+        DWORD threadId = 0;
+        std::array<HWND, kClassNames.size()> windows{};
+    };
+    // Mutable: looking a window up is a const question that takes the lock.
+    mutable sys::Guarded<Shared> shared;
     std::condition_variable changed;
-    bool ready = false;
-    DWORD threadId = 0;
-    std::array<HWND, kClassNames.size()> windows{};
     Thread thread;
 };
 
@@ -76,12 +82,11 @@ void destroy_windows(const Windows& windows) {
 
 void run_shell(SimulatedShell::State& state, const SimulatedShell::Options& options) {
     const Windows windows = create_windows(options);
-    {
-        std::lock_guard guard(state.lock);
-        state.windows = windows;
-        state.threadId = GetCurrentThreadId();
-        state.ready = true;
-    }
+    state.shared.with([&](SimulatedShell::State::Shared& shared) {
+        shared.windows = windows;
+        shared.threadId = GetCurrentThreadId();
+        shared.ready = true;
+    });
     state.changed.notify_all();
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0)
@@ -106,9 +111,12 @@ void SimulatedShell::start() {
     sys::registry::set_dword(HKEY_LOCAL_MACHINE, u"System\\State\\ZaruVuvIvozi", u"IsLockState", 0);
     auto state = std::make_unique<State>();
     if (!m_options.ownThread) {
-        state->windows = create_windows(m_options);
-        state->threadId = GetCurrentThreadId();
-        state->ready = true;
+        const Windows windows = create_windows(m_options);
+        state->shared.with([&](State::Shared& shared) {
+            shared.windows = windows;
+            shared.threadId = GetCurrentThreadId();
+            shared.ready = true;
+        });
         m_state = std::move(state);
         return;
     }
@@ -117,8 +125,9 @@ void SimulatedShell::start() {
     raw->thread = Thread([raw, options] { run_shell(*raw, options); });
     {
         ExternalWait outside;
-        std::unique_lock lock(raw->lock);
-        raw->changed.wait(lock, [raw] { return raw->ready; });
+        auto shared = raw->shared.lock();
+        while (!shared->ready)
+            shared.wait(raw->changed);
     }
     m_state = std::move(state);
 }
@@ -126,12 +135,15 @@ void SimulatedShell::start() {
 void SimulatedShell::stop() {
     if (!m_state)
         return;
+    const auto [threadId, windows] = m_state->shared.with([](const State::Shared& shared) {
+        return std::pair{shared.threadId, shared.windows};
+    });
     if (!m_options.ownThread) {
-        destroy_windows(m_state->windows);
+        destroy_windows(windows);
         m_state.reset();
         return;
     }
-    PostThreadMessageW(m_state->threadId, WM_QUIT, 0, 0);
+    PostThreadMessageW(threadId, WM_QUIT, 0, 0);
     m_state->thread.join();
     m_state.reset();
 }
@@ -156,8 +168,7 @@ HWND SimulatedShell::window(std::u16string_view className) const {
 HWND SimulatedShell::window_at(std::size_t index) const {
     if (!m_state)
         return nullptr;
-    std::lock_guard guard(m_state->lock);
-    return m_state->windows[index];
+    return m_state->shared.with([index](const State::Shared& shared) { return shared.windows[index]; });
 }
 
 } // namespace zt::host
