@@ -22,7 +22,6 @@ import datetime
 import errno
 import fcntl
 import functools
-import hashlib
 import html
 import http.server
 import ipaddress
@@ -394,10 +393,6 @@ class Authority:
         NameOID = crypto()[5]
         return self.certificate.subject.get_attributes_for_oid(NameOID.COMMON_NAME)[0].value
 
-    def fingerprint(self):
-        digest = hashlib.sha256(self.der).hexdigest().upper()
-        return ":".join(digest[i:i + 2] for i in range(0, len(digest), 2))
-
 
 # --- Serving -------------------------------------------------------------------
 
@@ -424,9 +419,6 @@ class PageHandler(serve.Handler):
         if self.path.split("?", 1)[0] in ("/", "/index.html"):
             self.server.visits.note(self.client_address[0], "page", "opened the page")
         super().do_GET()
-
-    def log_message(self, format, *args):
-        pass
 
 
 class TlsServer(http.server.ThreadingHTTPServer):
