@@ -40,6 +40,14 @@ import threading
 
 import serve
 
+try:
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import ec
+    from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
+except ImportError:  # refused when the certificates are first needed
+    x509 = None
+
 PROGRAM = "zentrick-phone"
 # What a phone may be told to trust the authority for, and nothing more.
 PRIVATE_NETWORKS = [ipaddress.ip_network(n) for n in ("10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16")]
@@ -238,17 +246,6 @@ class DataFolder:
 # --- The certificates --------------------------------------------------------
 
 
-def crypto():
-    try:
-        from cryptography import x509
-        from cryptography.hazmat.primitives import hashes, serialization
-        from cryptography.hazmat.primitives.asymmetric import ec
-        from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
-    except ImportError:
-        raise Refusal("python3-cryptography is missing (sudo apt install python3-cryptography)")
-    return x509, hashes, serialization, ec, ExtendedKeyUsageOID, NameOID
-
-
 def not_after(certificate):
     # (cryptography 42 and later name it with its time zone.)
     value = getattr(certificate, "not_valid_after_utc", None)
@@ -256,7 +253,6 @@ def not_after(certificate):
 
 
 def signed_by(certificate, authority):
-    _, hashes, _, ec, _, _ = crypto()
     try:
         authority.public_key().verify(certificate.signature, certificate.tbs_certificate_bytes,
                                       ec.ECDSA(certificate.signature_hash_algorithm))
@@ -265,16 +261,25 @@ def signed_by(certificate, authority):
     return certificate.issuer == authority.subject
 
 
-def authority_constraints():
-    x509 = crypto()[0]
-    permitted = [x509.IPAddress(n) for n in PRIVATE_NETWORKS + [LOOPBACK_NETWORK]]
-    permitted.append(x509.DNSName(LOCAL_DOMAIN))
-    return x509.NameConstraints(permitted_subtrees=permitted, excluded_subtrees=None)
+def issue(subject, not_valid_after, extensions, now, issuer=None, issuer_key=None):
+    """A new key and a certificate for it, both as PEM: `extensions` are
+    (extension, critical) pairs; without an issuer it signs itself."""
+    key = ec.generate_private_key(ec.SECP256R1())
+    public = key.public_key()
+    builder = (
+        x509.CertificateBuilder().subject_name(subject).issuer_name(issuer or subject).public_key(public)
+        .serial_number(x509.random_serial_number())
+        .not_valid_before(now - datetime.timedelta(hours=1))
+        .not_valid_after(not_valid_after))
+    for extension, critical in extensions + [(x509.SubjectKeyIdentifier.from_public_key(public), False)]:
+        builder = builder.add_extension(extension, critical=critical)
+    certificate = builder.sign(issuer_key or key, hashes.SHA256())
+    key_pem = key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
+                                serialization.NoEncryption())
+    return key_pem, certificate.public_bytes(serialization.Encoding.PEM)
 
 
 def make_authority(now):
-    x509, hashes, serialization, ec, _, NameOID = crypto()
-    key = ec.generate_private_key(ec.SECP256R1())
     try:
         user = pwd.getpwuid(os.geteuid()).pw_name
     except KeyError:
@@ -284,53 +289,33 @@ def make_authority(now):
         x509.NameAttribute(NameOID.ORGANIZATION_NAME, "Zentrick"),
         x509.NameAttribute(NameOID.COMMON_NAME, f"Zentrick on {host} ({user})"[:64]),
     ])
-    public = key.public_key()
-    certificate = (
-        x509.CertificateBuilder().subject_name(name).issuer_name(name).public_key(public)
-        .serial_number(x509.random_serial_number())
-        .not_valid_before(now - datetime.timedelta(hours=1))
-        .not_valid_after(now + datetime.timedelta(days=AUTHORITY_DAYS))
-        .add_extension(x509.BasicConstraints(ca=True, path_length=0), critical=True)
-        .add_extension(x509.KeyUsage(digital_signature=False, content_commitment=False, key_encipherment=False,
-                                     data_encipherment=False, key_agreement=False, key_cert_sign=True, crl_sign=True,
-                                     encipher_only=False, decipher_only=False), critical=True)
-        .add_extension(authority_constraints(), critical=True)
-        .add_extension(x509.SubjectKeyIdentifier.from_public_key(public), critical=False)
-        .sign(key, hashes.SHA256()))
-    key_pem = key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
-                                serialization.NoEncryption())
-    return key_pem, certificate.public_bytes(serialization.Encoding.PEM)
+    permitted = [x509.IPAddress(n) for n in PRIVATE_NETWORKS + [LOOPBACK_NETWORK]] + [x509.DNSName(LOCAL_DOMAIN)]
+    return issue(name, now + datetime.timedelta(days=AUTHORITY_DAYS), [
+        (x509.BasicConstraints(ca=True, path_length=0), True),
+        (x509.KeyUsage(digital_signature=False, content_commitment=False, key_encipherment=False,
+                       data_encipherment=False, key_agreement=False, key_cert_sign=True, crl_sign=True,
+                       encipher_only=False, decipher_only=False), True),
+        (x509.NameConstraints(permitted_subtrees=permitted, excluded_subtrees=None), True),
+    ], now)
 
 
 def make_server_certificate(authority, authority_key, names, now):
-    x509, hashes, serialization, ec, ExtendedKeyUsageOID, NameOID = crypto()
-    key = ec.generate_private_key(ec.SECP256R1())
-    public = key.public_key()
     alternative = [x509.IPAddress(n) if isinstance(n, ipaddress.IPv4Address) else x509.DNSName(n) for n in names]
-    certificate = (
-        x509.CertificateBuilder()
-        .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, str(names[0]))]))
-        .issuer_name(authority.subject).public_key(public)
-        .serial_number(x509.random_serial_number())
-        .not_valid_before(now - datetime.timedelta(hours=1))
+    return issue(
+        x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, str(names[0]))]),
         # At most SERVER_DAYS in all.
-        .not_valid_after(now + datetime.timedelta(days=SERVER_DAYS) - datetime.timedelta(hours=1))
-        .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=True)
-        .add_extension(x509.KeyUsage(digital_signature=True, content_commitment=False, key_encipherment=False,
-                                     data_encipherment=False, key_agreement=False, key_cert_sign=False, crl_sign=False,
-                                     encipher_only=False, decipher_only=False), critical=True)
-        .add_extension(x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), critical=False)
-        .add_extension(x509.SubjectAlternativeName(alternative), critical=False)
-        .add_extension(x509.SubjectKeyIdentifier.from_public_key(public), critical=False)
-        .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(authority.public_key()), critical=False)
-        .sign(authority_key, hashes.SHA256()))
-    key_pem = key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
-                                serialization.NoEncryption())
-    return key_pem, certificate.public_bytes(serialization.Encoding.PEM)
+        now + datetime.timedelta(days=SERVER_DAYS) - datetime.timedelta(hours=1), [
+            (x509.BasicConstraints(ca=False, path_length=None), True),
+            (x509.KeyUsage(digital_signature=True, content_commitment=False, key_encipherment=False,
+                           data_encipherment=False, key_agreement=False, key_cert_sign=False, crl_sign=False,
+                           encipher_only=False, decipher_only=False), True),
+            (x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), False),
+            (x509.SubjectAlternativeName(alternative), False),
+            (x509.AuthorityKeyIdentifier.from_issuer_public_key(authority.public_key()), False),
+        ], now, authority.subject, authority_key)
 
 
 def certificate_names(certificate):
-    x509 = crypto()[0]
     try:
         alternative = certificate.extensions.get_extension_for_class(x509.SubjectAlternativeName).value
     except x509.ExtensionNotFound:
@@ -343,7 +328,8 @@ class Authority:
     (made again when the names change or it nears its end)."""
 
     def __init__(self, folder, names):
-        x509, _, serialization, _, _, _ = crypto()
+        if x509 is None:
+            raise Refusal("python3-cryptography is missing (sudo apt install python3-cryptography)")
         now = datetime.datetime.now(datetime.timezone.utc)
         key_pem, pem = folder.read("ca-key.pem"), folder.read("ca.pem")
         if key_pem is None and pem is None:
@@ -390,7 +376,6 @@ class Authority:
         self.renewed = current is not None
 
     def name(self):
-        NameOID = crypto()[5]
         return self.certificate.subject.get_attributes_for_oid(NameOID.COMMON_NAME)[0].value
 
 
