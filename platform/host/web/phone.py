@@ -53,6 +53,8 @@ PROGRAM = "zentrick-phone"
 PRIVATE_NETWORKS = [ipaddress.ip_network(n) for n in ("10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16")]
 LOOPBACK_NETWORK = ipaddress.ip_network("127.0.0.0/8")
 LOCAL_DOMAIN = "local"
+# One label of a host name, lower case.
+LABEL = re.compile(r"[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?")
 AUTHORITY_DAYS = 3650
 # Phones take no longer from a certificate a user's root vouches for.
 SERVER_DAYS = 397
@@ -120,7 +122,7 @@ def machine_addresses():
 def local_host_name():
     """HOSTNAME.local, or None when the host name is no DNS label."""
     label = socket.gethostname().split(".")[0].lower()
-    return f"{label}.{LOCAL_DOMAIN}" if re.fullmatch(r"[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?", label) else None
+    return f"{label}.{LOCAL_DOMAIN}" if LABEL.fullmatch(label) else None
 
 
 def parse_name(text):
@@ -131,7 +133,7 @@ def parse_name(text):
         name = text.lower().rstrip(".")
         labels = name.split(".")
         if (len(labels) >= 2 and labels[-1] == LOCAL_DOMAIN and
-                all(re.fullmatch(r"[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?", label) for label in labels)):
+                all(LABEL.fullmatch(label) for label in labels)):
             return name
     else:
         if may_be_named(address):
