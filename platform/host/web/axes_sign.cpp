@@ -51,19 +51,17 @@ void AxesSignJudge::motion(double x, double y, double z, std::uint64_t at) {
 
     if (!m_window.open)
         return;
+    if (at > m_window.end) {
+        // Too few samples agreed (or motion came too late): the touch says
+        // nothing.
+        m_window.open = false;
+        return;
+    }
     if (m_window.awaitingMotion) {
         // Motion that starts after the touch was granted by it: the first
         // samples describe the phone as it was held for the touch.
         m_window.awaitingMotion = false;
-        if (at > m_window.touchedAt + kFirstMotionAfterTouch) {
-            close_window();
-            return;
-        }
         m_window.end = at + kAfterTouch;
-    }
-    if (at > m_window.end) {
-        close_window();
-        return;
     }
     count(s);
     vote_if_agreed();
@@ -83,12 +81,12 @@ void AxesSignJudge::orientation(double beta, double gamma, std::uint64_t at) {
 }
 
 void AxesSignJudge::touch(std::uint64_t at) {
-    close_window();
+    // A new touch ends the last one's window, agreed or not.
     m_window = Window{};
     m_window.open = true;
-    m_window.touchedAt = at;
     if (!m_motionSeen) {
         m_window.awaitingMotion = true;
+        m_window.end = at + kFirstMotionAfterTouch;
         return;
     }
     m_window.end = at + kAfterTouch;
@@ -126,47 +124,28 @@ void AxesSignJudge::vote_if_agreed() {
     m_window.open = false;
 }
 
-void AxesSignJudge::close_window() {
-    // Too few samples agreed: the touch says nothing.
-    m_window.open = false;
-}
-
 AxesSign AxesSignJudge::sign() const {
     if (m_fromAddress)
         return AxesSign::Address;
-    if (m_orientationTally >= kOrientationPairs)
-        return AxesSign::AsRead;
-    if (m_orientationTally <= -kOrientationPairs)
-        return AxesSign::Flipped;
+    if (orientation_decides())
+        return m_orientationTally > 0 ? AxesSign::AsRead : AxesSign::Flipped;
     if (m_votesAsRead != m_votesFlipped)
         return m_votesAsRead > m_votesFlipped ? AxesSign::AsRead : AxesSign::Flipped;
     return m_lastVote;
 }
 
-SignSource AxesSignJudge::source() const {
-    if (m_fromAddress)
-        return SignSource::Address;
-    if (std::abs(m_orientationTally) >= kOrientationPairs)
-        return SignSource::Orientation;
-    return m_lastVote != AxesSign::Undecided ? SignSource::Touches : SignSource::None;
-}
-
 std::string AxesSignJudge::words() const {
-    const std::string which = sign() == AxesSign::Flipped ? "SIGN FLIPPED" : "SIGN W3C";
-    switch (source()) {
-    case SignSource::None:
-        break;
-    case SignSource::Address:
+    const AxesSign decided = sign();
+    if (decided == AxesSign::Address)
         return "SIGN SET BY ADDRESS";
-    case SignSource::Orientation:
+    if (decided == AxesSign::Undecided)
+        return "SIGN NOT YET KNOWN";
+    const bool flipped = decided == AxesSign::Flipped;
+    const std::string which = flipped ? "SIGN FLIPPED" : "SIGN W3C";
+    if (orientation_decides())
         return which + " BY ORIENTATION";
-    case SignSource::Touches: {
-        const int agreeing = sign() == AxesSign::Flipped ? m_votesFlipped : m_votesAsRead;
-        return which + " BY " + std::to_string(agreeing) + " OF " + std::to_string(m_votesAsRead + m_votesFlipped) +
-               " TOUCHES";
-    }
-    }
-    return "SIGN NOT YET KNOWN";
+    return which + " BY " + std::to_string(flipped ? m_votesFlipped : m_votesAsRead) + " OF " +
+           std::to_string(m_votesAsRead + m_votesFlipped) + " TOUCHES";
 }
 
 } // namespace zt::web

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace zt::web {
@@ -26,9 +27,6 @@ enum class AxesSign {
     Flipped,   // the whole reading negated
     Address,   // "flip" in the address decides, axis by axis
 };
-
-// What settled the sign.
-enum class SignSource { None, Orientation, Touches, Address };
 
 class AxesSignJudge {
   public:
@@ -42,7 +40,6 @@ class AxesSignJudge {
     void touch(std::uint64_t at);
 
     AxesSign sign() const;
-    SignSource source() const;
     // For the rehearsal overlay: "SIGN NOT YET KNOWN", "SIGN W3C BY
     // ORIENTATION", "SIGN FLIPPED BY 2 OF 3 TOUCHES", "SIGN SET BY ADDRESS".
     std::string words() const;
@@ -70,7 +67,8 @@ class AxesSignJudge {
     struct Window {
         bool open = false;
         bool awaitingMotion = false; // no motion yet: its first samples count
-        std::uint64_t touchedAt = 0;
+        // No sample after this counts (awaiting motion: the first must come
+        // by then).
         std::uint64_t end = 0;
         // The latest run of samples that agree: facing the performer as
         // read (+1) or negated (-1).
@@ -80,7 +78,7 @@ class AxesSignJudge {
 
     void count(const Sample& s);
     void vote_if_agreed();
-    void close_window();
+    bool orientation_decides() const { return std::abs(m_orientationTally) >= kOrientationPairs; }
 
     bool m_fromAddress;
     bool m_motionSeen = false;
