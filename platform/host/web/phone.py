@@ -254,6 +254,10 @@ def not_after(certificate):
     return value if value is not None else certificate.not_valid_after.replace(tzinfo=datetime.timezone.utc)
 
 
+def key_of(private_key, certificate):
+    return private_key.public_key().public_numbers() == certificate.public_key().public_numbers()
+
+
 def signed_by(certificate, authority):
     try:
         authority.public_key().verify(certificate.signature, certificate.tbs_certificate_bytes,
@@ -352,7 +356,7 @@ class Authority:
         except ValueError:
             raise Refusal(f"the authority in {folder.path} cannot be read: remove ca.pem and ca-key.pem to make a new "
                           "one (a phone then needs the new certificate)")
-        if key.public_key().public_numbers() != self.certificate.public_key().public_numbers():
+        if not key_of(key, self.certificate):
             raise Refusal(f"{folder.file('ca-key.pem')} is not the key of {folder.file('ca.pem')}: remove both to "
                           "make a new authority")
         self.folder = folder.path
@@ -366,10 +370,13 @@ class Authority:
         if current is not None and current_key is not None:
             try:
                 server = x509.load_pem_x509_certificate(current)
-                serialization.load_pem_private_key(current_key, password=None)
+                server_key = serialization.load_pem_private_key(current_key, password=None)
             except ValueError:
                 server = None
-            if (server is not None and signed_by(server, self.certificate) and certificate_names(server) == set(names)
+            # A run stopped between writing the key and the certificate
+            # leaves a key of another certificate: made again too.
+            if (server is not None and key_of(server_key, server) and signed_by(server, self.certificate)
+                    and certificate_names(server) == set(names)
                     and not_after(server) - now > datetime.timedelta(days=RENEW_DAYS)):
                 return
         server_key, server = make_server_certificate(self.certificate, key, names, now)

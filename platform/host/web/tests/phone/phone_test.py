@@ -333,6 +333,21 @@ class Serving(Fixture):
             f.write(certificate.public_bytes(serialization.Encoding.PEM))
         return path
 
+    def test_a_server_key_without_its_certificate_is_made_again(self):
+        # As a run stopped between writing the server's new key and its new
+        # certificate leaves them.
+        self.assertEqual(Phone(self.data, self.site).ready().stop(), 0)
+        stray = ec.generate_private_key(ec.SECP256R1()).private_bytes(
+            serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8, serialization.NoEncryption())
+        with open(os.path.join(self.data, "server-key.pem"), "wb") as f:
+            f.write(stray)
+        phone = Phone(self.data, self.site).ready()
+        try:
+            self.assertIn("a new certificate for this network", phone.output)
+            self.assertEqual(phone.get("/", cafile=os.path.join(self.data, "ca.pem"))[0], 200)
+        finally:
+            self.assertEqual(phone.stop(), 0)
+
     def test_first_runs_at_once_make_one_authority(self):
         runs = [Phone(self.data, self.site) for _ in range(2)]
         for run in runs:
