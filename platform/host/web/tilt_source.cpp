@@ -18,7 +18,7 @@ bool TiltSource::set(const drivers::RawReading& reading) {
 }
 
 bool TiltSource::motion(double x, double y, double z, std::uint64_t at) {
-    if (m_mode == AccelMode::Keys || m_mode == AccelMode::None)
+    if (!senses())
         return false;
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         return false;
@@ -32,7 +32,7 @@ bool TiltSource::motion(double x, double y, double z, std::uint64_t at) {
 }
 
 bool TiltSource::orientation(double beta, double gamma, std::uint64_t at) {
-    if (m_mode == AccelMode::Keys || m_mode == AccelMode::None)
+    if (!senses())
         return false;
     m_sign.orientation(beta, gamma, at);
     return m_motionSeen && set_from_motion();
@@ -53,14 +53,14 @@ bool TiltSource::set_from_motion() {
 }
 
 bool TiltSource::tap(std::uint64_t at) {
-    if (m_mode == AccelMode::Keys || m_mode == AccelMode::None)
+    if (!senses())
         return false;
     m_sign.touch(at);
     return m_motionSeen && set_from_motion();
 }
 
 std::string TiltSource::sign_words() const {
-    return m_mode == AccelMode::Auto || m_mode == AccelMode::Motion ? m_sign.words() : std::string();
+    return senses() ? m_sign.words() : std::string();
 }
 
 std::string posture(const drivers::RawReading& reading) {

@@ -10,7 +10,6 @@
 #include "zt/drivers/accelerometer.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace zt::web {
@@ -52,7 +51,7 @@ class TiltSource {
     drivers::RawReading reading() const { return m_reading; }
     bool motion_seen() const { return m_motionSeen; }
     // One line for the rehearsal overlay: where the tilt comes from now and
-    // whether motion is allowed ("MOTION ON", "KEYS - TAP FOR MOTION", ...).
+    // whether motion is allowed ("MOTION ON", "KEYS  TAP TO ALLOW MOTION", ...).
     std::string status() const;
     AxesSign axes() const { return m_sign.sign(); }
     // One line for the rehearsal overlay: whether the sign is known and
@@ -61,6 +60,9 @@ class TiltSource {
     std::string sign_words() const;
 
   private:
+    // Whether the motion sensor may tilt the phone (auto and motion): only
+    // then are its readings, and the evidence for their sign, taken.
+    bool senses() const { return m_mode == AccelMode::Auto || m_mode == AccelMode::Motion; }
     bool set(const drivers::RawReading& reading);
     bool set_from_motion();
 
