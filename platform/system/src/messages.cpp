@@ -29,6 +29,16 @@ bool has_work(const Locked& locked, DWORD threadId, const MessageQueue& queue, T
     return has_waiting(locked, threadId, queue) || Timers::get().any_due(locked, threadId, now);
 }
 
+// Waits until the thread has work, `deadline` comes, or another thread sets
+// it a timer due before `nextTimer` (so that its loop looks again with the
+// new deadline). True when it has work.
+bool wait_for_work(Locked& locked, DWORD threadId, const MessageQueue& queue, Tick nextTimer, Tick deadline) {
+    Kernel& k = Kernel::get();
+    return k.wait_until(locked, deadline, [&] {
+        return has_work(locked, threadId, queue, k.now(locked)) || Timers::get().next_due(locked, threadId) < nextTimer;
+    });
+}
+
 // Runs the first message sent by another thread, dropping the lock around
 // the window procedure.
 void run_incoming(Locked& locked, MessageQueue& queue) {
@@ -178,12 +188,7 @@ bool next_message(MSG& msg, bool wait, bool remove) {
                 continue;
             deadline = std::min(deadline, deadline_after(k.now(locked), action.wait));
         }
-        // A timer set meanwhile by another thread moves the deadline: look
-        // again with the new one.
-        k.wait_until(locked, deadline, [&] {
-            return has_work(locked, self.id, queue, k.now(locked)) ||
-                   Timers::get().next_due(locked, self.id) < nextTimer;
-        });
+        wait_for_work(locked, self.id, queue, nextTimer, deadline);
     }
 }
 
@@ -201,13 +206,8 @@ bool wait_for_loop(Tick deadline) {
     Kernel& k = Kernel::get();
     ThreadRecord& self = k.this_thread();
     Locked locked = k.lock();
-    MessageQueue& queue = queue_of(locked, self);
     const Tick nextTimer = Timers::get().next_due(locked, self.id);
-    // As next_message waits: a timer set meanwhile by another thread ends
-    // the wait too, so that the loop looks again with the new deadline.
-    return k.wait_until(locked, std::min(deadline, nextTimer), [&] {
-        return has_work(locked, self.id, queue, k.now(locked)) || Timers::get().next_due(locked, self.id) < nextTimer;
-    });
+    return wait_for_work(locked, self.id, queue_of(locked, self), nextTimer, std::min(deadline, nextTimer));
 }
 
 bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
