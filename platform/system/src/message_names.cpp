@@ -188,10 +188,7 @@ MessageNameTable::~MessageNameTable() {
 #endif
 }
 
-#ifdef __EMSCRIPTEN__
-void MessageNameTable::before_fork() {}
-void MessageNameTable::after_fork() {}
-#else
+#ifndef __EMSCRIPTEN__
 // The live tables' lock is taken first and let go last, so no table comes or
 // goes meanwhile; a table's own lock is never held while asking for it.
 void MessageNameTable::before_fork() {
@@ -303,17 +300,12 @@ bool MessageNameTable::reopen_after_fork(State& s) {
     // meanwhile is not made again: it would be another table.
     close(s.fd);
     s.fd = -1;
+    // Whether it is still the file opened before the fork is asked next,
+    // under its lock, as before every name added (read_new_records).
     std::string why;
     const int fd = open_table_file(m_path, m_directory, false, why);
-    const int openError = errno;
-    struct stat info {};
-    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_dev != s.device || info.st_ino != s.inode)) {
-        close(fd);
-        stop_sharing(s, "it was replaced while this process ran");
-        return false;
-    }
     if (fd < 0) {
-        stop_sharing(s, openError == ENOENT ? "it was removed while this process ran" : why);
+        stop_sharing(s, errno == ENOENT ? "it was removed while this process ran" : why);
         return false;
     }
     s.fd = fd;
