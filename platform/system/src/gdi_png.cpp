@@ -122,9 +122,14 @@ int write_all(int fd, const std::vector<unsigned char>& bytes) {
     return 0;
 }
 
-int close_checked(int fd) {
+// Writes `bytes` to `fd` unless `error` (an errno) already says why not, and
+// closes it; 0, or the errno of the first failure.
+int write_and_close(int fd, const std::vector<unsigned char>& bytes, int error = 0) {
+    if (error == 0)
+        error = write_all(fd, bytes);
     // Linux releases the descriptor even when close fails (EINTR included).
-    return ::close(fd) == 0 ? 0 : errno;
+    const int closed = ::close(fd) == 0 ? 0 : errno;
+    return error != 0 ? error : closed;
 }
 
 // The temporary files being written, where a signal handler can read them:
@@ -174,26 +179,16 @@ class PartialFile {
     PartialSlot* m_slot = nullptr;
 };
 
-// Writes `bytes` over what the open file `fd` holds, and closes it.
-int write_through(int fd, const std::vector<unsigned char>& bytes) {
-    int error = ::ftruncate(fd, 0) == 0 ? 0 : errno;
-    if (error == 0)
-        error = write_all(fd, bytes);
-    const int closed = close_checked(fd);
-    return error != 0 ? error : closed;
-}
-
 // An existing target is opened for writing first, changing nothing: a plain
 // write's answer (the file's mode, ACLs, a read-only mount) decides, not the
 // directory's. The descriptor is kept for writing in place when no file can
-// be made or renamed beside it. Gives the descriptor, -1 when there is no
-// file, or -errno when a plain write would be refused.
-int open_for_plain_write(const std::string& target) {
+// be made or renamed beside it. Gives the descriptor (and the file's `st`),
+// -1 when there is no file, or -errno when a plain write would be refused.
+int open_for_plain_write(const std::string& target, struct stat& st) {
     // Nonblocking: a pipe put at the name meanwhile must not hold us up.
     const int fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? -1 : -errno;
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return -EEXIST; // no longer the regular file it was a moment ago
@@ -202,19 +197,17 @@ int open_for_plain_write(const std::string& target) {
 }
 
 int write_beside_then_rename(const std::string& target, const std::vector<unsigned char>& bytes) {
+    struct stat existing {};
     struct Plain {
         int fd;
         ~Plain() {
             if (fd >= 0)
                 ::close(fd);
         }
-    } plain{open_for_plain_write(target)};
+    } plain{open_for_plain_write(target, existing)};
     if (plain.fd < -1)
         return -plain.fd;
     const bool exists = plain.fd >= 0;
-    struct stat existing {};
-    if (exists && ::fstat(plain.fd, &existing) != 0)
-        return errno;
     // Where no file can be made beside it, or put in its place (a folder the
     // user may not write, a sticky one holding someone else's file), a file
     // the user may write is written in place, as a plain write would.
@@ -222,7 +215,7 @@ int write_beside_then_rename(const std::string& target, const std::vector<unsign
         if (!exists || (error != EACCES && error != EPERM))
             return error;
         const int fd = std::exchange(plain.fd, -1);
-        return write_through(fd, bytes);
+        return write_and_close(fd, bytes, ::ftruncate(fd, 0) == 0 ? 0 : errno);
     };
     const std::string directory = directory_of(target);
     const auto slash = target.rfind('/');
@@ -243,12 +236,7 @@ int write_beside_then_rename(const std::string& target, const std::vector<unsign
     if (fd < 0)
         return EEXIST;
     // The replacement keeps the permissions of the file it replaces.
-    int error = exists ? (::fchmod(fd, existing.st_mode & 07777) == 0 ? 0 : errno) : 0;
-    if (error == 0)
-        error = write_all(fd, bytes);
-    const int closed = close_checked(fd);
-    if (error == 0)
-        error = closed;
+    int error = write_and_close(fd, bytes, exists && ::fchmod(fd, existing.st_mode & 07777) != 0 ? errno : 0);
     const bool renamed = error == 0 && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (error == 0 && !renamed)
         error = errno;
@@ -259,11 +247,7 @@ int write_beside_then_rename(const std::string& target, const std::vector<unsign
 
 int write_in_place(const std::string& path, const std::vector<unsigned char>& bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int error = write_all(fd, bytes);
-    const int closed = close_checked(fd);
-    return error != 0 ? error : closed;
+    return fd < 0 ? errno : write_and_close(fd, bytes);
 }
 
 } // namespace
