@@ -97,7 +97,7 @@ std::uint64_t Core::after_turn() {
     std::uint64_t next = loop_deadline();
     if (!m_driver.shows_frames() || !m_phone.has_frame())
         return next;
-    bool redraw = std::exchange(m_refresh, false) || m_phone.taskbar_stale();
+    bool redraw = m_refresh || m_phone.taskbar_stale();
     // The clock only where something needs it: an idle tick of a host with
     // no overlay running reads none here.
     const bool timed = redraw || m_sliding || m_phone.rehearsing() || m_phone.taskbar_drawn();
@@ -105,10 +105,12 @@ std::uint64_t Core::after_turn() {
         return next;
     const std::uint64_t at = now();
     if (m_sliding) {
-        const std::uint64_t elapsed = at - m_slideStart;
-        m_lowered = slide_offset(elapsed);
+        // A step that has not moved the window (the turn AnimateWindow
+        // showed it in) shows nothing again.
+        const int lowered = slide_offset(at - m_slideStart);
+        redraw = redraw || lowered != m_lowered;
+        m_lowered = lowered;
         m_sliding = m_lowered != 0;
-        redraw = true;
         if (m_sliding)
             next = std::min(next, at + kSlideFrameMs);
     }
@@ -137,6 +139,9 @@ void Core::show(std::uint64_t at) {
     const gfx::Surface& screen = m_phone.compose(rehearsing ? m_driver.rehearsal() : Phone::Rehearsal{});
     if (rehearsing)
         m_readingDrawnAt = at;
+    // A refresh asked for is answered by any show: the output is given
+    // the screen again (all of it after a blank).
+    m_refresh = false;
     gfx::Surface::Area changed{0, 0, screen.width(), screen.height()};
     if (screen.identity() == m_shownIdentity)
         changed = screen.written_bounds_since(m_shownVersion);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,10 @@ TEST(CoreWithAMemoryHost, PlaysAWholeTrickFromItsPrimitivesAlone) {
     EXPECT_EQ(memory_host().lowered.front(), SCREEN_HEIGHT);
     EXPECT_TRUE(std::is_sorted(memory_host().lowered.rbegin(), memory_host().lowered.rend()));
     EXPECT_EQ(memory_host().lowered.back(), 0);
+    // Each step shown once: a turn that has not moved the window shows
+    // nothing again.
+    const auto inPlace = std::find(memory_host().lowered.begin(), memory_host().lowered.end(), 0);
+    EXPECT_TRUE(std::adjacent_find(memory_host().lowered.begin(), inPlace) == inPlace) << "a step shown twice";
     // Armed: the card's back. Revealed: a face.
     EXPECT_LT(white_share(armed), 0.05);
     EXPECT_GT(white_share(revealed), 0.5);
