@@ -33,9 +33,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def main():
-    data, name = sys.argv[1], sys.argv[2]
-    seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 120
+def leaf(data, name):
+    """A key and a certificate for `name` from the authority in `data`, as PEM."""
     with open(os.path.join(data, "ca.pem"), "rb") as f:
         authority = x509.load_pem_x509_certificate(f.read())
     with open(os.path.join(data, "ca-key.pem"), "rb") as f:
@@ -50,13 +49,21 @@ def main():
         .add_extension(x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), critical=False)
         .add_extension(x509.SubjectAlternativeName([x509.DNSName(name)]), critical=False)
         .sign(authority_key, hashes.SHA256()))
+    return (certificate.public_bytes(serialization.Encoding.PEM),
+            key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
+                              serialization.NoEncryption()))
+
+
+def main():
+    data, name = sys.argv[1], sys.argv[2]
+    seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 120
+    certificate, key = leaf(data, name)
     with tempfile.TemporaryDirectory() as work:
         chain, private = os.path.join(work, "leaf.pem"), os.path.join(work, "leaf-key.pem")
         with open(chain, "wb") as f:
-            f.write(certificate.public_bytes(serialization.Encoding.PEM))
+            f.write(certificate)
         with open(private, "wb") as f:
-            f.write(key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
-                                      serialization.NoEncryption()))
+            f.write(key)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(chain, private)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)

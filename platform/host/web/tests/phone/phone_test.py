@@ -26,8 +26,10 @@ import time
 import unittest
 
 from cryptography import x509
-from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives import serialization
 from cryptography.hazmat.primitives.asymmetric import ec
+
+from leaf_server import leaf
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROGRAM = (os.environ["ZT_PHONE"].split() if os.environ.get("ZT_PHONE")
@@ -230,8 +232,6 @@ class Serving(Fixture):
             self.assertEqual(stat.S_IMODE(os.stat(self.data).st_mode), 0o700)
             for key in ("ca-key.pem", "server-key.pem"):
                 self.assertEqual(stat.S_IMODE(os.stat(os.path.join(self.data, key)).st_mode), 0o600, key)
-            with open(os.path.join(self.data, "ca-key.pem"), "rb") as f:
-                ca_key = serialization.load_pem_private_key(f.read(), password=None)
             # The key is never printed; the QR codes are drawn.
             self.assertNotIn("PRIVATE KEY", phone.output)
             self.assertRegex(phone.output, "[█▀▄]{20}")
@@ -256,7 +256,9 @@ class Serving(Fixture):
             self.assertLessEqual(lifetime.days, 397)
             # OpenSSL agrees: the server's certificate is good, one for a
             # public name from the same authority is not.
-            public = self.leaf(ca, ca_key, "example.com")
+            public = os.path.join(self.work, "example.com.pem")
+            with open(public, "wb") as f:
+                f.write(leaf(self.data, "example.com")[0])
             verify = lambda path: subprocess.run(["openssl", "verify", "-CAfile", ca_path, path],  # noqa: E731
                                                  capture_output=True, text=True)
             self.assertEqual(verify(os.path.join(self.data, "server.pem")).returncode, 0)
@@ -318,20 +320,6 @@ class Serving(Fixture):
             self.assertEqual(moved.get("/", cafile=os.path.join(self.data, "ca.pem"))[0], 200)
         finally:
             self.assertEqual(moved.stop(), 0)
-
-    def leaf(self, ca, ca_key, name):
-        key = ec.generate_private_key(ec.SECP256R1())
-        now = valid(ca)[0]
-        certificate = (
-            x509.CertificateBuilder().subject_name(x509.Name([x509.NameAttribute(x509.NameOID.COMMON_NAME, name)]))
-            .issuer_name(ca.subject).public_key(key.public_key()).serial_number(x509.random_serial_number())
-            .not_valid_before(now).not_valid_after(now.replace(year=now.year + 1))
-            .add_extension(x509.SubjectAlternativeName([x509.DNSName(name)]), critical=False)
-            .sign(ca_key, hashes.SHA256()))
-        path = os.path.join(self.work, f"{name}.pem")
-        with open(path, "wb") as f:
-            f.write(certificate.public_bytes(serialization.Encoding.PEM))
-        return path
 
     def test_a_server_key_without_its_certificate_is_made_again(self):
         # As a run stopped between writing the server's new key and its new
