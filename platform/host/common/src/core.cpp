@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace zt::host {
@@ -114,13 +115,16 @@ std::uint64_t Core::after_turn() {
         if (m_sliding)
             next = std::min(next, at + kSlideFrameMs);
     }
+    // What the rehearsal overlay would show, when read this turn: the
+    // redraw shows that, reading it no second time.
+    std::optional<Phone::Rehearsal> looked;
     if (m_phone.rehearsing()) {
         const bool polled = m_driver.reading_polled();
         // A polled reading is read (from its files) once a refresh at most.
         if (!polled || at - m_readingLookedAt >= kReadingRefreshMs) {
             m_readingLookedAt = at;
-            const RehearsalCheck check =
-                check_rehearsal(m_phone.rehearsal_drawn(), m_readingDrawnAt, m_driver.rehearsal(), at);
+            looked = m_driver.rehearsal();
+            const RehearsalCheck check = check_rehearsal(m_phone.rehearsal_drawn(), m_readingDrawnAt, *looked, at);
             redraw = redraw || check.redraw;
             next = std::min(next, check.lookAt);
         }
@@ -128,17 +132,19 @@ std::uint64_t Core::after_turn() {
             next = std::min(next, m_readingLookedAt + kReadingRefreshMs);
     }
     if (redraw)
-        show(at);
+        show(at, std::move(looked));
     if (const int look = m_phone.overlay_wait(-1); look >= 0)
         next = std::min(next, at + static_cast<std::uint64_t>(look));
     return next;
 }
 
-void Core::show(std::uint64_t at) {
-    const bool rehearsing = m_phone.rehearsing();
-    const gfx::Surface& screen = m_phone.compose(rehearsing ? m_driver.rehearsal() : Phone::Rehearsal{});
-    if (rehearsing)
+void Core::show(std::uint64_t at, std::optional<Phone::Rehearsal> rehearsal) {
+    if (m_phone.rehearsing()) {
+        if (!rehearsal)
+            rehearsal = m_driver.rehearsal();
         m_readingDrawnAt = at;
+    }
+    const gfx::Surface& screen = rehearsal ? m_phone.compose(*rehearsal) : m_phone.compose();
     // A refresh asked for is answered by any show: the output is given
     // the screen again (all of it after a blank).
     m_refresh = false;

@@ -165,7 +165,9 @@ class Core final : public Host {
     // The turn's end: the slide-in's step, stale overlays redrawn; returns
     // the next deadline.
     std::uint64_t after_turn();
-    void show(std::uint64_t now);
+    // Composes and shows the screen; `rehearsal` is what the rehearsal
+    // overlay shows when the caller has read it (none: read now).
+    void show(std::uint64_t at, std::optional<Phone::Rehearsal> rehearsal = std::nullopt);
 
     Driver& m_driver;
     Options m_options;
