@@ -12,8 +12,8 @@ import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { argument, open, raised, tap, screen } from '../browser/harness.mjs';
-import { check, count, isRedInk, isWhite } from '../browser/scenarios.mjs';
+import { argument, open, raised, serve, tap, screen } from '../browser/harness.mjs';
+import { check, count, decodePng, isRedInk, isWhite } from '../browser/scenarios.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const { chromium } = createRequire(path.join(here, '..', 'browser', 'package.json'))('playwright-core');
@@ -104,7 +104,7 @@ test('on a tall phone the felt around the screen meets the app\'s felt with no s
   const box = await page.evaluate(() => { const r = document.getElementById('screen').getBoundingClientRect(); return [r.top, r.bottom]; });
   const png = await page.screenshot();
   if (screenshots) fs.writeFileSync(path.join(screenshots, 'phone-tall.png'), png);
-  const shot = await decodeShot(page, png);
+  const shot = decodePng(png);
   // Each of ten stretches of each edge: the three rows just outside against
   // the three just inside, in each colour. The cloth's own shading changes
   // by less than 3 over six rows.
@@ -128,23 +128,6 @@ test('on a tall phone the felt around the screen meets the app\'s felt with no s
   await context.close();
 });
 
-// The screenshot's pixels, decoded by the page itself.
-async function decodeShot(page, png) {
-  const { width, b64 } = await page.evaluate(async (b64) => {
-    const img = new Image();
-    img.src = 'data:image/png;base64,' + b64;
-    await img.decode();
-    const c = new OffscreenCanvas(img.width, img.height);
-    c.getContext('2d').drawImage(img, 0, 0);
-    const bytes = c.getContext('2d').getImageData(0, 0, img.width, img.height).data;
-    let text = '';
-    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-    return { width: img.width, b64: btoa(text) };
-  }, Buffer.from(png).toString('base64'));
-  const bytes = Buffer.from(b64, 'base64');
-  return { at: (x, y) => Array.from(bytes.subarray((y * width + x) * 4, (y * width + x) * 4 + 4)) };
-}
-
 let passed = 0, failed = 0;
 let browser = null;
 let server = null;
@@ -163,12 +146,11 @@ try {
     env: { ...process.env, HOME: home },
   });
   // The page over plain http on loopback, for the felt.
-  plain = await start('python3', [path.join(here, '..', '..', 'serve.py'), '--port', '0', '--quiet', site],
-                      /http:\/\/127\.0\.0\.1:(\d+)\//);
+  plain = await serve(site);
   for (const c of cases) {
     const started = Date.now();
     try {
-      await c.body({ browser, server, plain: `http://127.0.0.1:${plain.port}/` });
+      await c.body({ browser, server, plain: plain.url });
       passed++;
       console.log(`ok - ${c.name} (${Date.now() - started} ms)`);
     } catch (error) {
@@ -179,7 +161,7 @@ try {
 } finally {
   if (browser) await browser.close();
   if (server) await server.stop();
-  if (plain) await plain.stop();
+  if (plain) plain.stop();
   fs.rmSync(work, { recursive: true, force: true });
 }
 console.log(`${passed} passed, ${failed} failed`);
