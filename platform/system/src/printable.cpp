@@ -4,7 +4,6 @@
 #include "zt/sys/unicode.h"
 
 #include <cstdio>
-#include <utility>
 
 namespace zt::sys {
 
@@ -29,32 +28,6 @@ void append_shown(std::string& out, char32_t c, bool quoted) {
     }
 }
 
-// The code point of the well-formed UTF-8 sequence at text[i] and its
-// length; a length of 0 when there is none there (a stray or missing
-// continuation byte, an overlong form, a surrogate, past U+10FFFF).
-std::pair<char32_t, std::size_t> next_code_point(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80)
-        return {lead, 1};
-    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                               : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                              : 0;
-    if (length == 0 || i + length > text.size())
-        return {0, 0};
-    char32_t c = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
-            return {0, 0};
-        c = (c << 6) | (next & 0x3F);
-    }
-    const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    if (c < least || is_surrogate(c) || c > 0x10FFFF)
-        return {0, 0};
-    return {c, length};
-}
-
 } // namespace
 
 bool must_escape(char32_t c) {
@@ -77,7 +50,7 @@ std::string printable(std::string_view utf8, std::string_view quotes) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto [c, length] = next_code_point(utf8, i);
+        const auto [c, length] = decode_utf8(utf8, i);
         if (length == 0) {
             append_escaped(out, static_cast<unsigned char>(utf8[i++]), true);
             continue;

@@ -31,6 +31,29 @@ void encode_utf8(std::string& out, char32_t c) {
     }
 }
 
+std::pair<char32_t, std::size_t> decode_utf8(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80)
+        return {lead, 1};
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || i + length > text.size())
+        return {0, 0};
+    char32_t c = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80)
+            return {0, 0};
+        c = (c << 6) | (next & 0x3F);
+    }
+    const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    if (c < least || is_surrogate(c) || c > 0x10FFFF)
+        return {0, 0};
+    return {c, length};
+}
+
 std::string to_utf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -42,35 +65,6 @@ std::string to_utf8(std::u16string_view text) {
 }
 
 namespace {
-
-// The code point of the UTF-8 sequence at text[i] and its length; a
-// malformed or cut sequence is U+FFFD of length 1.
-std::pair<char32_t, std::size_t> decode_utf8(std::string_view text, std::size_t i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    std::uint32_t c = 0;
-    std::size_t len = 0;
-    if (b < 0x80) {
-        return {b, 1};
-    } else if ((b & 0xE0) == 0xC0) {
-        len = 2;
-        c = b & 0x1F;
-    } else if ((b & 0xF0) == 0xE0) {
-        len = 3;
-        c = b & 0x0F;
-    } else if ((b & 0xF8) == 0xF0) {
-        len = 4;
-        c = b & 0x07;
-    }
-    if (len == 0 || i + len > text.size())
-        return {0xFFFD, 1};
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto cont = static_cast<unsigned char>(text[i + k]);
-        if ((cont & 0xC0) != 0x80)
-            return {0xFFFD, 1};
-        c = (c << 6) | (cont & 0x3F);
-    }
-    return {c, len};
-}
 
 char16_t fold(char16_t c) {
     if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
@@ -85,6 +79,10 @@ std::u16string to_utf16(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         auto [c, len] = decode_utf8(text, i);
+        if (len == 0) {
+            c = 0xFFFD; // each byte of what is not a well-formed sequence
+            len = 1;
+        }
         i += len;
         if (c >= 0x10000) {
             c -= 0x10000;

@@ -90,6 +90,13 @@ TEST(Strings, MalformedUtf8BecomesOneReplacementPerBadByte) {
     EXPECT_EQ(zt::sys::to_utf16(std::string("a\xff") + "b"), u"a\uFFFDb");
     EXPECT_EQ(zt::sys::to_utf16("\xe2\x82"), u"\uFFFD\uFFFD"); // cut short
     EXPECT_EQ(zt::sys::to_utf16("\xc3(x"), u"\uFFFD(x");       // bad continuation
+    // Forms no encoder writes: an overlong "/" (which would slip past a
+    // check for "/" made on the bytes), a surrogate, past U+10FFFF.
+    EXPECT_EQ(zt::sys::to_utf16("\xc0\xaf"), u"\uFFFD\uFFFD");
+    EXPECT_EQ(zt::sys::to_utf16("\xe0\x80\xaf"), u"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(zt::sys::to_utf16("\xed\xa0\x80"), u"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(zt::sys::to_utf16("\xf4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(zt::sys::to_utf16("\xf7\xbf\xbf\xbf"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
     EXPECT_EQ(zt::sys::view(nullptr).size(), 0u);
     EXPECT_EQ(zt::sys::view(u"abc"), u"abc");
 }

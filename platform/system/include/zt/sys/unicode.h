@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace zt::sys {
 
@@ -27,8 +28,14 @@ constexpr char32_t decode_utf16(std::u16string_view text, std::size_t& i) {
 // code point below 0x10000.
 void encode_utf8(std::string& out, char32_t c);
 
+// The code point of the well-formed UTF-8 sequence at text[i] (i below
+// text.size()) and its length; a length of 0 when there is none there (a
+// stray or missing continuation byte, an overlong form, a surrogate, past
+// U+10FFFF).
+std::pair<char32_t, std::size_t> decode_utf8(std::string_view text, std::size_t i);
+
 // UTF-16 <-> UTF-8 at the host boundary. A lone surrogate becomes U+FFFD,
-// as does each malformed UTF-8 sequence.
+// as does each byte of what is not well-formed UTF-8.
 std::string to_utf8(std::u16string_view text);
 std::u16string to_utf16(std::string_view text);
 
