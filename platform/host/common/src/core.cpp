@@ -133,7 +133,7 @@ std::uint64_t Core::after_turn() {
     }
     if (redraw)
         show(at, std::move(looked));
-    if (const int look = m_phone.overlay_wait(-1); look >= 0)
+    if (const int look = m_phone.overlay_wait(); look >= 0)
         next = std::min(next, at + static_cast<std::uint64_t>(look));
     return next;
 }

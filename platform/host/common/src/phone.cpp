@@ -123,11 +123,9 @@ bool Phone::taskbar_stale() const {
     return taskbar != m_taskbarDrawn || (taskbar && m_options.minuteOfDay() != m_minuteDrawn);
 }
 
-int Phone::overlay_wait(int wait) const {
+int Phone::overlay_wait() const {
     constexpr int kClockLook = 1000;
-    if (!m_taskbarDrawn)
-        return wait;
-    return wait < 0 ? kClockLook : std::min(wait, kClockLook);
+    return m_taskbarDrawn ? kClockLook : -1;
 }
 
 const gfx::Surface& Phone::compose(const Rehearsal& rehearsal) {

@@ -68,7 +68,6 @@ class Input {
 
     // Whether the keys drive `feed` ("ACC0:"): null, they tilt nothing.
     void keys_tilt(std::shared_ptr<drivers::SimulatedAccelerometer> feed);
-    const KeyboardTilt& keys() const { return m_keys; }
 
     // What waits for the application's window (Phone::post empties it).
     std::vector<WindowMessage>& pending() { return m_pending; }

@@ -97,10 +97,10 @@ class Phone {
     // compose() last drew the screen (never before the first frame).
     bool taskbar_stale() const;
     bool taskbar_drawn() const { return m_taskbarDrawn; }
-    // `wait` (ms; negative: none) shortened so that a host asleep wakes in
-    // time to redraw an overlay that falls stale by itself: the taskbar
-    // clock, looked at once a second.
-    int overlay_wait(int wait) const;
+    // How long (ms; negative: no limit) a host asleep may wait and still
+    // wake in time to redraw an overlay that falls stale by itself: the
+    // taskbar clock, looked at once a second.
+    int overlay_wait() const;
     // What the rehearsal overlay showed when last drawn.
     const Rehearsal& rehearsal_drawn() const { return m_rehearsalDrawn; }
     bool rehearsing() const { return m_options.rehearse; }
