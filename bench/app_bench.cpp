@@ -17,7 +17,6 @@
 #include "trick/trick.h"
 #include "zt/gfx/gdi.h"
 #include "zt/gfx/surface.h"
-#include "zt/testhost.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,6 @@
 #include "zt/gfx/scale.h"
 #include "zt/gfx/surface.h"
 #include "zt/platform.h"
-#include "zt/testhost.h"
 
 #include "median_reporter.h"
 
