@@ -99,28 +99,28 @@ void DesktopAccelerometer::feed(const host::Acceleration& a) {
         m_feed->set_reading(drivers::to_raw_reading(a.x, a.y, a.z));
 }
 
-bool DesktopAccelerometer::handle(const SDL_Event& event) {
+void DesktopAccelerometer::handle(const SDL_Event& event) {
+    if (m_active != AccelSource::Controller)
+        return;
     switch (event.type) {
     case SDL_CONTROLLERSENSORUPDATE:
-        if (m_active != AccelSource::Controller || event.csensor.which != m_controllerId ||
-            event.csensor.sensor != SDL_SENSOR_ACCEL)
-            return false;
-        feed(controller_to_phone(event.csensor.data[0], event.csensor.data[1], event.csensor.data[2]));
-        return true;
+        if (event.csensor.which == m_controllerId && event.csensor.sensor == SDL_SENSOR_ACCEL)
+            feed(controller_to_phone(event.csensor.data[0], event.csensor.data[1], event.csensor.data[2]));
+        break;
     case SDL_CONTROLLERDEVICEADDED:
-        if (m_active != AccelSource::Controller || m_controller != nullptr)
-            return false;
-        return open_controller();
+        if (m_controller == nullptr)
+            open_controller();
+        break;
     case SDL_CONTROLLERDEVICEREMOVED:
-        if (m_active != AccelSource::Controller || event.cdevice.which != m_controllerId)
-            return false;
+        if (event.cdevice.which != m_controllerId)
+            break;
         close_controller();
         // Put down: flat, until another controller turns up.
         feed(host::Acceleration{0, 0, host::kGravity});
         open_controller();
-        return true;
+        break;
     default:
-        return false;
+        break;
     }
 }
 

@@ -33,8 +33,9 @@ class DesktopAccelerometer {
     // In auto mode, looks for a game controller once the first frame is on
     // the screen, so that start-up does not wait for the device scan.
     void probe_controllers();
-    // Controller events. Returns true when the reading changed.
-    bool handle(const SDL_Event& event);
+    // Controller events: the reading follows the controller's sensor, and
+    // one plugged in or pulled out is opened or let go.
+    void handle(const SDL_Event& event);
 
     // The source feeding "ACC0:" now (None when there is no device).
     AccelSource active() const { return m_active; }

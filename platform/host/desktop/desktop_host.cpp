@@ -276,8 +276,7 @@ void DesktopHost::wait(std::uint64_t deadline) {
     // Most wakes are the timer's: they sleep on the display connection and
     // go back to the loop without SDL, unless SDL must look first (something
     // was drawn) or is the only one that sees the input (controllers).
-    if (wait != 0 && !s.mustPump && s.displayWait && s.displayWait->available() &&
-        !s.accelerometer.needs_event_pump()) {
+    if (!s.mustPump && s.displayWait && s.displayWait->available() && !s.accelerometer.needs_event_pump()) {
         wait_on_display(wait, now);
         return;
     }
