@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,14 +65,22 @@ std::string record(std::uint16_t length, std::u16string_view units) {
     return out;
 }
 
-// Registers three names and checks that the table numbers them on its own,
-// said once in the debug output with the table's path.
-void expect_private_and_said_once(MessageNameTable& table, const std::string& path, const std::string& row) {
+struct Numbered {
+    std::u16string_view name;
+    UINT number;
+};
+
+// Registers `names` and checks that each gets its number and that the table
+// numbers names on its own, said once in the debug output with the table's
+// path.
+void expect_private_and_said_once(MessageNameTable& table, const std::string& path, const std::string& row,
+                                  std::initializer_list<Numbered> names = {
+                                      {u"SafetyOne", 0xC000u}, {u"SafetyTwo", 0xC001u}, {u"safetyone", 0xC000u}}) {
     zt::testhost::DebugCapture debug;
-    DWORD error = 0;
-    EXPECT_EQ(table.find_or_add(u"SafetyOne", error), 0xC000u) << row;
-    EXPECT_EQ(table.find_or_add(u"SafetyTwo", error), 0xC001u) << row;
-    EXPECT_EQ(table.find_or_add(u"safetyone", error), 0xC000u) << row;
+    for (const Numbered& name : names) {
+        DWORD error = 0;
+        EXPECT_EQ(table.find_or_add(name.name, error), name.number) << row;
+    }
     EXPECT_FALSE(table.shared()) << row;
     EXPECT_EQ(occurrences(debug.text(), path), 1) << row << ": " << debug.text();
 }
@@ -254,14 +263,10 @@ TEST_F(MessageNames, AMalformedTableIsSaidOnceAndNotTrustedPastWhatIsWellFormed)
     for (const auto& row : rows) {
         write_file(m_path, row.bytes);
         MessageNameTable table(m_path);
-        zt::testhost::DebugCapture debug;
         // What came before the fault keeps its number; nothing after it is
         // read, and nothing is written.
-        EXPECT_EQ(add(table, u"whole"), 0xC000u) << row.what;
-        EXPECT_EQ(add(table, u"Next"), 0xC001u) << row.what;
-        EXPECT_EQ(add(table, u"Late"), 0xC002u) << row.what;
-        EXPECT_FALSE(table.shared()) << row.what;
-        EXPECT_EQ(occurrences(debug.text(), m_path), 1) << row.what << ": " << debug.text();
+        expect_private_and_said_once(table, m_path, row.what,
+                                     {{u"whole", 0xC000u}, {u"Next", 0xC001u}, {u"Late", 0xC002u}});
         EXPECT_EQ(contents(m_path), row.bytes) << row.what;
     }
 }
@@ -333,15 +338,9 @@ TEST_F(MessageNames, ATableRemovedOrCutShortWhileInUseIsSaidOnceAndNeverWrittenA
         row.damage();
         const bool exists = access(m_path.c_str(), F_OK) == 0;
         const std::string before = contents(m_path);
-        {
-            zt::testhost::DebugCapture debug;
-            // What it had read keeps its number; the rest is its own.
-            EXPECT_EQ(add(table, u"Third"), 0xC002u) << row.what;
-            EXPECT_EQ(add(table, u"Fourth"), 0xC003u) << row.what;
-            EXPECT_EQ(add(table, u"first"), 0xC000u) << row.what;
-            EXPECT_FALSE(table.shared()) << row.what;
-            EXPECT_EQ(occurrences(debug.text(), m_path), 1) << row.what << ": " << debug.text();
-        }
+        // What it had read keeps its number; the rest is its own.
+        expect_private_and_said_once(table, m_path, row.what,
+                                     {{u"Third", 0xC002u}, {u"Fourth", 0xC003u}, {u"first", 0xC000u}});
         EXPECT_EQ(access(m_path.c_str(), F_OK) == 0, exists) << row.what;
         EXPECT_EQ(contents(m_path), before) << row.what;
         // Whoever comes next finds a well-formed table without this
