@@ -25,8 +25,8 @@ inline constexpr Image kImages[] = {
 
 // An image's bytes, through the Win32 resource calls (the test host's
 // shared loader).
-inline std::optional<zt::testhost::ResourceBytes> load(UINT id, HMODULE module = nullptr) {
-    return zt::testhost::load_resource(id, RES_TYPE_IMAGE, module);
+inline std::optional<zt::testhost::ResourceBytes> load(UINT id) {
+    return zt::testhost::load_resource(id, RES_TYPE_IMAGE);
 }
 
 } // namespace restest
