@@ -8,7 +8,6 @@
 #include "zt/host/core.h"
 
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
 
