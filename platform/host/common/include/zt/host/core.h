@@ -69,15 +69,12 @@ class Driver {
     // on demand): the core looks at it every kReadingRefreshMs.
     virtual bool reading_polled() const { return false; }
 
-    // ----- the rest of the Host interface
+    // ----- the rest of the Host interface (no host stands in for the
+    // display driver: its escapes get the Host's "not supported")
     // False: the platform's default (standard error).
     virtual bool debug_output(std::string_view utf8) {
         (void)utf8;
         return false;
-    }
-    virtual int display_escape(int code, int inputSize, const char* input, int outputSize, char* output) {
-        (void)code, (void)inputSize, (void)input, (void)outputSize, (void)output;
-        return 0;
     }
 };
 
@@ -156,9 +153,6 @@ class Core final : public Host {
     void wake() override { m_driver.wake(); }
     void present(HWND window, const gfx::Surface& frame) override;
     void animate_window(HWND window, int type, bool show) override;
-    int display_escape(int code, int inputSize, const char* input, int outputSize, char* output) override {
-        return m_driver.display_escape(code, inputSize, input, outputSize, output);
-    }
     void debug_output(std::string_view utf8) override;
 
   private:
