@@ -135,26 +135,28 @@ export function anglesOf([x, y, z]) {
   return [Math.atan2(y, z / Math.cos(gamma)) * 180 / Math.PI, gamma * 180 / Math.PI];
 }
 
+// Whether the engine makes deviceorientation events for a page to send.
+export const orientable = (session) => session.eval(() => {
+  try {
+    return new DeviceOrientationEvent('deviceorientation', { beta: 1, gamma: 2 }).gamma === 2;
+  } catch (error) {
+    return false;
+  }
+});
+
 // The phone's sensors as a real one streams them, at 60 Hz from the first
 // call on: each call sets what they read from then on. `xyz` is the motion
 // reading in m/s^2; `angles` ([beta, gamma]), when given, goes out as
-// deviceorientation before each sample, where the engine can make that
-// event. WebKit has no DeviceMotionEvent constructor: a plain event carries
-// the reading. Resolves to whether orientation events go out.
+// deviceorientation before each sample, on an engine that makes that event
+// (orientable). WebKit has no DeviceMotionEvent constructor: a plain event
+// carries the reading.
 export const sensor = (session, xyz, angles = null) => session.eval(([xyz, angles]) => {
   const s = window.ztSensor || (window.ztSensor = {});
   s.motion = xyz;
   s.angles = angles;
-  if (s.orients === undefined) {
-    try {
-      s.orients = new DeviceOrientationEvent('deviceorientation', { beta: 1, gamma: 2 }).gamma === 2;
-    } catch (error) {
-      s.orients = false;
-    }
-  }
   if (!s.timer) {
     const send = () => {
-      if (s.angles && s.orients) {
+      if (s.angles) {
         window.dispatchEvent(new DeviceOrientationEvent('deviceorientation', { alpha: 0, beta: s.angles[0], gamma: s.angles[1] }));
       }
       if (!s.motion) return;
@@ -172,17 +174,7 @@ export const sensor = (session, xyz, angles = null) => session.eval(([xyz, angle
     send();
     s.timer = setInterval(send, 16);
   }
-  return s.orients;
 }, [xyz, angles]);
-
-// Whether the engine makes deviceorientation events for a page to send.
-export const orientable = (session) => session.eval(() => {
-  try {
-    return new DeviceOrientationEvent('deviceorientation', { beta: 1, gamma: 2 }).gamma === 2;
-  } catch (error) {
-    return false;
-  }
-});
 
 // The motion sensor alone, reading [x, y, z] m/s^2 from now on.
 export const motion = (session, xyz) => sensor(session, xyz);
