@@ -17,7 +17,8 @@ import path from 'node:path';
 import zlib from 'node:zlib';
 import { serve, G, raised } from './harness.mjs';
 
-const FACE = { x: 12, y: 13, w: 456, h: 694 };
+// The face canvas sits at (12, 13) on the screen.
+export const FACE = { x: 12, y: 13, w: 456, h: 694 };
 export const isWhite = (p) => p[0] > 245 && p[1] > 245 && p[2] > 245;
 export const isRedInk = (p) => p[0] > 150 && p[1] < 90 && p[2] < 90;
 export const isBlackInk = (p) => p[0] < 70 && p[1] < 70 && p[2] < 70;

@@ -5,10 +5,7 @@
 // warning. Chromium's own check (web_test.mjs runs it): only its console
 // tells the levels apart.
 import { open, raised, tap } from './harness.mjs';
-
-function check(condition, message) {
-  if (!condition) throw new Error(message);
-}
+import { check } from './scenarios.mjs';
 
 export const traceCases = [
   {

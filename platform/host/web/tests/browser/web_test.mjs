@@ -11,7 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { argument, serve, launch, open, raised, setTilt, tap, touch, frames, nextFrame, screen, decodePng } from './harness.mjs';
 import { chromiumDriver } from './drivers.mjs';
-import { runScenarios } from './scenarios.mjs';
+import { runScenarios, check, count, FACE, isWhite, isRedInk, isBlackInk } from './scenarios.mjs';
 import { traceCases } from './trace_test.mjs';
 
 const site = argument('--site', 'build-web/site');
@@ -19,21 +19,6 @@ const sim = argument('--sim', '') && path.resolve(argument('--sim', ''));
 const only = argument('--only', '');
 
 const red = (p) => p[0], green = (p) => p[1], blue = (p) => p[2];
-const isWhite = (p) => p[0] > 245 && p[1] > 245 && p[2] > 245;
-const isRedInk = (p) => p[0] > 150 && p[1] < 90 && p[2] < 90;
-const isBlackInk = (p) => p[0] < 70 && p[1] < 70 && p[2] < 70;
-// The face canvas sits at (12, 13) on the screen.
-const FACE = { x: 12, y: 13, w: 456, h: 694 };
-
-function count(s, left, top, right, bottom, pred) {
-  let n = 0;
-  for (let y = top; y < bottom; y++) for (let x = left; x < right; x++) if (pred(s.at(x, y), x, y)) n++;
-  return n;
-}
-
-function check(condition, message) {
-  if (!condition) throw new Error(message);
-}
 
 function feltAndCardBack(s, what) {
   const corner = s.at(4, 4);
