@@ -264,19 +264,19 @@ async function expectFace(session, reference, what) {
 const ARM = [[400, 300]];
 const STEEP = [0, G * Math.sin(75 * Math.PI / 180), G * Math.cos(75 * Math.PI / 180)];
 
+// The phone held with `up` a moment, then the arming tap, and a moment after.
+const armedHolding = (up) => async ({ session, hold }) => {
+  await hold(up);
+  await sleep(100);
+  await tap(session, ARM);
+  await sleep(100);
+};
+
 // How a visit's first trick begins, up to the arming tap and a moment after
 // it; `hold(up)` sets the phone's posture, the sensor streaming from the
 // first call.
 const firstTricks = [
-  {
-    name: 'motion from the start',
-    async play({ session, hold }) {
-      await hold(raised('flat'));
-      await sleep(100);
-      await tap(session, ARM);
-      await sleep(100);
-    },
-  },
+  { name: 'motion from the start', play: armedHolding(raised('flat')) },
   {
     // iOS: motion is granted by the first tap, and streams only after it.
     name: 'motion only after the arming tap',
@@ -286,15 +286,7 @@ const firstTricks = [
       await sleep(100);
     },
   },
-  {
-    name: 'the arming tap 75 degrees from flat',
-    async play({ session, hold }) {
-      await hold(STEEP);
-      await sleep(100);
-      await tap(session, ARM);
-      await sleep(100);
-    },
-  },
+  { name: 'the arming tap 75 degrees from flat', play: armedHolding(STEEP) },
   {
     // A tap on the left while idle: a random card, then the arming tap.
     name: 'a face-down tap before the trick',
@@ -302,10 +294,7 @@ const firstTricks = [
       await hold(raised('flat').map((v) => -v));
       await sleep(100);
       await tap(session, [[100, 300]]);
-      await hold(raised('flat'));
-      await sleep(100);
-      await tap(session, ARM);
-      await sleep(100);
+      await armedHolding(raised('flat'))({ session, hold });
     },
   },
 ];
