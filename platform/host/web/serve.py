@@ -24,6 +24,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         ".png": "image/png",
     }
 
+    def send_head(self):
+        # Modification times go out in whole seconds: a file rebuilt within the
+        # second it was last served would be "not modified" from then on, and
+        # a phone would keep the old service worker for good. Always answer in
+        # full; the files are few and the service worker keeps them.
+        del self.headers["If-Modified-Since"]
+        return super().send_head()
+
     def end_headers(self):
         # Every visit asks again; the service worker does the caching.
         self.send_header("Cache-Control", "no-cache")
