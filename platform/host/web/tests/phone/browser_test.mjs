@@ -13,7 +13,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { argument, open, raised, serve, tap, screen } from '../browser/harness.mjs';
-import { check, count, decodePng, isRedInk, isWhite } from '../browser/scenarios.mjs';
+import { check, count, decodePng, FACE, isRedInk, isWhite } from '../browser/scenarios.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const { chromium } = createRequire(path.join(here, '..', 'browser', 'package.json'))('playwright-core');
@@ -21,7 +21,6 @@ const site = argument('--site', 'build-web/site');
 const phone = argument('--phone', path.join(here, '..', '..', 'phone.py'));
 const screenshots = argument('--screenshots', '');
 const NAME = 'zentrick-test.local';
-const FACE = { x: 12, y: 13, w: 456, h: 694 };
 
 // A program on loopback that prints its port, stopped by `timeout` at the
 // latest; resolves to { port, output, stop }.
