@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <iterator>
 #include <string_view>
 
@@ -40,11 +39,6 @@ bool parse_accel(std::string_view text, AccelSource& source) {
 }
 
 } // namespace
-
-const char* accel_source_name(AccelSource source) {
-    const auto index = static_cast<std::size_t>(source);
-    return index < std::size(kAccelNames) ? kAccelNames[index] : "?";
-}
 
 ParseResult parse_options(int argc, const char* const* argv, Options& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {

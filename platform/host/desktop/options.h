@@ -29,8 +29,6 @@ enum class ParseResult {
 
 ParseResult parse_options(int argc, const char* const* argv, Options& options, std::string& error);
 
-const char* accel_source_name(AccelSource source);
-
 // The text of --help, ending in a newline.
 std::string usage();
 
