@@ -8,9 +8,7 @@ ZT_PHONE names the program to run (default: phone.py beside serve.py, run by
 this Python); the machine's addresses are always given through
 ZT_PHONE_ADDRESSES, so nothing but 127.0.0.1 is ever served or reached."""
 import http.client
-import ipaddress
 import os
-import pwd
 import queue
 import re
 import shutil
@@ -46,12 +44,12 @@ def free_port():
 class Phone:
     """zentrick-phone running on 127.0.0.1, stopped within bounded time."""
 
-    def __init__(self, data, site, addresses="192.168.77.10", extra=()):
+    def __init__(self, data, site, addresses="192.168.77.10"):
         """Starts it (on its own page without `site`); ready() waits until it serves."""
         env = dict(os.environ, ZT_PHONE_ADDRESSES=addresses)
         self.process = subprocess.Popen(
             ["timeout", "120"] + PROGRAM + (["--site", site] if site else []) + [
-                "--data", data, "--bind", "127.0.0.1", "--port", "0", "--cert-port", "0", "--name", NAME, *extra],
+                "--data", data, "--bind", "127.0.0.1", "--port", "0", "--cert-port", "0", "--name", NAME],
             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env)
         lines = queue.Queue()
 
