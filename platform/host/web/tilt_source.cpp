@@ -31,11 +31,9 @@ bool TiltSource::motion(double x, double y, double z, std::uint64_t at) {
     return set_from_motion();
 }
 
-bool TiltSource::orientation(double beta, double gamma, std::uint64_t at) {
-    if (!senses())
-        return false;
-    m_sign.orientation(beta, gamma, at);
-    return m_motionSeen && set_from_motion();
+void TiltSource::orientation(double beta, double gamma, std::uint64_t at) {
+    if (senses())
+        m_sign.orientation(beta, gamma, at);
 }
 
 bool TiltSource::set_from_motion() {

@@ -33,8 +33,9 @@ class TiltSource {
     // which latches no suit. Returns whether the reading changed.
     bool motion(double x, double y, double z, std::uint64_t at);
     // One deviceorientation reading (degrees; not a number: none), taken
-    // at `at` ms: evidence for the sign. Returns whether the reading changed.
-    bool orientation(double beta, double gamma, std::uint64_t at);
+    // at `at` ms: evidence for the sign, weighed against the motion samples
+    // that follow it, so the reading stays as it is.
+    void orientation(double beta, double gamma, std::uint64_t at);
     // A finger went down at `at` ms: the screen faces the performer, so the
     // samples around it are evidence for the sign. Returns whether the
     // reading changed.

@@ -253,7 +253,7 @@ void WebHost::take_event(int kind, const double* f) {
         feed_tilt(s.tilt->motion(f[0], f[1], f[2], s.clock));
         break;
     case kOrientation:
-        feed_tilt(s.tilt->orientation(f[0], f[1], s.clock));
+        s.tilt->orientation(f[0], f[1], s.clock);
         break;
     case kActive:
         input.focus(f[0] != 0);
