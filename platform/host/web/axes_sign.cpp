@@ -34,7 +34,6 @@ void AxesSignJudge::motion(double x, double y, double z, std::uint64_t at) {
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         return;
     const Sample s{x, y, z, at};
-    m_motionSeen = true;
     m_recent[m_recentNext] = s;
     m_recentNext = (m_recentNext + 1) % m_recent.size();
     m_recentCount = std::min(m_recentCount + 1, m_recent.size());
@@ -84,7 +83,7 @@ void AxesSignJudge::touch(std::uint64_t at) {
     // A new touch ends the last one's window, agreed or not.
     m_window = Window{};
     m_window.open = true;
-    if (!m_motionSeen) {
+    if (m_recentCount == 0) {
         m_window.awaitingMotion = true;
         m_window.end = at + kFirstMotionAfterTouch;
         return;

@@ -81,7 +81,7 @@ class AxesSignJudge {
     bool orientation_decides() const { return std::abs(m_orientationTally) >= kOrientationPairs; }
 
     bool m_fromAddress;
-    bool m_motionSeen = false;
+    // The latest samples, a ring; a count of 0: no motion yet.
     std::array<Sample, 16> m_recent{};
     std::size_t m_recentCount = 0;
     std::size_t m_recentNext = 0;
