@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -77,9 +78,11 @@ std::string boot_id() {
 
 // Every table of the process, for the fork handlers; never destroyed, as
 // tables of static objects may outlive any other static.
+using TableList = Guarded<std::vector<MessageNameTable*>>;
 struct LiveTables {
-    std::mutex mutex;
-    std::vector<MessageNameTable*> tables;
+    TableList tables;
+    // Held from just before a fork until just after it.
+    std::optional<TableList::Lock> heldForFork;
 };
 
 LiveTables& live_tables() {
@@ -168,19 +171,13 @@ MessageNameTable::MessageNameTable(std::string path, TableDirectory directory)
     // would wait forever.
     static std::once_flag handlers;
     std::call_once(handlers, [] { pthread_atfork(before_fork, after_fork, after_fork); });
-    LiveTables& live = live_tables();
-    const std::lock_guard<std::mutex> hold(live.mutex);
-    live.tables.push_back(this);
+    live_tables().tables.with([this](auto& tables) { tables.push_back(this); });
 #endif
 }
 
 MessageNameTable::~MessageNameTable() {
 #ifndef __EMSCRIPTEN__
-    {
-        LiveTables& live = live_tables();
-        const std::lock_guard<std::mutex> hold(live.mutex);
-        live.tables.erase(std::find(live.tables.begin(), live.tables.end(), this));
-    }
+    live_tables().tables.with([this](auto& tables) { tables.erase(std::find(tables.begin(), tables.end(), this)); });
     m_state.with([](State& s) {
         if (s.fd >= 0)
             close(s.fd);
@@ -193,16 +190,16 @@ MessageNameTable::~MessageNameTable() {
 // goes meanwhile; a table's own lock is never held while asking for it.
 void MessageNameTable::before_fork() {
     LiveTables& live = live_tables();
-    live.mutex.lock();
-    for (MessageNameTable* table : live.tables)
+    live.heldForFork.emplace(live.tables.lock());
+    for (MessageNameTable* table : **live.heldForFork)
         table->m_heldForFork.emplace(table->m_state.lock());
 }
 
 void MessageNameTable::after_fork() {
     LiveTables& live = live_tables();
-    for (MessageNameTable* table : live.tables)
+    for (MessageNameTable* table : **live.heldForFork)
         table->m_heldForFork.reset();
-    live.mutex.unlock();
+    live.heldForFork.reset();
 }
 #endif
 
