@@ -140,8 +140,12 @@ std::uint64_t Core::after_turn() {
 
 void Core::show(std::uint64_t at, std::optional<Phone::Rehearsal> rehearsal) {
     if (m_phone.rehearsing()) {
-        if (!rehearsal)
+        // A reading read here counts as looked at: a polled one (a present,
+        // a slide step) is not read again within the refresh.
+        if (!rehearsal) {
             rehearsal = m_driver.rehearsal();
+            m_readingLookedAt = at;
+        }
         m_readingDrawnAt = at;
     }
     const gfx::Surface& screen = rehearsal ? m_phone.compose(*rehearsal) : m_phone.compose();

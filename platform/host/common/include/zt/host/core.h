@@ -179,6 +179,7 @@ class Core final : public Host {
     bool m_sliding = false;
     std::uint64_t m_slideStart = 0;
     int m_lowered = 0;
+    // When the rehearsal overlay's reading was last drawn, and last read.
     std::uint64_t m_readingDrawnAt = 0;
     std::uint64_t m_readingLookedAt = 0;
 };
