@@ -80,14 +80,19 @@ void destroy_windows(const Windows& windows) {
             DestroyWindow(hwnd);
 }
 
-void run_shell(SimulatedShell::State& state, const SimulatedShell::Options& options) {
-    const Windows windows = create_windows(options);
+// From the thread that owns `windows`: they are up.
+void publish(SimulatedShell::State& state, const Windows& windows) {
     state.shared.with([&](SimulatedShell::State::Shared& shared) {
         shared.windows = windows;
         shared.threadId = GetCurrentThreadId();
         shared.ready = true;
     });
     state.changed.notify_all();
+}
+
+void run_shell(SimulatedShell::State& state, const SimulatedShell::Options& options) {
+    const Windows windows = create_windows(options);
+    publish(state, windows);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0)
         DispatchMessageW(&msg);
@@ -111,12 +116,7 @@ void SimulatedShell::start() {
     sys::registry::set_dword(HKEY_LOCAL_MACHINE, u"System\\State\\ZaruVuvIvozi", u"IsLockState", 0);
     auto state = std::make_unique<State>();
     if (!m_options.ownThread) {
-        const Windows windows = create_windows(m_options);
-        state->shared.with([&](State::Shared& shared) {
-            shared.windows = windows;
-            shared.threadId = GetCurrentThreadId();
-            shared.ready = true;
-        });
+        publish(*state, create_windows(m_options));
         m_state = std::move(state);
         return;
     }
