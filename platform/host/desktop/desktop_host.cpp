@@ -280,12 +280,11 @@ void DesktopHost::wait(std::uint64_t deadline) {
         wait_on_display(wait, now);
         return;
     }
-    // SDL's own wait; the event stays queued for events().
-    if (wait < 0)
-        SDL_WaitEvent(nullptr);
-    else
-        SDL_WaitEventTimeout(nullptr, wait);
-    s.mustPump = true;
+    // SDL's own wait, which pumps as it waits: events() pumps again only
+    // when it found an event (left queued for it). A wait that timed out
+    // has left nothing in SDL's queue or Xlib's.
+    const int found = wait < 0 ? SDL_WaitEvent(nullptr) : SDL_WaitEventTimeout(nullptr, wait);
+    s.mustPump = found != 0;
 }
 
 // Sleeps on the display for the rest of the pump interval at most; SDL is
