@@ -634,9 +634,10 @@ def prepare(args):
     for name in ([host] if host else []) + extra + served + [a for a in private if a not in served]:
         if name not in names:
             names.append(name)
-    if not names:
-        raise Refusal("nothing to name in the certificate: give the name the phone reaches this machine by with "
-                      "--name")
+    # The phone needs an address it is served on or a name, in the certificate.
+    if not served and not any(isinstance(n, str) for n in names):
+        raise Refusal("the certificate can name neither the addresses served on nor this machine (its host name is "
+                      "no DNS label): give the name the phone reaches this machine by with --name")
     return site, binds, served, names
 
 

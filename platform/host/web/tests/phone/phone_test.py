@@ -22,6 +22,7 @@ import tempfile
 import threading
 import time
 import unittest
+import unittest.mock
 
 from cryptography import x509
 from cryptography.hazmat.primitives import serialization
@@ -218,6 +219,18 @@ class Refusals(Fixture):
         # A refused data folder is left as it was.
         self.assertEqual(stat.S_IMODE(os.stat(open_folder).st_mode), 0o755)
         self.assertEqual(os.listdir(open_folder), [])
+
+
+    def test_a_bind_the_certificate_cannot_name_needs_a_name(self):
+        # Served only on a public address, on a machine whose host name makes
+        # no .local name: the page would have no address to give the phone.
+        sys.path.insert(0, os.path.join(HERE, "..", ".."))
+        import phone
+        args = phone.parse_arguments(["--site", self.site, "--bind", "203.0.113.9"], self.site)
+        with unittest.mock.patch("socket.gethostname", return_value="under_score"), \
+                unittest.mock.patch.dict(os.environ, ZT_PHONE_ADDRESSES="203.0.113.9 192.168.77.10"):
+            with self.assertRaisesRegex(phone.Refusal, "--name"):
+                phone.prepare(args)
 
 
 class Serving(Fixture):
