@@ -110,20 +110,3 @@ export async function screen(page) {
   const data = new Uint8Array(Buffer.from(b64, 'base64'));
   return { width, height: data.length / 4 / width, data, at(x, y) { const i = (y * width + x) * 4; return Array.from(data.subarray(i, i + 4)); } };
 }
-
-// A PNG file's pixels, decoded by the browser.
-export async function decodePng(page, bytes) {
-  const b64 = Buffer.from(bytes).toString('base64');
-  return page.evaluate(async (b64) => {
-    const img = new Image();
-    img.src = 'data:image/png;base64,' + b64;
-    await img.decode();
-    const c = new OffscreenCanvas(img.width, img.height);
-    const ctx = c.getContext('2d');
-    ctx.drawImage(img, 0, 0);
-    const bytes = ctx.getImageData(0, 0, img.width, img.height).data;
-    let text = '';
-    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-    return { width: img.width, height: img.height, b64: btoa(text) };
-  }, b64).then((r) => ({ width: r.width, height: r.height, data: new Uint8Array(Buffer.from(r.b64, 'base64')) }));
-}

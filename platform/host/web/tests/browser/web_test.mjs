@@ -9,9 +9,9 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { argument, serve, launch, open, raised, setTilt, tap, touch, frames, nextFrame, screen, decodePng } from './harness.mjs';
+import { argument, serve, launch, open, raised, setTilt, tap, touch, frames, nextFrame, screen } from './harness.mjs';
 import { chromiumDriver } from './drivers.mjs';
-import { runScenarios, check, count, FACE, isWhite, isRedInk, isBlackInk } from './scenarios.mjs';
+import { runScenarios, check, count, decodePng, FACE, isWhite, isRedInk, isBlackInk } from './scenarios.mjs';
 import { traceCases } from './trace_test.mjs';
 
 const site = argument('--site', 'build-web/site');
@@ -28,20 +28,19 @@ function feltAndCardBack(s, what) {
 }
 
 // The face as zentrick-sim draws it for the same script, where the sim is at hand.
-async function compareWithSimulator(page, s, script, what) {
+function compareWithSimulator(s, script, what) {
   if (!sim) return;
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-web-'));
   try {
     execFileSync(sim, ['-'], { input: script + `snapshot ${dir}/face.png\n`, cwd: dir, stdio: ['pipe', 'ignore', 'pipe'] });
-    const png = await decodePng(page, fs.readFileSync(path.join(dir, 'face.png')));
+    const png = decodePng(fs.readFileSync(path.join(dir, 'face.png')));
     let differ = 0, first = null;
     for (let y = FACE.y; y < FACE.y + FACE.h; y++) {
       for (let x = FACE.x; x < FACE.x + FACE.w; x++) {
-        const i = (y * png.width + x) * 4;
-        const p = s.at(x, y);
-        if (p[0] !== png.data[i] || p[1] !== png.data[i + 1] || p[2] !== png.data[i + 2]) {
+        const p = s.at(x, y), q = png.at(x, y);
+        if (p[0] !== q[0] || p[1] !== q[1] || p[2] !== q[2]) {
           differ++;
-          if (!first) first = `(${x},${y}) page ${p.slice(0, 3)} sim ${png.data.slice(i, i + 3)}`;
+          if (!first) first = `(${x},${y}) page ${p.slice(0, 3)} sim ${q}`;
         }
       }
     }
@@ -79,7 +78,7 @@ test('bottom edge up, a press on the Two: the Two of hearts', async ({ browser, 
   const rank = count(s, FACE.x + 20, FACE.y + 200, FACE.x + 300, FACE.y + 300, isRedInk);
   check(rank > 100, `no red rank (${rank})`);
   check(count(s, FACE.x, FACE.y, FACE.x + FACE.w, FACE.y + FACE.h, isBlackInk) === 0, 'black ink on a heart');
-  await compareWithSimulator(page, s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts');
+  compareWithSimulator(s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts');
   check(errors.length === 0, 'console errors: ' + errors.join(' | '));
 });
 
@@ -93,7 +92,7 @@ test('right edge up, a middle press released on the right: the King of clubs', a
   const club = count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isBlackInk);
   check(club > 3000, `no club (${club} black pixels)`);
   check(count(s, FACE.x, FACE.y, FACE.x + FACE.w, FACE.y + FACE.h, isRedInk) === 0, 'red ink on a club');
-  await compareWithSimulator(page, s, 'tap 400 300\ntilt 45 0 45\nwait 30\npress 200 600\nrelease 400 600\n', 'King of clubs');
+  compareWithSimulator(s, 'tap 400 300\ntilt 45 0 45\nwait 30\npress 200 600\nrelease 400 600\n', 'King of clubs');
 });
 
 test('top edge up, the left column: the Six of spades, the suit from the sensor alone', async ({ browser, url }) => {
@@ -106,7 +105,7 @@ test('top edge up, the left column: the Six of spades, the suit from the sensor 
   await tap(page, cdp, 100, 200);
   const s = await screen(page);
   check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isBlackInk) > 3000, 'no spade');
-  await compareWithSimulator(page, s, 'tap 400 300\ntilt 0 45 45\nwait 30\ntilt 0 0 64\nwait 30\npress 100 200\nrelease 100 200\n', 'Six of spades');
+  compareWithSimulator(s, 'tap 400 300\ntilt 0 45 45\nwait 30\ntilt 0 0 64\nwait 30\npress 100 200\nrelease 100 200\n', 'Six of spades');
 });
 
 test('a tap on the left while idle shows a card; a tap on the right re-arms', async ({ browser, url }) => {
@@ -136,13 +135,13 @@ test('a cancelled press reveals the card it pressed and leaves the trick working
   const s = await screen(page);
   check(isWhite(s.at(FACE.x + 20, FACE.y + 20)), 'no face after the cancel');
   check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isRedInk) > 5000, 'no heart after the cancel');
-  await compareWithSimulator(page, s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'cancelled Two of hearts');
+  compareWithSimulator(s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'cancelled Two of hearts');
   // The trick goes on: re-arm, and a new press is a new card (the Four).
   await tap(page, cdp, 400, 300);
   feltAndCardBack(await screen(page), 're-armed after a cancel');
   await page.waitForTimeout(120);
   await tap(page, cdp, 400, 650);
-  await compareWithSimulator(page, await screen(page), 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 650\nrelease 400 650\n', 'Four of hearts after a cancel');
+  compareWithSimulator(await screen(page), 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 650\nrelease 400 650\n', 'Four of hearts after a cancel');
 });
 
 test('a second finger does not count', async ({ browser, url }) => {
@@ -158,7 +157,7 @@ test('a second finger does not count', async ({ browser, url }) => {
   check(await frames(page) === before, 'the second finger changed the screen');
   await cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [{ x: 400, y: 200, id: 1 }] });
   await nextFrame(page, before);
-  await compareWithSimulator(page, await screen(page), 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts with two fingers');
+  compareWithSimulator(await screen(page), 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts with two fingers');
 });
 
 test('hidden and shown again: the taskbar strip comes and goes', async ({ browser, url }) => {
@@ -197,7 +196,7 @@ test('keyboard tilt works when no sensor reading arrives', async ({ browser, url
   await tap(page, cdp, 400, 200);
   const s = await screen(page);
   check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isRedInk) > 5000, 'no heart from the keys');
-  await compareWithSimulator(page, s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts from the keys');
+  compareWithSimulator(s, 'tap 400 300\ntilt 0 -45 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of hearts from the keys');
   // F turns the phone face down: no suit is latched then.
   await page.keyboard.press('KeyF');
   await tap(page, cdp, 400, 300);
@@ -236,7 +235,7 @@ test('a key or button let go while others are held is let go, as on the desktop'
   const s = await screen(page);
   check(count(s, FACE.x + 165, FACE.y + 285, FACE.x + 315, FACE.y + 435, isBlackInk) > 3000, 'no club');
   check(count(s, FACE.x, FACE.y, FACE.x + FACE.w, FACE.y + FACE.h, isRedInk) === 0, 'red ink: the hearts key stayed down');
-  await compareWithSimulator(page, s, 'tap 400 300\ntilt 45 0 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of clubs under held keys and buttons');
+  compareWithSimulator(s, 'tap 400 300\ntilt 45 0 45\nwait 30\npress 400 200\nrelease 400 200\n', 'Two of clubs under held keys and buttons');
 });
 
 test('?rehearse shows the readings and where they come from; ?accel=none runs without a device', async ({ browser, url }) => {
