@@ -2,8 +2,9 @@
 // the simulated shell with its taskbar, the "ACC0:" feed, the application's
 // window and the input posted to it, and the overlays drawn over the screen
 // (the taskbar strip, the rehearsal overlay) with what they showed when last
-// drawn. A host keeps only its clock, its way of waiting and its event
-// source, and hands compose() to its output: an SDL texture, a canvas, a PNG.
+// drawn. The core (zt/host/core.h) keeps it for every host and hands
+// compose() to the host's output: an SDL texture, a canvas; the simulator's
+// snapshots write it to a PNG.
 #pragma once
 
 #include "zt/drivers/simulated_accelerometer.h"
@@ -97,7 +98,7 @@ class Phone {
     // compose() last drew the screen (never before the first frame).
     bool taskbar_stale() const;
     bool taskbar_drawn() const { return m_taskbarDrawn; }
-    // How long (ms; negative: no limit) a host asleep may wait and still
+    // How long (ms; negative: no limit) the loop asleep may wait and still
     // wake in time to redraw an overlay that falls stale by itself: the
     // taskbar clock, looked at once a second.
     int overlay_wait() const;
