@@ -4,6 +4,7 @@
 
 #include "zt/host.h"
 #include "zt/sys/kernel.h"
+#include "zt/sys/unicode.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -30,16 +31,6 @@ namespace {
 
 constexpr char kMagic[8] = {'Z', 'T', 'M', 'S', 'G', 'N', 'M', '1'};
 [[maybe_unused]] constexpr long long kHeaderSize = sizeof kMagic;
-
-// The index's key: the name with the letters equal_ignore_case matches
-// folded alike (a match is still confirmed with it).
-std::u16string folded(std::u16string_view name) {
-    std::u16string out(name);
-    for (auto& c : out)
-        if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-            c = static_cast<char16_t>(c - 0x20);
-    return out;
-}
 
 #ifndef __EMSCRIPTEN__
 // Holds the file's lock for a scope; flock is released by the system too
@@ -383,15 +374,14 @@ void MessageNameTable::stop_sharing(State& s, const std::string& why) {
 }
 
 void MessageNameTable::remember(State& s, std::u16string name) {
-    s.index.emplace(folded(name), s.names.size()); // the first spelling stays
+    s.index.emplace(fold_case(name), s.names.size()); // the first spelling stays
     s.names.push_back(std::move(name));
 }
 
 UINT MessageNameTable::find(const State& s, std::u16string_view name) {
-    auto it = s.index.find(folded(name));
-    if (it != s.index.end() && equal_ignore_case(s.names[it->second], name))
-        return static_cast<UINT>(kFirst + it->second);
-    return 0;
+    // The key is what equal_ignore_case compares: a hit is a match.
+    auto it = s.index.find(fold_case(name));
+    return it != s.index.end() ? static_cast<UINT>(kFirst + it->second) : 0;
 }
 
 UINT MessageNameTable::find_or_add_here(State& s, std::u16string_view name, DWORD& error) {

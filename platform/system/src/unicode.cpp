@@ -104,4 +104,11 @@ bool equal_ignore_case(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
+std::u16string fold_case(std::u16string_view text) {
+    std::u16string out(text);
+    for (auto& c : out)
+        c = fold(c);
+    return out;
+}
+
 } // namespace zt::sys

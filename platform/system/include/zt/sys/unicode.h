@@ -48,5 +48,8 @@ inline std::u16string_view view(LPCWSTR text) {
 
 // Win32 compares class and key names without regard to case (ASCII and Latin).
 bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
+// `text` with the letters equal_ignore_case matches folded alike: a key under
+// which names that match share one place in an index.
+std::u16string fold_case(std::u16string_view text);
 
 } // namespace zt::sys
