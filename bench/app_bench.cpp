@@ -21,8 +21,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
 std::size_t heap_allocations();
 
