@@ -5,12 +5,10 @@
 #include "memory_host.h"
 
 #include "app/app.h"
-#include "zt/sys/trace.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
 namespace {
