@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 namespace zt::sys {
