@@ -120,8 +120,9 @@ int open_directory(const std::string& dir, TableDirectory directory, std::string
 }
 
 // Opens the table's file at `path`, made when missing if `create`; -1 with
-// `why` unless it is a plain file of the user's own that no one else may
-// write, reached without a symlink, in a directory nobody else may change.
+// `why` (and errno) unless it is a plain file of the user's own that no one
+// else may write, reached without a symlink, in a directory nobody else may
+// change.
 int open_table_file(const std::string& path, TableDirectory directory, bool create, std::string& why) {
     const auto slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
@@ -148,6 +149,7 @@ int open_table_file(const std::string& path, TableDirectory directory, bool crea
     else
         return fd;
     close(fd);
+    errno = EPERM; // opened, and not to be trusted: not gone
     return -1;
 }
 #endif

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
 #include <functional>
@@ -360,4 +361,16 @@ TEST_F(MessageNames, ATableRemovedOrCutShortWhileInUseIsSaidOnceAndNeverWrittenA
     const auto there = in_child([&] { return std::vector<UINT>{add(table, u"InChild")}; });
     EXPECT_EQ(there, std::vector<UINT>{0xC001u});
     EXPECT_NE(access(m_path.c_str(), F_OK), 0) << "the child made the file again";
+
+    // One replaced meanwhile by a file others may write is said to be that,
+    // whatever an earlier call left in errno.
+    write_file(m_path, kMagic, 0666);
+    const auto said = in_child([&] {
+        zt::testhost::DebugCapture debug;
+        errno = ENOENT;
+        add(table, u"InChild");
+        return std::vector<UINT>{debug.text().find("others may write it") != std::string::npos,
+                                 debug.text().find("removed") != std::string::npos};
+    });
+    EXPECT_EQ(said, (std::vector<UINT>{1, 0}));
 }
