@@ -28,9 +28,6 @@ constexpr std::uint64_t kAfterFirstFrameMilliseconds = 150;
 struct WebHost::State {
     Options options;
     std::unique_ptr<TiltSource> tilt;
-    // Whether the keys tilt the phone (the core's keyboard tilt feeds the
-    // accelerometer), until the motion sensor takes over.
-    bool keysTilt = false;
 
     int pageWidth = 0;
     int pageHeight = 0;
@@ -91,7 +88,6 @@ void WebHost::configure() {
     for (const std::string& problem : problems)
         zt_page_log(1, ("zentrick: " + problem).c_str());
     s.tilt = std::make_unique<TiltSource>(s.options);
-    s.keysTilt = s.tilt->keys_tilt();
     if (s.options.traceChannels != 0) {
         trace::set_sink([](std::string_view line) { web_host().debug_output(line); });
         trace::enable(s.options.traceChannels);
@@ -102,7 +98,7 @@ void WebHost::configure() {
     core.phone.rehearse = s.options.rehearse;
     if (s.tilt->has_device())
         core.accelerometer = s.tilt->reading();
-    core.keysTilt = s.keysTilt;
+    core.keysTilt = s.tilt->keys_tilt();
     m_core.configure(core);
 }
 
@@ -204,20 +200,16 @@ void WebHost::events(host::Core& core) {
         take_event(kind, fields);
 }
 
-// Hands the accelerometer the motion sensor's reading when it changed.
-void WebHost::feed_tilt(bool changed) {
-    State& s = *m_state;
+// Hands the accelerometer the motion sensor's reading when it changed, and
+// the phone's tilt from the keys to the sensor when it `tookOver`.
+void WebHost::feed_tilt(bool changed, bool tookOver) {
     const auto& feed = m_core.phone().accelerometer();
     if (!feed)
         return;
-    if (s.keysTilt && !s.tilt->keys_tilt()) {
-        // The sensor spoke: it tilts the phone from now on, not the keys.
-        s.keysTilt = false;
+    if (tookOver)
         m_core.input().keys_tilt(nullptr);
-        changed = true;
-    }
-    if (changed && !s.keysTilt)
-        feed->set_reading(s.tilt->reading());
+    if (changed || tookOver)
+        feed->set_reading(m_state->tilt->reading());
 }
 
 void WebHost::take_event(int kind, const double* f) {
@@ -249,9 +241,14 @@ void WebHost::take_event(int kind, const double* f) {
     case kKey:
         input.key(tilt_key(static_cast<int>(f[0])), f[1] != 0);
         break;
-    case kMotion:
-        feed_tilt(s.tilt->motion(f[0], f[1], f[2], s.clock));
+    case kMotion: {
+        // The sensor's first sample: it tilts the phone from now on, not
+        // the keys.
+        const bool keysTilted = s.tilt->keys_tilt();
+        const bool changed = s.tilt->motion(f[0], f[1], f[2], s.clock);
+        feed_tilt(changed, keysTilted && !s.tilt->keys_tilt());
         break;
+    }
     case kOrientation:
         s.tilt->orientation(f[0], f[1], s.clock);
         break;

@@ -56,7 +56,7 @@ class WebHost final : public host::Driver {
 
   private:
     void take_event(int kind, const double* fields);
-    void feed_tilt(bool changed);
+    void feed_tilt(bool changed, bool tookOver = false);
     void read_page_size();
 
     std::unique_ptr<State> m_state;
