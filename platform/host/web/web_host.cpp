@@ -12,6 +12,7 @@
 #include "zt/sys/trace.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -191,6 +192,13 @@ bool WebHost::debug_output(std::string_view utf8) {
         line.pop_back();
     zt_page_log(0, line.c_str());
     return true;
+}
+
+void WebHost::wait(std::uint64_t deadline) {
+    (void)deadline;
+    debug_output("zentrick: a wait (for a message, a time or an event) would hang the page's only thread; "
+                 "the loop runs a turn at a time and nothing else may wait");
+    std::abort();
 }
 
 void WebHost::events(host::Core& core) {

@@ -48,7 +48,8 @@ class WebHost final : public host::Driver {
     void boot(host::Core& core) override;
     void show(const gfx::Surface& screen, const gfx::Surface::Area& changed, int lowered) override;
     void events(host::Core& core) override;
-    bool can_wait() const override { return false; }
+    // A wait inside a turn would hang the page's only thread: fatal.
+    [[noreturn]] void wait(std::uint64_t deadline) override;
     host::Phone::Rehearsal rehearsal() override;
     bool debug_output(std::string_view utf8) override;
 

@@ -5,7 +5,6 @@
 #include "zt/framework.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -191,14 +190,8 @@ void Core::animate_window(HWND window, int type, bool show) {
 }
 
 IdleAction Core::idle(DWORD timeout) {
-    // A loop of the application's own inside a turn (GetMessageW, a wait of
-    // the page's one thread): the host waits and hands its input as between
-    // turns.
-    if (!m_driver.can_wait()) {
-        debug_output("zentrick: a wait (for a message, a time or an event) would hang the page's only thread; "
-                     "the loop runs a turn at a time and nothing else may wait");
-        std::abort();
-    }
+    // A loop of the application's own inside a turn (GetMessageW): the host
+    // waits and hands its input as between turns.
     m_driver.wait(timeout == INFINITE ? kNoDeadline : now() + timeout);
     m_driver.events(*this);
     m_phone.post(m_input.pending());

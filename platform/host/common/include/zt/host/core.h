@@ -54,13 +54,11 @@ class Driver {
     // ----- waiting
     // Blocks until `deadline` (now()'s clock; kNoDeadline: none), wake(),
     // or input, whichever comes first; returns at once for a deadline that
-    // has passed. Never called for a host that cannot wait.
+    // has passed. A host whose thread must never block (a page) runs the
+    // turns itself (Core::turn) and ends the program here.
     virtual void wait(std::uint64_t deadline) { (void)deadline; }
     // Any thread: ends a wait early.
     virtual void wake() {}
-    // False where the thread must never block (a page): the host runs the
-    // turns itself (Core::turn) and a wait inside one is fatal.
-    virtual bool can_wait() const { return true; }
 
     // ----- what the overlays show
     // The rehearsal overlay's reading and lines now.
