@@ -6,7 +6,7 @@
 import fs from 'node:fs';
 import { argument, serve } from './harness.mjs';
 import { firefoxDriver, webkitDriver } from './drivers.mjs';
-import { runScenarios } from './scenarios.mjs';
+import { finish, runScenarios } from './scenarios.mjs';
 
 const engine = argument('--engine', '');
 const site = argument('--site', 'build-web/site');
@@ -30,5 +30,4 @@ try {
   await driver.quit();
   server.stop();
 }
-console.log(`${result.passed} passed, ${result.failed} failed, ${result.skipped} skipped`);
-process.exit(result.failed === 0 && result.passed > 0 ? 0 : 1);
+finish(result);

@@ -14,31 +14,41 @@ export function argument(name, fallback) {
   return i >= 0 && i + 1 < process.argv.length ? process.argv[i + 1] : fallback;
 }
 
-// Starts serve.py on a free port; resolves to { url, stop }.
-export function serve(site) {
-  const server = spawn('python3', [path.join(here, '..', '..', 'serve.py'), '--port', '0', '--quiet', site],
-                       { stdio: ['ignore', 'pipe', 'pipe'] });
+// Starts a server that prints where it listens; resolves, once its output
+// matches `pattern` (the port in its first group), to { url, port, stop }:
+// the matched text, the port, and a stop (by `signal`) that resolves to its
+// exit status.
+export function start(command, args, pattern, env = {}) {
+  const child = spawn(command, args, { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ...env } });
+  const what = [command, ...args].slice(0, 3).join(' ');
+  let output = '';
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve(code ?? signal)));
   return new Promise((resolve, reject) => {
-    let out = '';
-    const timer = setTimeout(() => { server.kill(); reject(new Error('serve.py did not start: ' + out)); }, 10000);
+    const timer = setTimeout(() => { child.kill(); reject(new Error(`${what} did not start: ${output}`)); }, 30000);
     const look = (chunk) => {
-      out += chunk;
-      const m = out.match(/http:\/\/127\.0\.0\.1:(\d+)\//);
+      output += chunk;
+      const m = output.match(pattern);
       if (m) {
         clearTimeout(timer);
-        resolve({ url: m[0], stop: () => server.kill() });
+        resolve({ url: m[0], port: Number(m[1]), stop: (signal = 'SIGTERM') => { child.kill(signal); return exited; } });
       }
     };
-    server.stdout.on('data', look);
-    server.stderr.on('data', look);
-    server.on('exit', (code) => { clearTimeout(timer); reject(new Error(`serve.py ended (${code}): ${out}`)); });
+    child.stdout.on('data', look);
+    child.stderr.on('data', look);
+    exited.then((code) => { clearTimeout(timer); reject(new Error(`${what} ended (${code}): ${output}`)); });
   });
 }
 
-export async function launch() {
+// serve.py on a free port.
+export const serve = (site) => start('python3', [path.join(here, '..', '..', 'serve.py'), '--port', '0', '--quiet', site],
+                                     /http:\/\/127\.0\.0\.1:(\d+)\//);
+
+// Headless Chromium; `args` and `env` are added to the usual.
+export async function launch({ args = [], env } = {}) {
   return chromium.launch({
     executablePath: process.env.ZT_CHROMIUM || '/usr/bin/chromium',
-    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage', ...args],
+    env,
   });
 }
 

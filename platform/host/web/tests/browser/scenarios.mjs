@@ -489,28 +489,39 @@ export const scenarios = [
   },
 ];
 
-// Runs every scenario (or those whose name holds `only`), each in a fresh
-// visit; prints TAP-like lines; returns how many passed, failed and were
-// skipped.
-export async function runScenarios(engine, driver, { site, url, only = '', screenshots = '' }) {
-  let passed = 0, failed = 0, skipped = 0;
-  for (const s of scenarios) {
-    if (only && !s.name.includes(only)) continue;
+// Runs each case (those whose name holds `only`) through `run`, then
+// `after`; prints a TAP-like line for each, `label` before its name; adds
+// to `counts` ({ passed, failed, skipped }) and returns them.
+export async function runCases(cases, run, { label = '', only = '', after = async () => {},
+                                             counts = { passed: 0, failed: 0, skipped: 0 } } = {}) {
+  for (const c of cases) {
+    if (only && !c.name.includes(only)) continue;
     const started = Date.now();
     try {
-      await s.run({ driver, url, site, engine, screenshots });
-      passed++;
-      console.log(`ok - ${engine}: ${s.name} (${Date.now() - started} ms)`);
+      await run(c);
+      counts.passed++;
+      console.log(`ok - ${label}${c.name} (${Date.now() - started} ms)`);
     } catch (error) {
       if (error instanceof Skip) {
-        skipped++;
-        console.log(`ok - ${engine}: ${s.name} # SKIP ${error.reason}`);
+        counts.skipped++;
+        console.log(`ok - ${label}${c.name} # SKIP ${error.reason}`);
       } else {
-        failed++;
-        console.log(`not ok - ${engine}: ${s.name}\n  ${String(error && error.stack || error).split('\n').join('\n  ')}`);
+        counts.failed++;
+        console.log(`not ok - ${label}${c.name}\n  ${String(error && error.stack || error).split('\n').join('\n  ')}`);
       }
     }
-    await driver.closeAll();
+    await after();
   }
-  return { passed, failed, skipped };
+  return counts;
 }
+
+// Says how the run went and ends it: a failure, or nothing run, fails.
+export function finish({ passed, failed, skipped }) {
+  console.log(`${passed} passed, ${failed} failed, ${skipped} skipped`);
+  process.exit(failed === 0 && passed > 0 ? 0 : 1);
+}
+
+// Every scenario (or those whose name holds `only`), each in a fresh visit.
+export const runScenarios = (engine, driver, { site, url, only = '', screenshots = '' }) =>
+  runCases(scenarios, (s) => s.run({ driver, url, site, engine, screenshots }),
+           { label: `${engine}: `, only, after: () => driver.closeAll() });

@@ -11,7 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { argument, serve, launch, open, raised, setTilt, tap, touch, frames, nextFrame, screen } from './harness.mjs';
 import { chromiumDriver } from './drivers.mjs';
-import { runScenarios, check, count, decodePng, FACE, isWhite, isRedInk, isBlackInk } from './scenarios.mjs';
+import { runScenarios, runCases, finish, check, count, decodePng, FACE, isWhite, isRedInk, isBlackInk } from './scenarios.mjs';
 import { traceCases } from './trace_test.mjs';
 
 const site = argument('--site', 'build-web/site');
@@ -451,23 +451,12 @@ test('a rebuilt page replaces the cached one on the next visit', async ({ browse
 
 const server = await serve(site);
 const browser = await launch();
-let passed = 0, failed = 0;
 // The checks every engine shares, first.
-({ passed, failed } = await runScenarios('chromium', chromiumDriver(browser), { site, url: server.url, only, screenshots: argument('--screenshots', '') }));
-for (const c of cases) {
-  if (only && !c.name.includes(only)) continue;
-  const started = Date.now();
-  try {
-    await c.body({ browser, url: server.url });
-    passed++;
-    console.log(`ok - ${c.name} (${Date.now() - started} ms)`);
-  } catch (error) {
-    failed++;
-    console.log(`not ok - ${c.name}\n  ${String(error && error.stack || error).split('\n').join('\n  ')}`);
-  }
-  for (const ctx of browser.contexts()) await ctx.close();
-}
+const counts = await runScenarios('chromium', chromiumDriver(browser), { site, url: server.url, only, screenshots: argument('--screenshots', '') });
+await runCases(cases, (c) => c.body({ browser, url: server.url }), {
+  only, counts,
+  after: async () => { for (const ctx of browser.contexts()) await ctx.close(); },
+});
 await browser.close();
 server.stop();
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 && passed > 0 ? 0 : 1);
+finish(counts);

@@ -6,43 +6,19 @@
 // the felt around the app's screen continues the app's own.
 //
 //   node browser_test.mjs --site SITE --phone PHONE.PY [--screenshots DIR]
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { argument, open, raised, serve, tap, screen } from '../browser/harness.mjs';
-import { check, count, decodePng, FACE, isRedInk, isWhite } from '../browser/scenarios.mjs';
+import { argument, launch, open, raised, serve, start, tap, screen } from '../browser/harness.mjs';
+import { check, count, decodePng, FACE, finish, isRedInk, isWhite, runCases } from '../browser/scenarios.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const { chromium } = createRequire(path.join(here, '..', 'browser', 'package.json'))('playwright-core');
 const site = argument('--site', 'build-web/site');
 const phone = argument('--phone', path.join(here, '..', '..', 'phone.py'));
 const screenshots = argument('--screenshots', '');
 const NAME = 'zentrick-test.local';
-
-// A program on loopback that prints its port, stopped by `timeout` at the
-// latest; resolves to { port, output, stop }.
-function start(command, args, pattern, env = {}) {
-  const child = spawn('timeout', ['300', command, ...args], { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ...env } });
-  let output = '';
-  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve(code ?? signal)));
-  return new Promise((resolve, reject) => {
-    const timer = setTimeout(() => { child.kill(); reject(new Error(`${command} did not start: ${output}`)); }, 30000);
-    const look = (chunk) => {
-      output += chunk;
-      const m = output.match(pattern);
-      if (m) {
-        clearTimeout(timer);
-        resolve({ port: Number(m[1]), output: () => output, stop: () => { child.kill('SIGINT'); return exited; } });
-      }
-    };
-    child.stdout.on('data', look);
-    child.stderr.on('data', look);
-    exited.then((code) => { clearTimeout(timer); reject(new Error(`${command} ended (${code}): ${output}`)); });
-  });
-}
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-phone-browser-'));
 const data = path.join(work, 'data');
@@ -67,7 +43,7 @@ test('the page over https is a secure context: worker, motion, a forced card, an
   check(heart > 5000, `no heart from the motion sensor (${heart} red pixels)`);
   check(errors.length === 0, 'console errors: ' + errors.join(' | '));
   // The laptop goes away; the page still loads, from the worker's copy.
-  check(await server.stop() === 0, 'zentrick-phone did not stop cleanly on Ctrl+C');
+  check(await server.stop('SIGINT') === 0, 'zentrick-phone did not stop cleanly on Ctrl+C');
   await page.reload();
   await page.waitForFunction(() => window.zentrick && window.zentrick.stats.frames > 0, null, { timeout: 10000 });
   await tap(page, cdp, 100, 300);
@@ -79,7 +55,8 @@ test('the authority vouches for a .local name, not for a public one', async ({ b
   const context = await browser.newContext();
   const page = await context.newPage();
   for (const [name, allowed] of [['ok-test.local', true], ['example.com', false]]) {
-    const leaf = await start('python3', [path.join(here, 'leaf_server.py'), data, name, '120'], /port (\d+)/);
+    const leaf = await start('timeout', ['300', 'python3', path.join(here, 'leaf_server.py'), data, name, '120'],
+                             /port (\d+)/);
     try {
       let failure = null;
       await page.goto(`https://${name}:${leaf.port}/`).catch((e) => { failure = e.message; });
@@ -90,7 +67,7 @@ test('the authority vouches for a .local name, not for a public one', async ({ b
         check(failure !== null && /ERR_CERT_/.test(failure), `${name} was not refused for its certificate: ${failure}`);
       }
     } finally {
-      await leaf.stop();
+      await leaf.stop('SIGINT');
     }
   }
   await context.close();
@@ -127,41 +104,28 @@ test('on a tall phone the felt around the screen meets the app\'s felt with no s
   await context.close();
 });
 
-let passed = 0, failed = 0;
+const counts = { passed: 0, failed: 0, skipped: 0 };
 let browser = null;
 let server = null;
 let plain = null;
 try {
-  server = await start('python3', [phone, '--site', site, '--data', data, '--bind', '127.0.0.1', '--port', '0',
-                                   '--cert-port', '0', '--name', NAME], /https:\/\/127\.0\.0\.1:(\d+)\//,
-                       { ZT_PHONE_ADDRESSES: '192.168.77.10' });
+  server = await start('timeout', ['300', 'python3', phone, '--site', site, '--data', data, '--bind', '127.0.0.1',
+                                   '--port', '0', '--cert-port', '0', '--name', NAME],
+                       /https:\/\/127\.0\.0\.1:(\d+)\//, { ZT_PHONE_ADDRESSES: '192.168.77.10' });
   fs.mkdirSync(nssdb, { recursive: true });
   execFileSync('certutil', ['-N', '-d', `sql:${nssdb}`, '--empty-password']);
   execFileSync('certutil', ['-A', '-d', `sql:${nssdb}`, '-t', 'C,,', '-n', 'zentrick', '-i', path.join(data, 'ca.pem')]);
-  browser = await chromium.launch({
-    executablePath: process.env.ZT_CHROMIUM || '/usr/bin/chromium',
-    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
-           `--host-resolver-rules=MAP ${NAME} 127.0.0.1, MAP ok-test.local 127.0.0.1, MAP example.com 127.0.0.1, MAP * ~NOTFOUND, EXCLUDE 127.0.0.1`],
+  browser = await launch({
+    args: [`--host-resolver-rules=MAP ${NAME} 127.0.0.1, MAP ok-test.local 127.0.0.1, MAP example.com 127.0.0.1, MAP * ~NOTFOUND, EXCLUDE 127.0.0.1`],
     env: { ...process.env, HOME: home },
   });
   // The page over plain http on loopback, for the felt.
   plain = await serve(site);
-  for (const c of cases) {
-    const started = Date.now();
-    try {
-      await c.body({ browser, server, plain: plain.url });
-      passed++;
-      console.log(`ok - ${c.name} (${Date.now() - started} ms)`);
-    } catch (error) {
-      failed++;
-      console.log(`not ok - ${c.name}\n  ${String(error && error.stack || error).split('\n').join('\n  ')}`);
-    }
-  }
+  await runCases(cases, (c) => c.body({ browser, server, plain: plain.url }), { counts });
 } finally {
   if (browser) await browser.close();
   if (server) await server.stop();
   if (plain) plain.stop();
   fs.rmSync(work, { recursive: true, force: true });
 }
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 && passed > 0 ? 0 : 1);
+finish(counts);
