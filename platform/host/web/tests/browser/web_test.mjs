@@ -305,11 +305,17 @@ test('the screen is kept awake, and again after coming back', async ({ browser, 
 });
 
 test('a wake lock refused outside a tap is shown, and asked for again in the tap, before full screen', async ({ browser, url }) => {
-  // As WebKit answers: granted only while the page has a user's gesture.
+  // As WebKit answers: granted only inside a user's gesture, here a touch's
+  // or pointer's release. Not navigator.userActivation: a page Chromium
+  // opens over DevTools sometimes starts out activated, with no input.
   const init = () => {
     window.calls = [];
+    let inGesture = false;
+    for (const type of ['touchend', 'pointerup']) {
+      window.addEventListener(type, () => { inGesture = true; setTimeout(() => { inGesture = false; }, 0); }, true);
+    }
     Object.defineProperty(navigator, 'wakeLock', { configurable: true, value: { request: (type) => {
-      const granted = navigator.userActivation.isActive;
+      const granted = inGesture;
       window.calls.push(granted ? 'granted' : 'refused');
       return granted ? Promise.resolve(new EventTarget()) : Promise.reject(new DOMException('Permission was denied', 'NotAllowedError'));
     } } });
