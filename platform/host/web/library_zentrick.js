@@ -30,8 +30,13 @@ mergeInto(LibraryManager.library, {
     orientation: null,
     // The rehearsal overlay's lines as last drawn (rehearsal only).
     rehearsal: [],
-    // For tests and measurements (window.zentrick.stats).
-    stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0 },
+    // For tests and measurements (window.zentrick.stats). wakes counts the
+    // turns, turnAt is the program's time in the latest, frameTurn the turn
+    // that showed the latest frame; taken counts the events the program took
+    // from the queue, motions the motion samples it took: a test waits for
+    // these, not for time.
+    stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, turnAt: 0, frameTurn: 0,
+             taken: 0, motions: 0 },
 
     // True once the program's loop has ended: nothing takes events any more.
     ended: false,
@@ -268,8 +273,9 @@ mergeInto(LibraryManager.library, {
     // `at`: the turn's time, when the caller knows it without asking.
     turn: function (at) {
       ZtPage.stats.wakes++;
-      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.motion || ZtPage.orientation ? 1 : 0,
-                                   at === undefined ? performance.now() : at);
+      if (at === undefined) at = performance.now();
+      ZtPage.stats.turnAt = at;
+      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.motion || ZtPage.orientation ? 1 : 0, at);
       if (deadline < -1) {
         // The program's loop has ended: nothing wakes it again.
         ZtLoop.stopTimers();
@@ -351,6 +357,8 @@ mergeInto(LibraryManager.library, {
       ZtPage.motion = null;
     }
     if (!event) return 0;
+    ZtPage.stats.taken++;
+    if (event[0] === 6) ZtPage.stats.motions++;
     for (var i = 1; i < event.length; i++) HEAPF64[(fields >> 3) + i - 1] = event[i];
     return event[0];
   },
@@ -404,6 +412,7 @@ mergeInto(LibraryManager.library, {
     var now = performance.now();
     if (!ZtPage.stats.frames) ZtPage.stats.firstFrameAt = now;
     ZtPage.stats.frames++;
+    ZtPage.stats.frameTurn = ZtPage.stats.wakes;
     ZtPage.stats.presentedAt = now;
   }
 });

@@ -1,20 +1,26 @@
 // The engine-specific halves of the scenarios (scenarios.mjs describes a
 // driver): Chromium through Playwright, Firefox through Puppeteer over
-// WebDriver BiDi, WebKit through Selenium and WebKitWebDriver.
+// WebDriver BiDi, WebKit through Selenium and WebKitWebDriver. Each case
+// has a profile of its own (workers, caches and storage start empty), and
+// closeAll(), after it, starts the browser again where it broke.
 import { execFile, spawn } from 'node:child_process';
 import net from 'node:net';
 import { promisify } from 'node:util';
+import { within } from './harness.mjs';
 
 const run = promisify(execFile);
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+// How long closing a case's profile or session may take before the
+// browser counts as broken.
+const CLOSING = 60000;
 
-// Chromium: a context (a profile) per scenario, a page per visit, touches
-// through the DevTools protocol.
-export function chromiumDriver(browser) {
-  let context = null;
+// Chromium (a harness.mjs keeper): a context (a profile) per case, a page
+// per visit, touches through the DevTools protocol.
+export function chromiumDriver(chromium) {
   return {
     async open({ url, width, height }) {
-      context = context || await browser.newContext({ viewport: { width, height }, hasTouch: true });
+      const context = chromium.browser().contexts()[0] ||
+        await chromium.browser().newContext({ viewport: { width, height }, hasTouch: true });
       const page = await context.newPage();
       await page.setViewportSize({ width, height });
       const errors = [];
@@ -38,10 +44,7 @@ export function chromiumDriver(browser) {
         close: () => page.close(),
       };
     },
-    async closeAll() {
-      if (context) await context.close().catch(() => {});
-      context = null;
-    },
+    closeAll: () => chromium.reset(),
   };
 }
 
@@ -49,12 +52,13 @@ export function chromiumDriver(browser) {
 // pointerType "touch".
 export async function firefoxDriver(executablePath) {
   const { default: puppeteer } = await import('puppeteer-core');
-  const browser = await puppeteer.launch({ browser: 'firefox', executablePath, headless: true, protocol: 'webDriverBiDi' });
-  const pages = [];
+  const start = () => puppeteer.launch({ browser: 'firefox', executablePath, headless: true, protocol: 'webDriverBiDi' });
+  let browser = await start();
+  let context = null;
   return {
     async open({ url, width, height }) {
-      const page = await browser.newPage();
-      pages.push(page);
+      context = context || await browser.createBrowserContext();
+      const page = await context.newPage();
       await page.setViewport({ width, height, hasTouch: true });
       const errors = [];
       page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
@@ -74,7 +78,13 @@ export async function firefoxDriver(executablePath) {
       };
     },
     async closeAll() {
-      for (const p of pages.splice(0)) await p.close().catch(() => {});
+      const closing = context;
+      context = null;
+      const closed = !closing || await within(closing.close(), CLOSING, 'closing the case\'s context').then(() => true, () => false);
+      if (closed && browser.connected) return;
+      console.log('# Firefox broke: starting it again');
+      await within(browser.close(), CLOSING, 'closing Firefox').catch(() => browser.process()?.kill('SIGKILL'));
+      browser = await start();
     },
     quit: () => browser.close(),
   };
@@ -89,29 +99,38 @@ async function freePort() {
 }
 
 // WebKitGTK's MiniBrowser under WebKitWebDriver, on an X display (Xvfb):
-// one window, a new visit per open. No BiDi, so no console to read.
+// a session (a browser of its own, with no stored data) per case, a new
+// visit per open. No BiDi, so no console to read.
 export async function webkitDriver(miniBrowser) {
   const { Builder, Key } = await import('selenium-webdriver');
   const { Command } = await import('selenium-webdriver/lib/command.js');
-  const port = await freePort();
-  const service = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
-  for (let tries = 0; ; tries++) {
-    const up = await new Promise((resolve) => {
-      const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(true); });
-      socket.on('error', () => resolve(false));
-    });
-    if (up) break;
-    if (tries > 100) throw new Error('WebKitWebDriver did not start');
-    await sleep(50);
-  }
-  const driver = await new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities({
-    browserName: 'MiniBrowser',
-    'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] },
-  }).build();
   const keys = { ArrowUp: Key.ARROW_UP, ArrowDown: Key.ARROW_DOWN, ArrowLeft: Key.ARROW_LEFT, ArrowRight: Key.ARROW_RIGHT, KeyF: 'f' };
-  const actions = (list) => driver.execute(new Command('actions').setParameter('actions', list));
+
+  // WebKitWebDriver in a process group of its own, with the browsers it
+  // starts: a broken one ends with all of them.
+  let service = null;
+  let port = 0;
+  async function startService() {
+    port = await freePort();
+    service = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore', detached: true });
+    for (const until = Date.now() + 60000; ;) {
+      const up = await new Promise((resolve) => {
+        const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(true); });
+        socket.on('error', () => resolve(false));
+      });
+      if (up) return;
+      if (service.exitCode !== null || Date.now() > until) throw new Error(`WebKitWebDriver did not start on port ${port}`);
+      await sleep(50);
+    }
+  }
+  function stopService() {
+    try { process.kill(-service.pid, 'SIGKILL'); } catch (error) { /* already gone */ }
+  }
+  await startService();
+
+  let driver = null;
   // The window's inner size is the page's: the toolbar and frame around it
-  // are measured once and added.
+  // are measured once a session and added.
   let size = null;
   async function resize(width, height) {
     if (size && size.width === width && size.height === height) return;
@@ -127,17 +146,26 @@ export async function webkitDriver(miniBrowser) {
   // the page is inactive and shows its taskbar strip.
   async function focus() {
     const title = await driver.getTitle();
-    await run('xdotool', ['search', '--onlyvisible', '--name', title, 'windowfocus', '--sync']).catch(() => {});
+    await run('xdotool', ['search', '--onlyvisible', '--name', title, 'windowfocus', '--sync'], { timeout: 60000 }).catch(() => {});
     await driver.executeScript("window.dispatchEvent(new Event('focus'))");
   }
   return {
     async open({ url, width, height }) {
-      await driver.get('about:blank');
+      if (!driver) {
+        driver = await new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities({
+          browserName: 'MiniBrowser',
+          'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] },
+        }).build();
+        size = null;
+      }
+      const session = driver;
+      const actions = (list) => session.execute(new Command('actions').setParameter('actions', list));
+      await session.get('about:blank');
       await resize(width, height);
-      await driver.get(url);
+      await session.get(url);
       await focus();
       return {
-        eval: (fn, arg) => driver.executeScript(`return (${fn})(arguments[0]);`, arg === undefined ? null : arg),
+        eval: (fn, arg) => session.executeScript(`return (${fn})(arguments[0]);`, arg === undefined ? null : arg),
         async touch(points) {
           const steps = [{ type: 'pointerMove', x: points[0][0], y: points[0][1], origin: 'viewport', duration: 0 },
                          { type: 'pointerDown', button: 0 }];
@@ -146,15 +174,25 @@ export async function webkitDriver(miniBrowser) {
           await actions([{ type: 'pointer', id: 'finger', parameters: { pointerType: 'touch' }, actions: steps }]);
         },
         key: (code, down) => actions([{ type: 'key', id: 'keys', actions: [{ type: down ? 'keyDown' : 'keyUp', value: keys[code] }] }]),
-        screenshot: async () => Buffer.from(await driver.takeScreenshot(), 'base64'),
+        screenshot: async () => Buffer.from(await session.takeScreenshot(), 'base64'),
         errors: () => null,
-        close: () => driver.get('about:blank'),
+        close: () => session.get('about:blank'),
       };
     },
-    async closeAll() {},
+    // The case's session ends; one that will not end takes WebKitWebDriver
+    // and its browsers with it, and a new one starts.
+    async closeAll() {
+      const ending = driver;
+      driver = null;
+      if (!ending) return;
+      if (await within(ending.quit(), CLOSING, 'ending the WebDriver session').then(() => true, () => false)) return;
+      console.log('# WebKitWebDriver broke: starting it again');
+      stopService();
+      await startService();
+    },
     async quit() {
-      await driver.quit().catch(() => {});
-      service.kill();
+      if (driver) await within(driver.quit(), CLOSING, 'ending the WebDriver session').catch(() => {});
+      stopService();
     },
   };
 }

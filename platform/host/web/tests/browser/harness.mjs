@@ -1,6 +1,7 @@
 // What the browser tests and the measurements share: the page's own static
-// server on 127.0.0.1, headless Chromium, and helpers that touch, tilt and
-// read the canvas through the DevTools protocol.
+// server on 127.0.0.1, headless Chromium, waits for what the page reports,
+// and helpers that touch, tilt and read the canvas through the DevTools
+// protocol.
 import { spawn } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
 import path from 'node:path';
@@ -8,6 +9,82 @@ import { chromium } from 'playwright-core';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const G = 9.80665;
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// `promise`, or a failure naming `what` once `ms` have passed.
+export function within(promise, ms, what) {
+  let timer;
+  const late = new Promise((resolve, reject) => {
+    timer = setTimeout(() => reject(new Error(`${what} did not end within ${ms / 1000} s`)), ms);
+  });
+  return Promise.race([promise, late]).finally(() => clearTimeout(timer));
+}
+
+// How long a wait for the page may take. It measures the machine, not the
+// code: a page that works answers in well under a second even on a loaded
+// one, and only a broken page (or a browser starved for minutes) uses it up.
+export const WAIT = 90000;
+// How long one case may take before it fails and the run goes on.
+export const CASE_DEADLINE = 300000;
+
+// What the page says about its program, for a time-out's message.
+export const pageReport = (session) => session.eval(() => {
+  const z = window.zentrick;
+  if (!z) return `no window.zentrick (${document.readyState}, ${location.href})`;
+  const s = z.stats, p = z.page;
+  return `frames ${s.frames}, turns ${s.wakes} (the latest at ${Math.round(s.turnAt)} ms, the latest frame's ${s.frameTurn}), ` +
+    `events taken ${s.taken} (motion samples ${s.motions}), ${p.queue.length} queued, slid ${p.lowered} px, ` +
+    `page clock ${Math.round(performance.now())} ms`;
+}).then((text) => 'the page reports ' + text, (error) => `the page did not answer (${error.message.split('\n')[0]})`);
+
+// Polls fn(arg) in the page until it is true (and returns it). A time-out
+// says what was awaited and what the page reported then.
+export async function waitFor(session, fn, arg, what, timeout = WAIT) {
+  const started = Date.now();
+  let failure = null;
+  for (const until = started + timeout; ; await sleep(25)) {
+    const value = await session.eval(fn, arg).then((v) => { failure = null; return v; },
+                                                  (e) => { failure = e; return false; });
+    if (value) return value;
+    if (Date.now() > until) {
+      const last = failure ? `; the last poll failed: ${failure.message.split('\n')[0]}` : '';
+      throw new Error(`timed out after ${Math.round((Date.now() - started) / 1000)} s waiting for ${what}${last}; ` +
+                      await pageReport(session));
+    }
+  }
+}
+
+// Everything queued for the program by now: once the program has taken this
+// many events, it has taken all of them.
+const queuedMark = (session) => session.eval(() => {
+  const z = window.zentrick, p = z.page;
+  return z.stats.taken + p.queue.length + (p.motion ? 1 : 0) + (p.orientation ? 1 : 0);
+});
+
+// Waits until the program has taken every event queued by now, then run a
+// turn that showed nothing: what the input caused is on the screen.
+export async function settle(session, what) {
+  await waitFor(session, (mark) => {
+    const s = window.zentrick.stats;
+    return s.taken >= mark && s.wakes > s.frameTurn;
+  }, await queuedMark(session), `the page to handle ${what} and show all it drew`);
+}
+
+// The tilt timer's period: a tilt the program has read is latched by the
+// next tick, a period later on the program's clock.
+export const TILT_PERIOD = 10;
+
+// Waits until the program has taken `samples` motion samples more than
+// `taken` reports (those still queued then were given before the tilt), and
+// its clock has run two tilt periods past the last.
+export async function tiltTaken(session, taken, samples, what) {
+  await waitFor(session, (n) => window.zentrick.stats.motions >= n, taken + samples,
+                `the page to take ${samples} motion samples of ${what}`);
+  const at = await session.eval(() => window.zentrick.stats.turnAt);
+  await waitFor(session, (t) => window.zentrick.stats.turnAt >= t, at + 2 * TILT_PERIOD,
+                `the program's clock to pass two tilt periods after ${what}`);
+}
+
 
 export function argument(name, fallback) {
   const i = process.argv.indexOf(name);
@@ -52,6 +129,28 @@ export async function launch({ args = [], env } = {}) {
   });
 }
 
+// Headless Chromium (launch's options) for a run of cases: browser() is the
+// one running; reset(), after each case, closes its contexts, and starts the
+// browser again when it crashed or will not close them.
+export async function keepChromium(options) {
+  let browser = await launch(options);
+  return {
+    browser: () => browser,
+    async reset() {
+      const closed = await within(Promise.all(browser.contexts().map((c) => c.close())), 60000, 'closing the contexts')
+        .then(() => true, () => false);
+      if (closed && browser.isConnected()) return;
+      console.log('# Chromium broke: starting it again');
+      await within(browser.close(), 60000, 'closing Chromium').catch(() => {});
+      browser = await launch(options);
+    },
+    close: () => browser.close(),
+  };
+}
+
+// A Playwright page as the waits above see it.
+export const asSession = (page) => ({ eval: (fn, arg) => page.evaluate(fn, arg) });
+
 // A page of the phone's size; `tilt` ([x, y, z] m/s^2) feeds the motion
 // sensor from before the page loads, null leaves the page without one.
 export async function open(browser, url, { tilt = null, query = '', context = null, viewport, init = null } = {}) {
@@ -69,12 +168,38 @@ export async function open(browser, url, { tilt = null, query = '', context = nu
     await setTilt(cdp, tilt);
   }
   await page.goto(url + query);
-  await page.waitForFunction(() => window.zentrick && window.zentrick.stats.frames > 0, null, { timeout: 10000 });
+  await idle(page, `the first frame and the window's slide-in at ${url + query}`);
+  if (tilt) await tiltTaken(asSession(page), 0, 3, 'the first tilt');
   return { page, cdp, errors, context: ctx };
 }
 
-export async function setTilt(cdp, [x, y, z]) {
+// Waits until the page has shown its first frame, the window has slid in,
+// and the program has since run a turn that showed nothing.
+export const idle = (page, what) => waitFor(asSession(page), () => {
+  const z = window.zentrick;
+  return z && z.stats.frames > 0 && z.page.lowered === 0 && z.stats.wakes > z.stats.frameTurn;
+}, null, what);
+
+// The motion samples the program will have taken once it has taken those
+// given by now.
+export const samplesGiven = (session) => session.eval(() => {
+  const p = window.zentrick.page;
+  return window.zentrick.stats.motions + p.queue.filter((e) => e[0] === 6).length + (p.motion ? 1 : 0);
+});
+
+// The sensor override reads [x, y, z] from now on; with `page`, returns once
+// the program has taken three samples of it and its tilt timer has read them.
+export async function setTilt(cdp, [x, y, z], page) {
+  const taken = page && await samplesGiven(asSession(page));
   await cdp.send('Emulation.setSensorOverrideReadings', { type: 'accelerometer', reading: { xyz: { x, y, z } } });
+  if (page) await tiltTaken(asSession(page), taken, 3, `the reading ${[x, y, z].map((v) => v.toFixed(1))}`);
+}
+
+// Returns once the program has taken three more samples of the sensor as it
+// reads now, and its tilt timer has read them: a touch's vote on their sign
+// is in, and the suit they tilt to is latched.
+export async function tiltRead(page, what = 'the tilt') {
+  await tiltTaken(asSession(page), await samplesGiven(asSession(page)), 3, what);
 }
 
 // The phone tilted `degrees` towards an edge: 'top', 'bottom', 'left' or 'right' raised.
@@ -86,11 +211,11 @@ export function raised(edge, degrees = 45) {
 
 export const frames = (page) => page.evaluate(() => window.zentrick.stats.frames);
 
-// Waits until the page has shown a frame after `before` frames, then a
-// little more for the second frame a card reveal shows.
-export async function nextFrame(page, before) {
-  await page.waitForFunction((n) => window.zentrick.stats.frames > n, before, { timeout: 5000 });
-  await page.waitForTimeout(30);
+// Waits until the page has shown a frame after `before` frames, and all
+// else it draws for what it was given (a card reveal's second frame).
+export async function nextFrame(page, before, what = 'the input') {
+  await waitFor(asSession(page), (n) => window.zentrick.stats.frames > n, before, `a frame for ${what}`);
+  await settle(asSession(page), what);
 }
 
 export async function touch(cdp, type, x, y) {
@@ -98,13 +223,20 @@ export async function touch(cdp, type, x, y) {
   await cdp.send('Input.dispatchTouchEvent', { type, touchPoints: points });
 }
 
-// A finger down at (x, y) and up at (x2, y2) (page pixels), and the frame it shows.
+// A finger down at (x, y) and up at (x2, y2) (page pixels), once the page
+// has handled it and shown all it drew; with `expectFrame`, a new frame.
 export async function tap(page, cdp, x, y, x2 = x, y2 = y, { expectFrame = true } = {}) {
-  const before = await frames(page);
+  const [before, released] = await page.evaluate(() => [window.zentrick.stats.frames, window.zentrick.stats.releasedAt]);
   await touch(cdp, 'touchStart', x, y);
   if (x2 !== x || y2 !== y) await touch(cdp, 'touchMove', x2, y2);
   await touch(cdp, 'touchEnd', x2, y2);
-  if (expectFrame) await nextFrame(page, before);
+  const where = `the tap at (${x},${y})` + (x2 !== x || y2 !== y ? ` to (${x2},${y2})` : '');
+  await waitFor(asSession(page), (r) => window.zentrick.stats.releasedAt !== r, released, `the page to see ${where} lift`);
+  await settle(asSession(page), where);
+  if (expectFrame) {
+    const after = await frames(page);
+    if (after <= before) throw new Error(`${where} was handled and showed no frame (${after} frames before and after)`);
+  }
 }
 
 // The canvas's pixels as [r, g, b, a] rows: one read for the whole screen.

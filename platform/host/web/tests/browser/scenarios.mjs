@@ -15,7 +15,9 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { serve, G, raised } from './harness.mjs';
+import { serve, G, raised, settle, tiltTaken, waitFor, within, CASE_DEADLINE, TILT_PERIOD } from './harness.mjs';
+
+export { waitFor, settle };
 
 // The face canvas sits at (12, 13) on the screen.
 export const FACE = { x: 12, y: 13, w: 456, h: 694 };
@@ -37,14 +39,6 @@ export function skip(reason) {
 }
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-export async function waitFor(session, fn, arg, what, timeout = 10000) {
-  for (const until = Date.now() + timeout; ; await sleep(25)) {
-    const value = await session.eval(fn, arg).catch(() => false);
-    if (value) return value;
-    if (Date.now() > until) throw new Error('timed out waiting for ' + what);
-  }
-}
 
 export const frames = (session) => session.eval(() => window.zentrick.stats.frames);
 
@@ -114,19 +108,22 @@ async function toPage(session, x, y) {
   return [Math.round(box.left + (x + 0.5) * box.width / 480), Math.round(box.top + (y + 0.5) * box.height / 720)];
 }
 
-// Waits for the frame a touch shows, and the second a card reveal draws.
-async function afterFrame(session, before) {
-  await waitFor(session, (n) => window.zentrick.stats.frames > n, before, 'a new frame', 5000);
-  await sleep(40);
-}
-
 // A finger on the phone's screen: down at the first point, up at the last.
+// Waits until the page has seen it lift and the program has handled it and
+// shown what it drew (a card reveal draws twice: the symbol, then the rank);
+// with `expectFrame`, that must have been a new frame.
 export async function tap(session, points, { expectFrame = true } = {}) {
-  const before = await frames(session);
+  const [before, released] = await session.eval(() => [window.zentrick.stats.frames, window.zentrick.stats.releasedAt]);
   const onPage = [];
   for (const [x, y] of points) onPage.push(await toPage(session, x, y));
   await session.touch(onPage);
-  if (expectFrame) await afterFrame(session, before);
+  const where = points.map((p) => `(${p})`).join(' to ');
+  await waitFor(session, (r) => window.zentrick.stats.releasedAt !== r, released, `the page to see the finger lift at ${where}`);
+  await settle(session, `the tap at ${where}`);
+  if (expectFrame) {
+    const after = await frames(session);
+    check(after > before, `the tap at ${where} was handled and showed no frame (${after} frames before and after)`);
+  }
 }
 
 // deviceorientation's beta and gamma (degrees) of a phone whose "up" is
@@ -146,12 +143,23 @@ export const orientable = (session) => session.eval(() => {
 });
 
 // The phone's sensors as a real one streams them, at 60 Hz from the first
-// call on: each call sets what they read from then on. `xyz` is the motion
+// call on: each call sets what they read from then on, and returns once the
+// program has taken three samples of it (a touch's vote on the readings'
+// sign needs three) and its tilt timer has read them. `xyz` is the motion
 // reading in m/s^2; `angles` ([beta, gamma]), when given, goes out as
 // deviceorientation before each sample, on an engine that makes that event
 // (orientable). WebKit has no DeviceMotionEvent constructor: a plain event
 // carries the reading.
-export const sensor = (session, xyz, angles = null) => session.eval(([xyz, angles]) => {
+export async function sensor(session, xyz, angles = null) {
+  const taken = await startSensor(session, xyz, angles);
+  await tiltTaken(session, taken, 3, `the reading ${xyz.map((v) => v.toFixed(1))}`);
+}
+
+// Sets the readings; returns the motion samples the program will have
+// taken once it has taken all given before.
+const startSensor = (session, xyz, angles) => session.eval(([xyz, angles]) => {
+  const p = window.zentrick.page; // as samplesGiven
+  const taken = window.zentrick.stats.motions + p.queue.filter((e) => e[0] === 6).length + (p.motion ? 1 : 0);
   const s = window.ztSensor || (window.ztSensor = {});
   s.motion = xyz;
   s.angles = angles;
@@ -175,16 +183,20 @@ export const sensor = (session, xyz, angles = null) => session.eval(([xyz, angle
     send();
     s.timer = setInterval(send, 16);
   }
+  return taken;
 }, [xyz, angles]);
 
 // The motion sensor alone, reading [x, y, z] m/s^2 from now on.
 export const motion = (session, xyz) => sensor(session, xyz);
 
+// A fresh visit, once the window has slid in and the program has run a
+// turn since that showed nothing: the page is idle, waiting for input.
 export async function visit(driver, url, { query = '', width = 480, height = 720 } = {}) {
   const session = await driver.open({ url: url + query, width, height });
-  await waitFor(session, () => window.zentrick && window.zentrick.stats.frames > 0, null, 'the first frame');
-  // The slide-in (120 ms) is over and the timer has run.
-  await sleep(250);
+  await waitFor(session, () => {
+    const z = window.zentrick;
+    return z && z.stats.frames > 0 && z.page.lowered === 0 && z.stats.wakes > z.stats.frameTurn;
+  }, null, `the first frame and the window's slide-in at ${url + query}`);
   return session;
 }
 
@@ -211,20 +223,24 @@ function expectCard(s, suit, what) {
 // The arming tap, on the right.
 const ARM = [[400, 300]];
 
-// Arms the trick, tilts, waits for the suit to latch, and presses a region.
+// Arms the trick, tilts (`tilt` returns once the suit has latched), and
+// presses a region.
 async function forceCard(session, tilt, press) {
   await tap(session, ARM);
   await tilt();
-  await sleep(150);
   await tap(session, press);
   return phoneScreen(session);
 }
 
-// The tilt an arrow key gives while held a moment.
+// The tilt an arrow key gives while held until the tilt timer has read it.
 const keyTilt = (session, key) => async () => {
   await session.key(key, true);
-  await sleep(150);
+  await settle(session, `${key} held`);
+  const at = await session.eval(() => window.zentrick.stats.turnAt);
+  await waitFor(session, (t) => window.zentrick.stats.turnAt >= t, at + 2 * TILT_PERIOD,
+                `the program's clock to pass two tilt periods with ${key} held`);
   await session.key(key, false);
+  await settle(session, `${key} let go`);
 };
 
 const tricks = [
@@ -248,24 +264,19 @@ async function referenceFace(driver, url, trick) {
     const session = await visit(driver, url);
     const s = await forceCard(session, keyTilt(session, trick.key), trick.press);
     expectCard(s, trick.suit, `${trick.card} from the keys`);
-    await sleep(200); // the ranks' paint
     referenceFaces.set(trick.card, faceSamples(await phoneScreen(session)));
     await session.close();
   }
   return referenceFaces.get(trick.card);
 }
 
-// Waits for the face to be `reference`, pixel for pixel.
+// The face must be `reference`, pixel for pixel, once the page has shown
+// all it drew.
 async function expectFace(session, reference, what) {
-  let differ = 0;
-  for (const until = Date.now() + 2000; ;) {
-    const face = faceSamples(await phoneScreen(session));
-    differ = face.filter((p, i) => p !== reference[i]).length;
-    if (differ === 0) return;
-    if (Date.now() > until) break;
-    await sleep(100);
-  }
-  throw new Error(`${what}: ${differ} of ${reference.length} face samples differ from the card forced with the keys`);
+  await settle(session, 'what it was given');
+  const face = faceSamples(await phoneScreen(session));
+  const differ = face.filter((p, i) => p !== reference[i]).length;
+  check(differ === 0, `${what}: ${differ} of ${reference.length} face samples differ from the card forced with the keys`);
 }
 
 const STEEP = [0, G * Math.sin(75 * Math.PI / 180), G * Math.cos(75 * Math.PI / 180)];
@@ -327,7 +338,7 @@ export const scenarios = [
       check(isWhite(s.at(FACE.x + 30, FACE.y + 30)), 'no card face after a left tap');
       check(suitArea(s, (p) => isRedInk(p) || isBlackInk(p)) > 2000, 'no suit symbol');
       await waitFor(session, () => window.zentrick.page.wakeLock !== null && window.zentrick.page.wakeState === 1, null,
-                    'the screen wake lock', 3000);
+                    'the screen wake lock');
       noErrors(session, 'a tap');
     },
   },
@@ -396,7 +407,7 @@ export const scenarios = [
       const s = await forceCard(session, () => motion(session, raised('bottom')), [[400, 200]]);
       expectCard(s, 'heart', 'without full screen');
       check(await session.eval(() => !document.fullscreenElement), 'full screen without the API');
-      await waitFor(session, () => window.zentrick.page.wakeState === 1, null, 'the screen wake lock', 3000);
+      await waitFor(session, () => window.zentrick.page.wakeState === 1, null, 'the screen wake lock');
       noErrors(session, 'without full screen');
     },
   },
@@ -407,13 +418,13 @@ export const scenarios = [
       // At a phone's size, for the screenshots.
       const session = await visit(driver, url, { query: '?rehearse', width: 390, height: 844 });
       await motion(session, [0, 0, -G]); // face up, in gravity's sign
-      await sleep(150);
+      await settle(session, 'the samples');
       check(await signLine(session) === 'SIGN NOT YET KNOWN', `undecided: ${await signLine(session)}`);
       const before = await phoneScreen(session);
       if (screenshots) fs.writeFileSync(path.join(screenshots, `${engine}-sign-unknown.png`), await session.screenshot());
       await tap(session, ARM);
-      await waitFor(session, () => window.zentrick.page.rehearsal.slice(-1)[0] !== 'SIGN NOT YET KNOWN', null, 'a decided sign', 3000);
-      await sleep(100);
+      await waitFor(session, () => window.zentrick.page.rehearsal.slice(-1)[0] !== 'SIGN NOT YET KNOWN', null, 'a decided sign');
+      await settle(session, 'the samples after the tap');
       check(await signLine(session) === 'SIGN FLIPPED BY 1 OF 1 TOUCHES', `after a tap: ${await signLine(session)}`);
       const after = await phoneScreen(session);
       if (screenshots) fs.writeFileSync(path.join(screenshots, `${engine}-sign-known.png`), await session.screenshot());
@@ -428,8 +439,8 @@ export const scenarios = [
       const oriented = await visit(driver, url, { query: '?rehearse' });
       if (await orientable(oriented)) {
         await sensor(oriented, [0, 0, -G], anglesOf([0, 0, 1]));
-        await waitFor(oriented, () => window.zentrick.page.rehearsal.slice(-1)[0] !== 'SIGN NOT YET KNOWN', null, 'a decided sign', 3000);
-        await sleep(100);
+        await waitFor(oriented, () => window.zentrick.page.rehearsal.slice(-1)[0] !== 'SIGN NOT YET KNOWN', null, 'a decided sign');
+        await settle(oriented, 'the readings');
         check(await signLine(oriented) === 'SIGN FLIPPED BY ORIENTATION', `with orientation: ${await signLine(oriented)}`);
       }
     },
@@ -474,7 +485,10 @@ export const scenarios = [
       try {
         const first = await visit(driver, own.url);
         await waitFor(first, () => navigator.serviceWorker && navigator.serviceWorker.controller !== null, null,
-                      'the service worker to take control', 15000);
+                      'the service worker to take control');
+        // Every file is cached before the worker activates; its state says so.
+        await waitFor(first, () => navigator.serviceWorker.controller.state === 'activated', null,
+                      'the controlling service worker to be activated');
         await first.close();
         own.stop();
         stopped = true;
@@ -490,15 +504,19 @@ export const scenarios = [
 ];
 
 // Runs each case (those whose name holds `only`) through `run`, then
-// `after`; prints a TAP-like line for each, `label` before its name; adds
-// to `counts` ({ passed, failed, skipped }) and returns them.
-export async function runCases(cases, run, { label = '', only = '', after = async () => {},
+// `after`, which leaves a clean browser for the next (and starts a broken
+// one again); prints a TAP-like line for each, `label` before its name;
+// adds to `counts` ({ passed, failed, skipped }) and returns them. A case
+// that runs past `deadline` fails, and the run goes on.
+export async function runCases(cases, run, { label = '', only = '', after = async () => {}, deadline = CASE_DEADLINE,
                                              counts = { passed: 0, failed: 0, skipped: 0 } } = {}) {
   for (const c of cases) {
     if (only && !c.name.includes(only)) continue;
     const started = Date.now();
     try {
-      await run(c);
+      const running = Promise.resolve().then(() => run(c));
+      running.catch(() => {}); // one given up on may still fail, after `after` closed its browser
+      await within(running, deadline, 'the case (a call to the browser hung)');
       counts.passed++;
       console.log(`ok - ${label}${c.name} (${Date.now() - started} ms)`);
     } catch (error) {

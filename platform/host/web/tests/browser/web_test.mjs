@@ -456,13 +456,10 @@ test('a rebuilt page replaces the cached one on the next visit', async ({ browse
 });
 
 const server = await serve(site);
-const browser = await launch();
+const chromium = await keepChromium();
 // The checks every engine shares, first.
-const counts = await runScenarios('chromium', chromiumDriver(browser), { site, url: server.url, only, screenshots: argument('--screenshots', '') });
-await runCases(cases, (c) => c.body({ browser, url: server.url }), {
-  only, counts,
-  after: async () => { for (const ctx of browser.contexts()) await ctx.close(); },
-});
-await browser.close();
+const counts = await runScenarios('chromium', chromiumDriver(chromium), { site, url: server.url, only, screenshots: argument('--screenshots', '') });
+await runCases(cases, (c) => c.body({ browser: chromium.browser(), url: server.url }), { only, counts, after: chromium.reset });
+await chromium.close();
 server.stop();
 finish(counts);
