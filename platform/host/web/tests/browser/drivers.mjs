@@ -99,8 +99,10 @@ async function freePort() {
 }
 
 // WebKitGTK's MiniBrowser under WebKitWebDriver, on an X display (Xvfb):
-// a session (a browser of its own, with no stored data) per case, a new
-// visit per open. No BiDi, so no console to read.
+// one session while it works (starting a browser is slow, and now and then
+// one never answers), a new visit per open. A case's first visit clears
+// what earlier ones left on its origin (service workers, caches) first. No
+// BiDi, so no console to read.
 export async function webkitDriver(miniBrowser) {
   const { Builder, Key } = await import('selenium-webdriver');
   const { Command } = await import('selenium-webdriver/lib/command.js');
@@ -129,6 +131,29 @@ export async function webkitDriver(miniBrowser) {
   await startService();
 
   let driver = null;
+  let broken = false;
+  let fresh = true;
+  async function startSession() {
+    const starting = new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities({
+      browserName: 'MiniBrowser',
+      'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] },
+    }).build();
+    starting.catch(() => {});
+    try {
+      driver = await within(starting, CLOSING, 'starting MiniBrowser through WebKitWebDriver');
+    } catch (error) {
+      broken = true;
+      throw error;
+    }
+    size = null;
+  }
+  // No worker and no cache of `url`'s origin: read on one of its plain files.
+  async function clearOrigin(url) {
+    await driver.get(new URL('licenses.txt', url).href);
+    await driver.executeScript(`return Promise.all([
+      navigator.serviceWorker ? navigator.serviceWorker.getRegistrations().then((rs) => Promise.all(rs.map((r) => r.unregister()))) : null,
+      self.caches ? caches.keys().then((names) => Promise.all(names.map((n) => caches.delete(n)))) : null]).then(() => true);`);
+  }
   // The window's inner size is the page's: the toolbar and frame around it
   // are measured once a session and added.
   let size = null;
@@ -151,12 +176,10 @@ export async function webkitDriver(miniBrowser) {
   }
   return {
     async open({ url, width, height }) {
-      if (!driver) {
-        driver = await new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities({
-          browserName: 'MiniBrowser',
-          'webkitgtk:browserOptions': { binary: miniBrowser, args: ['--automation'] },
-        }).build();
-        size = null;
+      if (!driver) await startSession();
+      if (fresh) {
+        fresh = false;
+        await clearOrigin(url);
       }
       const session = driver;
       const actions = (list) => session.execute(new Command('actions').setParameter('actions', list));
@@ -179,14 +202,16 @@ export async function webkitDriver(miniBrowser) {
         close: () => session.get('about:blank'),
       };
     },
-    // The case's session ends; one that will not end takes WebKitWebDriver
-    // and its browsers with it, and a new one starts.
+    // A session that no longer answers ends, and takes WebKitWebDriver and
+    // its browsers with it; the next case starts them again.
     async closeAll() {
-      const ending = driver;
+      fresh = true;
+      if (driver && await within(driver.get('about:blank'), CLOSING, 'a visit of about:blank').then(() => true, () => false)) return;
+      if (!driver && !broken) return;
+      console.log('# WebKitWebDriver or MiniBrowser broke: starting them again');
+      if (driver) await within(driver.quit(), CLOSING, 'ending the WebDriver session').catch(() => {});
       driver = null;
-      if (!ending) return;
-      if (await within(ending.quit(), CLOSING, 'ending the WebDriver session').then(() => true, () => false)) return;
-      console.log('# WebKitWebDriver broke: starting it again');
+      broken = false;
       stopService();
       await startService();
     },

@@ -38,8 +38,8 @@ export const pageReport = (session) => session.eval(() => {
 }).then((text) => 'the page reports ' + text, (error) => `the page did not answer (${error.message.split('\n')[0]})`);
 
 // Polls fn(arg) in the page until it is true (and returns it). A time-out
-// says what was awaited and what the page reported then.
-export async function waitFor(session, fn, arg, what, timeout = WAIT) {
+// says what was awaited and what the page reported then (`report`).
+export async function waitFor(session, fn, arg, what, timeout = WAIT, report = pageReport) {
   const started = Date.now();
   let failure = null;
   for (const until = started + timeout; ; await sleep(25)) {
@@ -49,10 +49,27 @@ export async function waitFor(session, fn, arg, what, timeout = WAIT) {
     if (Date.now() > until) {
       const last = failure ? `; the last poll failed: ${failure.message.split('\n')[0]}` : '';
       throw new Error(`timed out after ${Math.round((Date.now() - started) / 1000)} s waiting for ${what}${last}; ` +
-                      await pageReport(session));
+                      await report(session));
     }
   }
 }
+
+// The page's service worker as the browser reports it.
+export const workerReport = (session) => session.eval(async () => {
+  if (!navigator.serviceWorker) return 'no service workers here';
+  const r = await navigator.serviceWorker.getRegistration();
+  const c = navigator.serviceWorker.controller;
+  const states = r ? ['installing', 'waiting', 'active'].map((k) => `${k} ${r[k] ? r[k].state : '-'}`).join(', ') : 'none registered';
+  return `service worker: ${states}; controller ${c ? c.state : 'none'}; caches ${(await caches.keys()).join(' ') || 'none'}`;
+}).then((text) => 'the browser reports ' + text, (error) => `the page did not answer (${error.message.split('\n')[0]})`);
+
+// Waits until a service worker controls the page and is activated: it has
+// cached every file.
+export const workerInControl = (session) => waitFor(session, () => {
+  const c = navigator.serviceWorker && navigator.serviceWorker.controller;
+  return c !== null && c.state === 'activated';
+}, null, 'an activated service worker to control the page (it caches every file first; on a loaded machine ' +
+   'a fetch of one can time out, which fails the install)', WAIT, workerReport);
 
 // Everything queued for the program by now: once the program has taken this
 // many events, it has taken all of them.
@@ -193,6 +210,15 @@ export async function setTilt(cdp, [x, y, z], page) {
   const taken = page && await samplesGiven(asSession(page));
   await cdp.send('Emulation.setSensorOverrideReadings', { type: 'accelerometer', reading: { xyz: { x, y, z } } });
   if (page) await tiltTaken(asSession(page), taken, 3, `the reading ${[x, y, z].map((v) => v.toFixed(1))}`);
+}
+
+// Waits until the program has taken what it was given, then until its clock
+// has run two tilt periods on: a key's tilt is latched.
+export async function ticked(session, what) {
+  await settle(session, what);
+  const at = await session.eval(() => window.zentrick.stats.turnAt);
+  await waitFor(session, (t) => window.zentrick.stats.turnAt >= t, at + 2 * TILT_PERIOD,
+                `the program's clock to pass two tilt periods after ${what}`);
 }
 
 // Returns once the program has taken three more samples of the sensor as it

@@ -15,7 +15,7 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { serve, G, raised, settle, tiltTaken, waitFor, within, CASE_DEADLINE, TILT_PERIOD } from './harness.mjs';
+import { serve, G, raised, settle, ticked, tiltTaken, waitFor, within, workerInControl, CASE_DEADLINE } from './harness.mjs';
 
 export { waitFor, settle };
 
@@ -235,10 +235,7 @@ async function forceCard(session, tilt, press) {
 // The tilt an arrow key gives while held until the tilt timer has read it.
 const keyTilt = (session, key) => async () => {
   await session.key(key, true);
-  await settle(session, `${key} held`);
-  const at = await session.eval(() => window.zentrick.stats.turnAt);
-  await waitFor(session, (t) => window.zentrick.stats.turnAt >= t, at + 2 * TILT_PERIOD,
-                `the program's clock to pass two tilt periods with ${key} held`);
+  await ticked(session, `${key} held`);
   await session.key(key, false);
   await settle(session, `${key} let go`);
 };
@@ -484,11 +481,7 @@ export const scenarios = [
       let stopped = false;
       try {
         const first = await visit(driver, own.url);
-        await waitFor(first, () => navigator.serviceWorker && navigator.serviceWorker.controller !== null, null,
-                      'the service worker to take control');
-        // Every file is cached before the worker activates; its state says so.
-        await waitFor(first, () => navigator.serviceWorker.controller.state === 'activated', null,
-                      'the controlling service worker to be activated');
+        await workerInControl(first);
         await first.close();
         own.stop();
         stopped = true;

@@ -4,7 +4,7 @@
 // page's sink falls through to standard error, which the page shows as a
 // warning. Chromium's own check (web_test.mjs runs it): only its console
 // tells the levels apart.
-import { open, raised, tap } from './harness.mjs';
+import { open, raised, tap, tiltRead } from './harness.mjs';
 import { check } from './scenarios.mjs';
 
 export const traceCases = [
@@ -16,10 +16,11 @@ export const traceCases = [
       context.on('console', (m) => { if (m.text().includes('trace:')) lines.push({ type: m.type(), text: m.text() }); });
       const { page, cdp } = await open(browser, url, { context, query: '?trace=all', tilt: raised('bottom') });
       await tap(page, cdp, 400, 300); // arm
-      await page.waitForTimeout(120);
+      await tiltRead(page, 'the tilt after the arming tap');
       const before = lines.length;
+      // The tap returns once the page has drawn all of the reveal, and its
+      // console lines have come before that answer.
       await tap(page, cdp, 400, 200); // the Two of hearts
-      await page.waitForTimeout(100);
 
       const notInfo = lines.filter((l) => l.type !== 'info');
       check(notInfo.length === 0, `${notInfo.length} of ${lines.length} trace lines not at info level, ` +

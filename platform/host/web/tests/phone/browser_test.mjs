@@ -11,7 +11,8 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { argument, launch, open, raised, serve, start, tap, screen } from '../browser/harness.mjs';
+import { argument, asSession, idle, keepChromium, open, raised, serve, start, tap, tiltRead, screen,
+         workerInControl } from '../browser/harness.mjs';
 import { check, count, decodePng, FACE, finish, isRedInk, isWhite, runCases } from '../browser/scenarios.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -32,10 +33,10 @@ test('the page over https is a secure context: worker, motion, a forced card, an
   const url = `https://${NAME}:${server.port}/`;
   const { page, cdp, errors } = await open(browser, url, { tilt: raised('bottom'), context });
   check(await page.evaluate(() => window.isSecureContext && location.protocol === 'https:'), 'not a secure context');
-  await page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 15000 });
+  await workerInControl(asSession(page));
   // The bottom edge raised by the motion sensor, the Two pressed: the Two of hearts.
   await tap(page, cdp, 400, 300);
-  await page.waitForTimeout(150);
+  await tiltRead(page, 'the tilt after the arming tap');
   await tap(page, cdp, 400, 200);
   const s = await screen(page);
   check(isWhite(s.at(FACE.x + 20, FACE.y + 20)), 'no white face');
@@ -45,7 +46,7 @@ test('the page over https is a secure context: worker, motion, a forced card, an
   // The laptop goes away; the page still loads, from the worker's copy.
   check(await server.stop('SIGINT') === 0, 'zentrick-phone did not stop cleanly on Ctrl+C');
   await page.reload();
-  await page.waitForFunction(() => window.zentrick && window.zentrick.stats.frames > 0, null, { timeout: 10000 });
+  await idle(page, 'the first frame with the server stopped');
   await tap(page, cdp, 100, 300);
   check(isWhite((await screen(page)).at(FACE.x + 30, FACE.y + 30)), 'no card with the server stopped');
   await context.close();
@@ -76,7 +77,6 @@ test('the authority vouches for a .local name, not for a public one', async ({ b
 test('on a tall phone the felt around the screen meets the app\'s felt with no seam', async ({ browser, plain }) => {
   const context = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true });
   const { page } = await open(browser, plain, { context, viewport: { width: 390, height: 844 } });
-  await page.waitForTimeout(400);
   const box = await page.evaluate(() => { const r = document.getElementById('screen').getBoundingClientRect(); return [r.top, r.bottom]; });
   const png = await page.screenshot();
   if (screenshots) fs.writeFileSync(path.join(screenshots, 'phone-tall.png'), png);
@@ -105,7 +105,7 @@ test('on a tall phone the felt around the screen meets the app\'s felt with no s
 });
 
 const counts = { passed: 0, failed: 0, skipped: 0 };
-let browser = null;
+let chromium = null;
 let server = null;
 let plain = null;
 try {
@@ -115,15 +115,16 @@ try {
   fs.mkdirSync(nssdb, { recursive: true });
   execFileSync('certutil', ['-N', '-d', `sql:${nssdb}`, '--empty-password']);
   execFileSync('certutil', ['-A', '-d', `sql:${nssdb}`, '-t', 'C,,', '-n', 'zentrick', '-i', path.join(data, 'ca.pem')]);
-  browser = await launch({
+  chromium = await keepChromium({
     args: [`--host-resolver-rules=MAP ${NAME} 127.0.0.1, MAP ok-test.local 127.0.0.1, MAP example.com 127.0.0.1, MAP * ~NOTFOUND, EXCLUDE 127.0.0.1`],
     env: { ...process.env, HOME: home },
   });
   // The page over plain http on loopback, for the felt.
   plain = await serve(site);
-  await runCases(cases, (c) => c.body({ browser, server, plain: plain.url }), { counts });
+  await runCases(cases, (c) => c.body({ browser: chromium.browser(), server, plain: plain.url }),
+                 { counts, after: chromium.reset });
 } finally {
-  if (browser) await browser.close();
+  if (chromium) await chromium.close();
   if (server) await server.stop();
   if (plain) plain.stop();
   fs.rmSync(work, { recursive: true, force: true });
