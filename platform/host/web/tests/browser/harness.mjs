@@ -91,15 +91,42 @@ export async function settle(session, what) {
 // next tick, a period later on the program's clock.
 export const TILT_PERIOD = 10;
 
+// Waits until the program's clock has run two tilt periods on from its
+// latest turn: whatever tilt it had then is latched.
+async function tiltPeriods(session, what) {
+  const at = await session.eval(() => window.zentrick.stats.turnAt);
+  await waitFor(session, (t) => window.zentrick.stats.turnAt >= t, at + 2 * TILT_PERIOD,
+                `the program's clock to pass two tilt periods after ${what}`);
+}
+
 // Waits until the program has taken `samples` motion samples more than
 // `taken` reports (those still queued then were given before the tilt), and
 // its clock has run two tilt periods past the last.
 export async function tiltTaken(session, taken, samples, what) {
   await waitFor(session, (n) => window.zentrick.stats.motions >= n, taken + samples,
                 `the page to take ${samples} motion samples of ${what}`);
-  const at = await session.eval(() => window.zentrick.stats.turnAt);
-  await waitFor(session, (t) => window.zentrick.stats.turnAt >= t, at + 2 * TILT_PERIOD,
-                `the program's clock to pass two tilt periods after ${what}`);
+  await tiltPeriods(session, what);
+}
+
+// Waits until the page has shown its first frame, the window has slid in,
+// and the program has since run a turn that showed nothing.
+export const idle = (session, what) => waitFor(session, () => {
+  const z = window.zentrick;
+  return z && z.stats.frames > 0 && z.page.lowered === 0 && z.stats.wakes > z.stats.frameTurn;
+}, null, what);
+
+// What a tap's waits need to know from before it.
+export const beforeTap = (session) => session.eval(() => [window.zentrick.stats.frames, window.zentrick.stats.releasedAt]);
+
+// Waits until the page has seen the tap `where` lift (`before` from
+// beforeTap) and the program has handled it and shown all it drew (a card
+// reveal draws twice: the symbol, then the rank); with `expectFrame`, that
+// must have been a new frame.
+export async function tapped(session, [frames, released], where, expectFrame) {
+  await waitFor(session, (r) => window.zentrick.stats.releasedAt !== r, released, `the page to see ${where} lift`);
+  await settle(session, where);
+  const after = expectFrame && await session.eval(() => window.zentrick.stats.frames);
+  if (expectFrame && after <= frames) throw new Error(`${where} was handled and showed no frame (${after} frames before and after)`);
 }
 
 
@@ -185,17 +212,10 @@ export async function open(browser, url, { tilt = null, query = '', context = nu
     await setTilt(cdp, tilt);
   }
   await page.goto(url + query);
-  await idle(page, `the first frame and the window's slide-in at ${url + query}`);
+  await idle(asSession(page), `the first frame and the window's slide-in at ${url + query}`);
   if (tilt) await tiltTaken(asSession(page), 0, 3, 'the first tilt');
   return { page, cdp, errors, context: ctx };
 }
-
-// Waits until the page has shown its first frame, the window has slid in,
-// and the program has since run a turn that showed nothing.
-export const idle = (page, what) => waitFor(asSession(page), () => {
-  const z = window.zentrick;
-  return z && z.stats.frames > 0 && z.page.lowered === 0 && z.stats.wakes > z.stats.frameTurn;
-}, null, what);
 
 // The motion samples the program will have taken once it has taken those
 // given by now.
@@ -216,9 +236,7 @@ export async function setTilt(cdp, [x, y, z], page) {
 // has run two tilt periods on: a key's tilt is latched.
 export async function ticked(session, what) {
   await settle(session, what);
-  const at = await session.eval(() => window.zentrick.stats.turnAt);
-  await waitFor(session, (t) => window.zentrick.stats.turnAt >= t, at + 2 * TILT_PERIOD,
-                `the program's clock to pass two tilt periods after ${what}`);
+  await tiltPeriods(session, what);
 }
 
 // Returns once the program has taken three more samples of the sensor as it
@@ -252,17 +270,11 @@ export async function touch(cdp, type, x, y) {
 // A finger down at (x, y) and up at (x2, y2) (page pixels), once the page
 // has handled it and shown all it drew; with `expectFrame`, a new frame.
 export async function tap(page, cdp, x, y, x2 = x, y2 = y, { expectFrame = true } = {}) {
-  const [before, released] = await page.evaluate(() => [window.zentrick.stats.frames, window.zentrick.stats.releasedAt]);
+  const before = await beforeTap(asSession(page));
   await touch(cdp, 'touchStart', x, y);
   if (x2 !== x || y2 !== y) await touch(cdp, 'touchMove', x2, y2);
   await touch(cdp, 'touchEnd', x2, y2);
-  const where = `the tap at (${x},${y})` + (x2 !== x || y2 !== y ? ` to (${x2},${y2})` : '');
-  await waitFor(asSession(page), (r) => window.zentrick.stats.releasedAt !== r, released, `the page to see ${where} lift`);
-  await settle(asSession(page), where);
-  if (expectFrame) {
-    const after = await frames(page);
-    if (after <= before) throw new Error(`${where} was handled and showed no frame (${after} frames before and after)`);
-  }
+  await tapped(asSession(page), before, `the tap at (${x},${y})` + (x2 !== x || y2 !== y ? ` to (${x2},${y2})` : ''), expectFrame);
 }
 
 // The canvas's pixels as [r, g, b, a] rows: one read for the whole screen.

@@ -15,7 +15,8 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { serve, G, raised, settle, ticked, tiltTaken, waitFor, within, workerInControl, CASE_DEADLINE } from './harness.mjs';
+import { serve, G, raised, beforeTap, idle, settle, tapped, ticked, tiltTaken, waitFor, within, workerInControl,
+         CASE_DEADLINE } from './harness.mjs';
 
 // The face canvas sits at (12, 13) on the screen.
 export const FACE = { x: 12, y: 13, w: 456, h: 694 };
@@ -106,22 +107,14 @@ async function toPage(session, x, y) {
   return [Math.round(box.left + (x + 0.5) * box.width / 480), Math.round(box.top + (y + 0.5) * box.height / 720)];
 }
 
-// A finger on the phone's screen: down at the first point, up at the last.
-// Waits until the page has seen it lift and the program has handled it and
-// shown what it drew (a card reveal draws twice: the symbol, then the rank);
-// with `expectFrame`, that must have been a new frame.
+// A finger on the phone's screen: down at the first point, up at the last;
+// returns as harness.mjs's tap does.
 export async function tap(session, points, { expectFrame = true } = {}) {
-  const [before, released] = await session.eval(() => [window.zentrick.stats.frames, window.zentrick.stats.releasedAt]);
+  const before = await beforeTap(session);
   const onPage = [];
   for (const [x, y] of points) onPage.push(await toPage(session, x, y));
   await session.touch(onPage);
-  const where = points.map((p) => `(${p})`).join(' to ');
-  await waitFor(session, (r) => window.zentrick.stats.releasedAt !== r, released, `the page to see the finger lift at ${where}`);
-  await settle(session, `the tap at ${where}`);
-  if (expectFrame) {
-    const after = await frames(session);
-    check(after > before, `the tap at ${where} was handled and showed no frame (${after} frames before and after)`);
-  }
+  await tapped(session, before, `the tap at ${points.map((p) => `(${p})`).join(' to ')}`, expectFrame);
 }
 
 // deviceorientation's beta and gamma (degrees) of a phone whose "up" is
@@ -191,10 +184,7 @@ export const motion = (session, xyz) => sensor(session, xyz);
 // turn since that showed nothing: the page is idle, waiting for input.
 export async function visit(driver, url, { query = '', width = 480, height = 720 } = {}) {
   const session = await driver.open({ url: url + query, width, height });
-  await waitFor(session, () => {
-    const z = window.zentrick;
-    return z && z.stats.frames > 0 && z.page.lowered === 0 && z.stats.wakes > z.stats.frameTurn;
-  }, null, `the first frame and the window's slide-in at ${url + query}`);
+  await idle(session, `the first frame and the window's slide-in at ${url + query}`);
   return session;
 }
 

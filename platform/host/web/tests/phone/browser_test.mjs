@@ -46,7 +46,7 @@ test('the page over https is a secure context: worker, motion, a forced card, an
   // The laptop goes away; the page still loads, from the worker's copy.
   check(await server.stop('SIGINT') === 0, 'zentrick-phone did not stop cleanly on Ctrl+C');
   await page.reload();
-  await idle(page, 'the first frame with the server stopped');
+  await idle(asSession(page), 'the first frame with the server stopped');
   await tap(page, cdp, 100, 300);
   check(isWhite((await screen(page)).at(FACE.x + 30, FACE.y + 30)), 'no card with the server stopped');
   await context.close();
