@@ -32,9 +32,9 @@ mergeInto(LibraryManager.library, {
     rehearsal: [],
     // For tests and measurements (window.zentrick.stats). wakes counts the
     // turns, turnAt is the program's time in the latest, frameTurn the turn
-    // that showed the latest frame; taken counts the events the program took
-    // from the queue, motions the motion samples it took: a test waits for
-    // these, not for time.
+    // that showed the latest frame; taken counts every event the program
+    // took, motions the motion samples among them: a test waits for these,
+    // not for time.
     stats: { frames: 0, firstFrameAt: 0, presentedAt: 0, releasedAt: 0, wakes: 0, turnAt: 0, frameTurn: 0,
              taken: 0, motions: 0 },
 
