@@ -53,8 +53,11 @@ PROGRAM = "zentrick-phone"
 PRIVATE_NETWORKS = [ipaddress.ip_network(n) for n in ("10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16")]
 LOOPBACK_NETWORK = ipaddress.ip_network("127.0.0.0/8")
 LOCAL_DOMAIN = "local"
-# One label of a host name, lower case.
+# One label of a host name, lower case; DNS allows 63 characters a label
+# and 253 a name.
 LABEL = re.compile(r"[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?")
+LABEL_MAX = 63
+NAME_MAX = 253
 AUTHORITY_DAYS = 3650
 # Phones take no longer from a certificate a user's root vouches for.
 SERVER_DAYS = 397
@@ -132,6 +135,13 @@ def parse_name(text):
     except ValueError:
         name = text.lower().rstrip(".")
         labels = name.split(".")
+        if len(name) > NAME_MAX:
+            raise Refusal(f"--name {shorten(text)}: {len(name)} characters long, and a host name has at most "
+                          f"{NAME_MAX}")
+        long = [label for label in labels if len(label) > LABEL_MAX]
+        if long:
+            raise Refusal(f"--name {shorten(text)}: its part {shorten(long[0])} is {len(long[0])} characters long, "
+                          f"and each part between the dots of a host name has at most {LABEL_MAX}")
         if (len(labels) >= 2 and labels[-1] == LOCAL_DOMAIN and
                 all(LABEL.fullmatch(label) for label in labels)):
             return name
@@ -141,6 +151,10 @@ def parse_name(text):
     raise Refusal(f"--name {text}: the certificate names only .local host names (stage.local) and private "
                   "addresses (10.x.x.x, 172.16-31.x.x, 192.168.x.x): the authority a phone trusts vouches for "
                   "nothing else")
+
+
+def shorten(text, most=40):
+    return text if len(text) <= most else text[:most - 3] + "..."
 
 
 def parse_bind(text):
@@ -153,12 +167,40 @@ def parse_bind(text):
 # --- The data folder ---------------------------------------------------------
 
 
+def home_folder():
+    """HOME when it is an absolute path (the password database's when it is
+    unset), else None: a relative one is to be ignored."""
+    home = os.environ.get("HOME")
+    if home is None:
+        home = os.path.expanduser("~")
+    return home if os.path.isabs(home) else None
+
+
 def default_data_folder():
+    # A relative XDG_DATA_HOME or HOME is to be ignored.
     base = os.environ.get("XDG_DATA_HOME", "")
-    # A relative XDG_DATA_HOME is to be ignored.
     if not os.path.isabs(base):
-        base = os.path.join(os.path.expanduser("~"), ".local", "share")
+        home = home_folder()
+        if home is None:
+            home = os.environ.get("HOME")
+            what = "unset" if home is None else "empty" if not home else f"relative ({home})"
+            raise Refusal(f"no place for the data folder: HOME is {what} and XDG_DATA_HOME names no absolute "
+                          "folder; set either to an absolute path, or give the folder with --data")
+        base = os.path.join(home, ".local", "share")
     return os.path.join(base, "zentrick")
+
+
+def check_apart(site, data):
+    """The site's whole tree is served: the authority's key must not be in it,
+    nor the page in the key's private folder. Real paths, links resolved."""
+    real_site, real_data = os.path.realpath(site), os.path.realpath(data)
+    common = os.path.commonpath([real_site, real_data])
+    if common == real_site:
+        raise Refusal(f"the data folder {data} is inside the site {site}: the authority's key would be served with "
+                      "the page; give a data folder outside the site with --data")
+    if common == real_data:
+        raise Refusal(f"the site {site} is inside the data folder {data}: keep the page apart from the "
+                      "authority's key; give a data folder that does not hold the site with --data")
 
 
 class DataFolder:
@@ -647,7 +689,9 @@ def main(argv=None, default_site="build-web/site"):
     servers = []
     try:
         site, binds, served, names = prepare(args)
-        folder = DataFolder(args.data or default_data_folder())
+        data = args.data or default_data_folder()
+        check_apart(site, data)
+        folder = DataFolder(data)
         authority = Authority(folder, names)
         folder.close()
         folder = None
@@ -689,8 +733,9 @@ def main(argv=None, default_site="build-web/site"):
         server.files = files
     cert_url = url("http", hosts[0], cert_port)
 
-    home = os.path.expanduser("~")
-    where = "~" + authority.folder[len(home):] if authority.folder.startswith(home + "/") else authority.folder
+    home = home_folder()
+    where = (authority.folder if not home or home == "/" or not authority.folder.startswith(home + "/")
+             else "~" + authority.folder[len(home):])
     state = "made just now" if authority.made else "as before: a phone that trusts it needs nothing more"
     if authority.renewed:
         state += "; a new certificate for this network under it"

@@ -21,6 +21,7 @@ import sys
 import tempfile
 import threading
 import time
+import typing
 import unittest
 import unittest.mock
 
@@ -145,10 +146,28 @@ class Fixture(unittest.TestCase):
             f.write(b"\0asm\1\0\0\0")
         self.data = os.path.join(self.work, "data")
 
-    def run_phone(self, *args, addresses="192.168.77.10", data=None):
-        env = dict(os.environ, ZT_PHONE_ADDRESSES=addresses)
-        return subprocess.run(["timeout", "30"] + PROGRAM + ["--site", self.site, "--data", data or self.data, *args],
-                              capture_output=True, text=True, env=env)
+    def run_phone(self, *args, addresses="192.168.77.10", data=None, env=None, cwd=None):
+        """One run to its end; `data` False gives no --data, `env` values of
+        None remove the variable."""
+        environment = dict(os.environ, ZT_PHONE_ADDRESSES=addresses)
+        for name, value in (env or {}).items():
+            environment.pop(name, None)
+            if value is not None:
+                environment[name] = value
+        folder = [] if data is False else ["--data", data or self.data]
+        return subprocess.run(["timeout", "30"] + PROGRAM + ["--site", self.site, *folder, *args],
+                              capture_output=True, text=True, env=environment, cwd=cwd)
+
+
+class Refused(typing.NamedTuple):
+    """A run that must end at once, saying why in these words."""
+    what: str
+    args: list
+    words: list
+    status: int = 1
+    addresses: str = "192.168.77.10"
+    data: object = None  # a folder of its own; False: no --data
+    env: dict = {}
 
 
 class Refusals(Fixture):
@@ -167,7 +186,8 @@ class Refusals(Fixture):
         a_file = os.path.join(self.work, "a-file")
         open(a_file, "w").close()
         link = os.path.join(self.work, "link")
-        os.symlink(self.work, link)
+        os.mkdir(os.path.join(self.work, "linked"), 0o700)
+        os.symlink(os.path.join(self.work, "linked"), link)
         open_key = os.path.join(self.work, "open-key")
         os.mkdir(open_key, 0o700)
         with open(os.path.join(open_key, "ca-key.pem"), "w") as f:
@@ -180,45 +200,80 @@ class Refusals(Fixture):
             os.chown(foreign, 65534, 65534)
         else:
             foreign = "/usr"
+        # The site and the data folder in one another, also through a link.
+        site_link = os.path.join(self.work, "site-link")
+        os.symlink(self.site, site_link)
+        holder = os.path.join(self.work, "holder")
+        os.makedirs(os.path.join(holder, "site"), 0o700)
+        shutil.copy(os.path.join(self.site, "index.html"), os.path.join(holder, "site"))
+        # Where a relative HOME would put the data folder.
+        cwd = os.path.join(self.work, "cwd")
+        os.mkdir(cwd)
         loopback = ["--bind", "127.0.0.1", "--port", other_port, "--cert-port", "0"]
+        long_label = "a" * 64 + ".local"
+        long_name = ".".join(["a" * 63] * 4) + ".local"  # 261 characters
         table = [
-            # (what, arguments, addresses, data folder, status, words the message holds)
-            ("no site built", ["--site", empty] + loopback, None, None, 1, ["no page in", "make web", "--site"]),
-            ("the page's port is taken", ["--bind", "127.0.0.1", "--port", port, "--cert-port", "0"], None, None, 1,
-             [f"port {port} on 127.0.0.1 is taken", "--port"]),
-            ("the certificate's port is taken", ["--bind", "127.0.0.1", "--port", "0", "--cert-port", port], None,
-             None, 1, [f"port {port} on 127.0.0.1 is taken", "--cert-port"]),
-            ("only loopback", [], "127.0.0.1", None, 1,
-             ["no private network address", "only loopback", "--bind", "--name"]),
-            ("only public addresses", [], "127.0.0.1 203.0.113.9", None, 1,
-             ["no private network address", "203.0.113.9", "--bind", "--name"]),
-            ("a data folder others may read", loopback, None, open_folder, 1,
-             ["open to others (mode 0755)", "chmod 700", "--data"]),
-            ("a data folder of another user", loopback, None, foreign, 1, ["belongs to another user", "--data"]),
-            ("a data folder that cannot be made", loopback, None, os.path.join(a_file, "zentrick"), 1,
-             ["cannot make or open the data folder", "--data"]),
-            ("a data folder through a symlink", loopback, None, link, 1, ["symbolic link", "--data"]),
-            ("a key others may read", loopback, None, open_key, 1, ["ca-key.pem is open to others", "chmod 600"]),
-            ("a public name", loopback + ["--name", "example.com"], None, None, 1, [".local", "nothing else"]),
-            ("a public address as a name", loopback + ["--name", "8.8.8.8"], None, None, 1, [".local"]),
-            ("a bind address that is none", ["--bind", "stage", "--port", "0", "--cert-port", "0"], None, None, 1,
-             ["--bind stage", "IPv4"]),
-            ("the same port twice", ["--bind", "127.0.0.1", "--port", other_port, "--cert-port", other_port], None,
-             None, 2, ["--port and --cert-port"]),
-            ("a port out of range", ["--port", "70000"], None, None, 2, ["0 to 65535"]),
-            ("a bad injected address", [], "192.168.1", None, 1, ["ZT_PHONE_ADDRESSES", "192.168.1"]),
+            Refused("no site built", ["--site", empty] + loopback, ["no page in", "make web", "--site"]),
+            Refused("the page's port is taken", ["--bind", "127.0.0.1", "--port", port, "--cert-port", "0"],
+                    [f"port {port} on 127.0.0.1 is taken", "--port"]),
+            Refused("the certificate's port is taken", ["--bind", "127.0.0.1", "--port", "0", "--cert-port", port],
+                    [f"port {port} on 127.0.0.1 is taken", "--cert-port"]),
+            Refused("only loopback", [], ["no private network address", "only loopback", "--bind", "--name"],
+                    addresses="127.0.0.1"),
+            Refused("only public addresses", [], ["no private network address", "203.0.113.9", "--bind", "--name"],
+                    addresses="127.0.0.1 203.0.113.9"),
+            Refused("a data folder others may read", loopback, ["open to others (mode 0755)", "chmod 700", "--data"],
+                    data=open_folder),
+            Refused("a data folder of another user", loopback, ["belongs to another user", "--data"], data=foreign),
+            Refused("a data folder that cannot be made", loopback,
+                    ["cannot make or open the data folder", "--data"], data=os.path.join(a_file, "zentrick")),
+            Refused("a data folder through a symlink", loopback, ["symbolic link", "--data"], data=link),
+            Refused("a key others may read", loopback, ["ca-key.pem is open to others", "chmod 600"], data=open_key),
+            Refused("the data folder inside the site", loopback, ["inside the site", "key would be served", "--data"],
+                    data=os.path.join(self.site, "keys")),
+            Refused("the data folder inside the site, through a link", loopback, ["inside the site", "--data"],
+                    data=os.path.join(site_link, "keys")),
+            Refused("the data folder inside the linked site", ["--site", site_link] + loopback,
+                    ["inside the site", "--data"], data=os.path.join(self.site, "keys")),
+            Refused("the data folder as the site", loopback, ["inside the site", "--data"], data=self.site),
+            Refused("the site inside the data folder", ["--site", os.path.join(holder, "site")] + loopback,
+                    ["inside the data folder", "--data"], data=holder),
+            Refused("an empty HOME", loopback, ["HOME is empty", "XDG_DATA_HOME", "--data"], data=False,
+                    env={"HOME": "", "XDG_DATA_HOME": None}),
+            Refused("a relative HOME", loopback, ["HOME is relative (home)", "--data"], data=False,
+                    env={"HOME": "home", "XDG_DATA_HOME": None}),
+            Refused("a relative HOME and XDG_DATA_HOME", loopback, ["HOME is relative (home)", "--data"], data=False,
+                    env={"HOME": "home", "XDG_DATA_HOME": "share"}),
+            Refused("a public name", loopback + ["--name", "example.com"], [".local", "nothing else"]),
+            Refused("a public address as a name", loopback + ["--name", "8.8.8.8"], [".local"]),
+            Refused("a name longer than DNS allows", loopback + ["--name", long_name],
+                    ["261 characters", "at most 253"]),
+            Refused("a label longer than DNS allows", loopback + ["--name", long_label],
+                    ["64 characters", "at most 63"]),
+            Refused("a bind address that is none", ["--bind", "stage", "--port", "0", "--cert-port", "0"],
+                    ["--bind stage", "IPv4"]),
+            Refused("the same port twice", ["--bind", "127.0.0.1", "--port", other_port, "--cert-port", other_port],
+                    ["--port and --cert-port"], status=2),
+            Refused("a port out of range", ["--port", "70000"], ["0 to 65535"], status=2),
+            Refused("a bad injected address", [], ["ZT_PHONE_ADDRESSES", "192.168.1"], addresses="192.168.1"),
         ]
-        for what, args, addresses, data, status, words in table:
-            with self.subTest(what):
-                result = self.run_phone(*args, addresses=addresses or "192.168.77.10",
-                                        data=data or os.path.join(self.work, "data-" + what.replace(" ", "-")))
-                self.assertEqual(result.returncode, status, result.stdout + result.stderr)
-                for word in words:
+        for case in table:
+            with self.subTest(case.what):
+                data = case.data
+                if data is None:
+                    data = os.path.join(self.work, "data-" + case.what.replace(" ", "-"))
+                result = self.run_phone(*case.args, addresses=case.addresses, data=data, env=case.env, cwd=cwd)
+                self.assertEqual(result.returncode, case.status, result.stdout + result.stderr)
+                for word in case.words:
                     self.assertIn(word, result.stderr)
                 self.assertNotIn("Ctrl+C", result.stdout)
+                self.assertNotIn("Traceback", result.stderr)
         # A refused data folder is left as it was.
         self.assertEqual(stat.S_IMODE(os.stat(open_folder).st_mode), 0o755)
         self.assertEqual(os.listdir(open_folder), [])
+        self.assertEqual(os.listdir(cwd), [])
+        self.assertEqual(sorted(os.listdir(self.site)), ["index.html", "zentrick.wasm"])
+        self.assertEqual(sorted(os.listdir(holder)), ["site"])
 
 
     def test_a_bind_the_certificate_cannot_name_needs_a_name(self):
