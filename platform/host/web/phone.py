@@ -457,7 +457,17 @@ class PageHandler(serve.Handler):
         super().do_GET()
 
 
-class TlsServer(http.server.ThreadingHTTPServer):
+class QuietServer(http.server.ThreadingHTTPServer):
+    """A phone that hangs up mid-request is no news; anything else is one
+    line, not a traceback under the QR codes."""
+
+    def handle_error(self, request, client_address):
+        error = sys.exc_info()[1]
+        if not isinstance(error, OSError):
+            print(f"{PROGRAM}: {client_address[0]}: {type(error).__name__}: {error}", file=sys.stderr, flush=True)
+
+
+class TlsServer(QuietServer):
     """The page over https; the handshake happens in the request's thread, so a
     phone that stalls in it holds up nobody else."""
 
@@ -478,9 +488,6 @@ class TlsServer(http.server.ThreadingHTTPServer):
         except OSError:
             return
         super().finish_request(request, client_address)
-
-    def handle_error(self, request, client_address):
-        pass  # a phone that hangs up mid-request is no news
 
 
 class CertificateHandler(http.server.BaseHTTPRequestHandler):
@@ -707,7 +714,7 @@ def main(argv=None, default_site="build-web/site"):
             servers.append(page)
             page.context, page.visits, page.quiet = context, visits, True
             port = page.server_address[1]
-            certificate = listen(http.server.ThreadingHTTPServer, CertificateHandler, address, cert_port,
+            certificate = listen(QuietServer, CertificateHandler, address, cert_port,
                                  "--cert-port")
             servers.append(certificate)
             certificate.visits = visits

@@ -16,6 +16,7 @@ import signal
 import socket
 import ssl
 import stat
+import struct
 import subprocess
 import sys
 import tempfile
@@ -81,11 +82,13 @@ class Phone:
         return self
 
     def stop(self):
-        """Ctrl+C: it must end by itself, cleanly."""
+        """Ctrl+C: it must end by itself, cleanly; `output` then holds all it said."""
         self.process.send_signal(signal.SIGINT)
         status = self.process.wait(timeout=15)
         self.reader.join(5)
         self.process.stdout.close()
+        while not self.lines.empty():
+            self.output += self.lines.get() or ""
         return status
 
     def get(self, path, tls=True, host=NAME, cafile=None):
@@ -339,6 +342,8 @@ class Serving(Fixture):
                 self.assertEqual((status, body), (200, b"<!doctype html><title>Zentrick</title>\n"), host)
                 self.assertEqual(cache, "no-cache")
             self.assertEqual(phone.get("/zentrick.wasm", cafile=ca_path)[1], "application/wasm")
+            for path in ("/nothing.png", "/index.html%00.png", "/%00", "/%00/index.html"):
+                self.assertEqual(phone.get(path, cafile=ca_path)[0], 404, path)
             with self.assertRaises(ssl.SSLCertVerificationError):
                 phone.get("/")  # without the authority: not trusted
 
@@ -386,6 +391,40 @@ class Serving(Fixture):
             self.assertEqual(moved.get("/", cafile=os.path.join(self.data, "ca.pem"))[0], 200)
         finally:
             self.assertEqual(moved.stop(), 0)
+
+    def test_clients_that_hang_up_leave_no_traceback(self):
+        phone = Phone(self.data, self.site).ready()
+        said = len(phone.output)
+        # The first message of a handshake, as a phone sends it.
+        outgoing = ssl.MemoryBIO()
+        hello = ssl.create_default_context().wrap_bio(ssl.MemoryBIO(), outgoing, server_hostname=NAME)
+        with self.assertRaises(ssl.SSLWantReadError):
+            hello.do_handshake()
+        client_hello = outgoing.read()
+        ways = [
+            # (port, what the client sends before it resets the connection)
+            (phone.cert_port, b""),
+            (phone.cert_port, b"GET /zentrick.crt HTTP/1.1\r\nHost: x"),
+            (phone.cert_port, b"GET /zentrick.crt HTTP/1.1\r\nHost: x\r\n\r\n"),
+            (phone.cert_port, b"GET / HTTP/1.1\r\nHost: x\r\n\r\n"),
+            (phone.port, b""),
+            (phone.port, client_hello[:20]),
+            (phone.port, client_hello),
+        ]
+        try:
+            for port, sent in ways:
+                for _ in range(5):
+                    client = socket.create_connection(("127.0.0.1", port), timeout=10)
+                    client.sendall(sent)
+                    client.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                    client.close()
+        finally:
+            # Stopping waits for every request's thread.
+            self.assertEqual(phone.stop(), 0, phone.output)
+        after = phone.output[said:]
+        self.assertFalse("Traceback" in after, after[:1500])
+        # At most a line for the certificate fetched, and the last one.
+        self.assertLessEqual(len(after.splitlines()), 3, after)
 
     def test_a_server_key_without_its_certificate_is_made_again(self):
         # As a run stopped between writing the server's new key and its new
