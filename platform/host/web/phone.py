@@ -36,6 +36,7 @@ import stat
 import struct
 import subprocess
 import sys
+import textwrap
 import threading
 
 import serve
@@ -59,11 +60,24 @@ LABEL = re.compile(r"[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?")
 LABEL_MAX = 63
 NAME_MAX = 253
 AUTHORITY_DAYS = 3650
-# Phones take no longer from a certificate a user's root vouches for.
+# Said on every run from this long before the authority ends.
+AUTHORITY_WARN_DAYS = 90
+# iOS and macOS take at most 825 days from a certificate under a root the
+# user installed; 397, the ceiling for publicly trusted ones, is inside every
+# platform's.
 SERVER_DAYS = 397
 RENEW_DAYS = 30
+# Every start is this far back: a clock an ordinary error ahead (a local time
+# taken for UTC, up to 14 hours) still makes certificates valid at once.
+BACKDATE = datetime.timedelta(days=1)
+# X.509's bound on a common name.
+COMMON_NAME_MAX = 64
 # Interfaces that are rarely the network a phone is on: listed last.
 VIRTUAL_INTERFACES = ("docker", "br-", "veth", "virbr", "lxc", "lxd", "vmnet", "vboxnet", "tun", "tap", "wg", "zt")
+# What the data folder keeps, and the hidden temporaries each is written
+# through (.NAME.PID).
+KEPT = ("ca-key.pem", "ca.pem", "server-key.pem", "server.pem")
+TEMPORARY = re.compile(r"\.(%s)\.[0-9]+" % "|".join(re.escape(name) for name in KEPT))
 CERT_DER = "/zentrick.crt"
 CERT_PEM = "/zentrick.pem"
 
@@ -242,6 +256,11 @@ class DataFolder:
             raise Refusal(f"cannot write in the data folder {self.path}: {error.strerror} (give another with --data)")
         # Two first runs at once make one authority.
         fcntl.flock(self.lock, fcntl.LOCK_EX)
+        # With the lock held no write is under way: a temporary is what a run
+        # killed mid-write left.
+        for entry in os.listdir(self.fd):
+            if TEMPORARY.fullmatch(entry):
+                self.remove(entry)
 
     def close(self):
         os.close(self.lock)
@@ -272,17 +291,28 @@ class DataFolder:
                               "then needs the new certificate)")
             return f.read()
 
+    def remove(self, name):
+        try:
+            os.unlink(name, dir_fd=self.fd)
+        except OSError:
+            pass
+
     def write(self, name, data):
-        """Replaces the file at once: written private under another name first."""
+        """Replaces the file at once: written private under another name
+        first, which goes again whatever stops the write (a full disk, Ctrl+C)."""
         temporary = f".{name}.{os.getpid()}"
         try:
             fd = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC, 0o600,
                          dir_fd=self.fd)
-            with os.fdopen(fd, "wb") as f:
-                f.write(data)
-                f.flush()
-                os.fsync(f.fileno())
-            os.replace(temporary, name, src_dir_fd=self.fd, dst_dir_fd=self.fd)
+            try:
+                with os.fdopen(fd, "wb") as f:
+                    f.write(data)
+                    f.flush()
+                    os.fsync(f.fileno())
+                os.replace(temporary, name, src_dir_fd=self.fd, dst_dir_fd=self.fd)
+            except BaseException:
+                self.remove(temporary)
+                raise
         except OSError as error:
             raise Refusal(f"cannot write {self.file(name)}: {error.strerror}")
 
@@ -290,10 +320,21 @@ class DataFolder:
 # --- The certificates --------------------------------------------------------
 
 
+def utc(value):
+    # (cryptography 42 and later give the times with their time zone.)
+    return value if value.tzinfo else value.replace(tzinfo=datetime.timezone.utc)
+
+
+def not_before(certificate):
+    return utc(getattr(certificate, "not_valid_before_utc", None) or certificate.not_valid_before)
+
+
 def not_after(certificate):
-    # (cryptography 42 and later name it with its time zone.)
-    value = getattr(certificate, "not_valid_after_utc", None)
-    return value if value is not None else certificate.not_valid_after.replace(tzinfo=datetime.timezone.utc)
+    return utc(getattr(certificate, "not_valid_after_utc", None) or certificate.not_valid_after)
+
+
+def moment(value):
+    return value.strftime("%Y-%m-%d %H:%M UTC")
 
 
 def key_of(private_key, certificate):
@@ -309,16 +350,14 @@ def signed_by(certificate, authority):
     return certificate.issuer == authority.subject
 
 
-def issue(subject, not_valid_after, extensions, now, issuer=None, issuer_key=None):
+def issue(subject, start, end, extensions, issuer=None, issuer_key=None):
     """A new key and a certificate for it, both as PEM: `extensions` are
     (extension, critical) pairs; without an issuer it signs itself."""
     key = ec.generate_private_key(ec.SECP256R1())
     public = key.public_key()
     builder = (
         x509.CertificateBuilder().subject_name(subject).issuer_name(issuer or subject).public_key(public)
-        .serial_number(x509.random_serial_number())
-        .not_valid_before(now - datetime.timedelta(hours=1))
-        .not_valid_after(not_valid_after))
+        .serial_number(x509.random_serial_number()).not_valid_before(start).not_valid_after(end))
     for extension, critical in extensions + [(x509.SubjectKeyIdentifier.from_public_key(public), False)]:
         builder = builder.add_extension(extension, critical=critical)
     certificate = builder.sign(issuer_key or key, hashes.SHA256())
@@ -335,32 +374,35 @@ def make_authority(now):
     host = socket.gethostname().split(".")[0] or "this machine"
     name = x509.Name([
         x509.NameAttribute(NameOID.ORGANIZATION_NAME, "Zentrick"),
-        x509.NameAttribute(NameOID.COMMON_NAME, f"Zentrick on {host} ({user})"[:64]),
+        x509.NameAttribute(NameOID.COMMON_NAME, f"Zentrick on {host} ({user})"[:COMMON_NAME_MAX]),
     ])
     permitted = [x509.IPAddress(n) for n in PRIVATE_NETWORKS + [LOOPBACK_NETWORK]] + [x509.DNSName(LOCAL_DOMAIN)]
-    return issue(name, now + datetime.timedelta(days=AUTHORITY_DAYS), [
+    return issue(name, now - BACKDATE, now + datetime.timedelta(days=AUTHORITY_DAYS), [
         (x509.BasicConstraints(ca=True, path_length=0), True),
         (x509.KeyUsage(digital_signature=False, content_commitment=False, key_encipherment=False,
                        data_encipherment=False, key_agreement=False, key_cert_sign=True, crl_sign=True,
                        encipher_only=False, decipher_only=False), True),
         (x509.NameConstraints(permitted_subtrees=permitted, excluded_subtrees=None), True),
-    ], now)
+    ])
 
 
 def make_server_certificate(authority, authority_key, names, now):
     alternative = [x509.IPAddress(n) if isinstance(n, ipaddress.IPv4Address) else x509.DNSName(n) for n in names]
-    return issue(
-        x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, str(names[0]))]),
-        # At most SERVER_DAYS in all.
-        now + datetime.timedelta(days=SERVER_DAYS) - datetime.timedelta(hours=1), [
-            (x509.BasicConstraints(ca=False, path_length=None), True),
-            (x509.KeyUsage(digital_signature=True, content_commitment=False, key_encipherment=False,
-                           data_encipherment=False, key_agreement=False, key_cert_sign=False, crl_sign=False,
-                           encipher_only=False, decipher_only=False), True),
-            (x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), False),
-            (x509.SubjectAlternativeName(alternative), False),
-            (x509.AuthorityKeyIdentifier.from_issuer_public_key(authority.public_key()), False),
-        ], now, authority.subject, authority_key)
+    # Browsers read only the alternative names; the common name is for people,
+    # and X.509 bounds it: the first name that fits, else none (the
+    # alternative names are then critical, as a subject left empty needs).
+    fitting = [str(n) for n in names if len(str(n)) <= COMMON_NAME_MAX]
+    subject = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, fitting[0])] if fitting else [])
+    start = now - BACKDATE
+    return issue(subject, start, min(start + datetime.timedelta(days=SERVER_DAYS), not_after(authority)), [
+        (x509.BasicConstraints(ca=False, path_length=None), True),
+        (x509.KeyUsage(digital_signature=True, content_commitment=False, key_encipherment=False,
+                       data_encipherment=False, key_agreement=False, key_cert_sign=False, crl_sign=False,
+                       encipher_only=False, decipher_only=False), True),
+        (x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), False),
+        (x509.SubjectAlternativeName(alternative), not fitting),
+        (x509.AuthorityKeyIdentifier.from_issuer_public_key(authority.public_key()), False),
+    ], authority.subject, authority_key)
 
 
 def certificate_names(certificate):
@@ -372,59 +414,94 @@ def certificate_names(certificate):
 
 
 class Authority:
-    """The authority (made on first use) and a server certificate for `names`
-    (made again when the names change or it nears its end)."""
+    """The authority (made on first use, and again once it has ended) and a
+    server certificate for `names` (made again when the names change, when it
+    does not verify now or nears an end a new one would move)."""
 
     def __init__(self, folder, names):
         if x509 is None:
             raise Refusal("python3-cryptography is missing (sudo apt install python3-cryptography)")
         now = datetime.datetime.now(datetime.timezone.utc)
-        key_pem, pem = folder.read("ca-key.pem"), folder.read("ca.pem")
-        if key_pem is None and pem is None:
-            key_pem, pem = make_authority(now)
-            folder.write("ca-key.pem", key_pem)
-            folder.write("ca.pem", pem)
-            self.made = True
-        elif key_pem is None or pem is None:
-            missing = "ca-key.pem" if key_pem is None else "ca.pem"
-            raise Refusal(f"{folder.file(missing)} is missing beside the other half of the authority: remove "
-                          f"{folder.file('ca.pem')} and {folder.file('ca-key.pem')} to make a new one (a phone then "
-                          "needs the new certificate)")
-        else:
-            self.made = False
-        try:
-            self.certificate = x509.load_pem_x509_certificate(pem)
-            key = serialization.load_pem_private_key(key_pem, password=None)
-        except ValueError:
-            raise Refusal(f"the authority in {folder.path} cannot be read: remove ca.pem and ca-key.pem to make a new "
-                          "one (a phone then needs the new certificate)")
-        if not key_of(key, self.certificate):
-            raise Refusal(f"{folder.file('ca-key.pem')} is not the key of {folder.file('ca.pem')}: remove both to "
-                          "make a new authority")
         self.folder = folder.path
-        self.pem = pem
+        self.made = False
+        self.state = None
+        kept = self.kept(folder, now)
+        if kept is None:
+            self.state = self.state or "made just now"
+            key_pem, self.pem = make_authority(now)
+            folder.write("ca-key.pem", key_pem)
+            folder.write("ca.pem", self.pem)
+            self.certificate = x509.load_pem_x509_certificate(self.pem)
+            key = serialization.load_pem_private_key(key_pem, password=None)
+            self.made = True
+        else:
+            self.certificate, key, self.pem = kept
+            self.state = "as before: a phone that trusts it needs nothing more"
+        start, end = not_before(self.certificate), not_after(self.certificate)
+        if start > now:
+            self.state = (f"as before, but not valid until {moment(start)}, and this machine's clock says {moment(now)}: it "
+                          "was ahead when the authority was made, or is behind now. A phone refuses the page until "
+                          "then; remove ca.pem and ca-key.pem for a new authority, which every phone then needs")
+        elif end - now <= datetime.timedelta(days=AUTHORITY_WARN_DAYS) and not self.made:
+            self.state = (f"as before, until it ends on {moment(end)}: the first run after that makes a new one, "
+                          "and every phone then needs its certificate (step 1 again)")
         self.der = self.certificate.public_bytes(serialization.Encoding.DER)
         self.server_certificate = folder.file("server.pem")
         self.server_key = folder.file("server-key.pem")
-        self.renewed = False
         current = folder.read("server.pem")
-        current_key = folder.read("server-key.pem")
-        if current is not None and current_key is not None:
-            try:
-                server = x509.load_pem_x509_certificate(current)
-                server_key = serialization.load_pem_private_key(current_key, password=None)
-            except ValueError:
-                server = None
-            # A run stopped between writing the key and the certificate
-            # leaves a key of another certificate: made again too.
-            if (server is not None and key_of(server_key, server) and signed_by(server, self.certificate)
-                    and certificate_names(server) == set(names)
-                    and not_after(server) - now > datetime.timedelta(days=RENEW_DAYS)):
-                return
-        server_key, server = make_server_certificate(self.certificate, key, names, now)
-        folder.write("server-key.pem", server_key)
-        folder.write("server.pem", server)
-        self.renewed = current is not None
+        self.renewed = not self.usable(current, folder.read("server-key.pem"), names, now)
+        if self.renewed:
+            server_key, server = make_server_certificate(self.certificate, key, names, now)
+            folder.write("server-key.pem", server_key)
+            folder.write("server.pem", server)
+            self.renewed = current is not None and not self.made
+
+    def kept(self, folder, now):
+        """(certificate, key, PEM) of the authority in the folder, or None when
+        a new one is due: there is none, or it has ended, or only its key is
+        there (what a run killed before writing the certificate leaves; no
+        phone can have trusted it)."""
+        key_pem, pem = folder.read("ca-key.pem"), folder.read("ca.pem")
+        if pem is None:
+            return None
+        redo = (f"remove {folder.file('ca.pem')} and {folder.file('ca-key.pem')} to make a new one (a phone then "
+                "needs the new certificate)")
+        try:
+            certificate = x509.load_pem_x509_certificate(pem)
+        except ValueError:
+            raise Refusal(f"the authority in {folder.path} cannot be read: {redo}")
+        end = not_after(certificate)
+        if end <= now:
+            # Its key may already be the next one's, of a run killed mid-way.
+            self.state = f"made just now: the one before ended on {moment(end)}, so every phone needs this one"
+            return None
+        if key_pem is None:
+            raise Refusal(f"{folder.file('ca-key.pem')} is missing beside the authority's certificate: {redo}")
+        try:
+            key = serialization.load_pem_private_key(key_pem, password=None)
+        except ValueError:
+            raise Refusal(f"the authority in {folder.path} cannot be read: {redo}")
+        if not key_of(key, certificate):
+            raise Refusal(f"{folder.file('ca-key.pem')} is not the key of {folder.file('ca.pem')}: {redo}")
+        return certificate, key, pem
+
+    def usable(self, pem, key_pem, names, now):
+        """Whether the server certificate kept serves `names` and verifies now
+        under the authority, with no end ahead that a new one would move."""
+        if pem is None or key_pem is None:
+            return False
+        try:
+            server = x509.load_pem_x509_certificate(pem)
+            server_key = serialization.load_pem_private_key(key_pem, password=None)
+        except ValueError:
+            return False
+        start, end, authority_end = not_before(server), not_after(server), not_after(self.certificate)
+        # A run stopped between writing the key and the certificate leaves a
+        # key of another certificate; one made while the clock was ahead
+        # starts in the future.
+        return (key_of(server_key, server) and signed_by(server, self.certificate)
+                and certificate_names(server) == set(names) and start <= now < end <= authority_end
+                and (end - now > datetime.timedelta(days=RENEW_DAYS) or end == authority_end))
 
     def name(self):
         return self.certificate.subject.get_attributes_for_oid(NameOID.COMMON_NAME)[0].value
@@ -719,11 +796,14 @@ def main(argv=None, default_site="build-web/site"):
             servers.append(certificate)
             certificate.visits = visits
             cert_port = certificate.server_address[1]
-    except Refusal as refusal:
+    except (Refusal, KeyboardInterrupt) as refusal:
         for server in servers:
             server.server_close()
         if folder:
             folder.close()
+        if isinstance(refusal, KeyboardInterrupt):  # Ctrl+C before serving
+            print(f"{PROGRAM}: stopped", file=sys.stderr)
+            return 130
         print(f"{PROGRAM}: {refusal}", file=sys.stderr)
         return 1
 
@@ -743,7 +823,7 @@ def main(argv=None, default_site="build-web/site"):
     home = home_folder()
     where = (authority.folder if not home or home == "/" or not authority.folder.startswith(home + "/")
              else "~" + authority.folder[len(home):])
-    state = "made just now" if authority.made else "as before: a phone that trusts it needs nothing more"
+    state = authority.state
     if authority.renewed:
         state += "; a new certificate for this network under it"
     out = [
@@ -754,7 +834,7 @@ def main(argv=None, default_site="build-web/site"):
         out.append(f"                   also {', '.join(page_urls[1:])}")
     out.append(f"  the certificate  {cert_url}  (once per phone)")
     out.append(f"  the authority    \"{authority.name()}\", kept in {where}")
-    out.append(f"                   {state}")
+    out.extend(textwrap.wrap(state, 79, initial_indent=" " * 19, subsequent_indent=" " * 19))
     out.append(f"  the site         {site}")
     terminal = sys.stdout.isatty()
     left, right = qr_code(cert_url, terminal), qr_code(page_urls[0], terminal)
@@ -778,16 +858,16 @@ def main(argv=None, default_site="build-web/site"):
         "  3. Start it once from the home screen while this runs: from then on it",
         "     works offline. Ctrl+C stops the server.",
     ])
-    # Ctrl+C and SIGTERM stop it cleanly from here on.
-    stop = threading.Event()
-    for number in (signal.SIGINT, signal.SIGTERM):
-        signal.signal(number, lambda *_: stop.set())
+    # Ctrl+C and SIGTERM stop it cleanly from here on: blocked in every thread
+    # and waited for, as a handler that set an Event could deadlock on the
+    # lock of the very wait it interrupted.
+    stop = {signal.SIGINT, signal.SIGTERM}
+    signal.pthread_sigmask(signal.SIG_BLOCK, stop)
     threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True) for s in servers]
     for thread in threads:
         thread.start()
     print("\n".join(out), flush=True)
-    while not stop.wait(0.5):
-        pass
+    signal.sigwait(stop)
     for server in servers:
         server.shutdown()
         server.server_close()

@@ -7,6 +7,7 @@ and says, the authority it keeps, and what each of its two ports gives.
 ZT_PHONE names the program to run (default: phone.py beside serve.py, run by
 this Python); the machine's addresses are always given through
 ZT_PHONE_ADDRESSES, so nothing but 127.0.0.1 is ever served or reached."""
+import glob
 import http.client
 import os
 import queue
@@ -36,6 +37,19 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PROGRAM = (os.environ["ZT_PHONE"].split() if os.environ.get("ZT_PHONE")
            else [sys.executable, os.path.join(HERE, "..", "..", "phone.py")])
 NAME = "test-phone.local"
+# The hidden temporary a file of the data folder is written through.
+TEMPORARY = re.compile(r"\.[a-z-]+\.pem\.[0-9]+")
+
+
+# libfaketime, which moves the clock of the program it is preloaded in.
+FAKETIME = next(iter(glob.glob("/usr/lib/*/faketime/libfaketime.so.1")), None)
+
+
+def clock(offset):
+    """The environment that runs the program with its clock `offset` off
+    (faketime's +3h, -2d), or as it is for None; the monotonic clock stays
+    true."""
+    return dict(LD_PRELOAD=FAKETIME, FAKETIME=offset, FAKETIME_DONT_FAKE_MONOTONIC="1") if offset else {}
 
 
 def free_port():
@@ -47,9 +61,10 @@ def free_port():
 class Phone:
     """zentrick-phone running on 127.0.0.1, stopped within bounded time."""
 
-    def __init__(self, data, site, addresses="192.168.77.10"):
-        """Starts it (on its own page without `site`); ready() waits until it serves."""
-        env = dict(os.environ, ZT_PHONE_ADDRESSES=addresses)
+    def __init__(self, data, site, addresses="192.168.77.10", offset=None):
+        """Starts it (on its own page without `site`, its clock `offset` off);
+        ready() waits until it serves."""
+        env = dict(os.environ, ZT_PHONE_ADDRESSES=addresses, **clock(offset))
         self.process = subprocess.Popen(
             ["timeout", "120"] + PROGRAM + (["--site", site] if site else []) + [
                 "--data", data, "--bind", "127.0.0.1", "--port", "0", "--cert-port", "0", "--name", NAME],
@@ -80,6 +95,11 @@ class Phone:
         self.port = int(re.search(r"https://127\.0\.0\.1:(\d+)/", self.output).group(1))
         self.cert_port = int(re.search(r"http://127\.0\.0\.1:(\d+)/", self.output).group(1))
         return self
+
+    @property
+    def text(self):
+        """What it said, its lines run together."""
+        return " ".join(self.output.split())
 
     def stop(self):
         """Ctrl+C: it must end by itself, cleanly; `output` then holds all it said."""
@@ -149,16 +169,16 @@ class Fixture(unittest.TestCase):
             f.write(b"\0asm\1\0\0\0")
         self.data = os.path.join(self.work, "data")
 
-    def run_phone(self, *args, addresses="192.168.77.10", data=None, env=None, cwd=None):
-        """One run to its end; `data` False gives no --data, `env` values of
-        None remove the variable."""
+    def run_phone(self, *args, addresses="192.168.77.10", data=None, env=None, cwd=None, prefix=()):
+        """One run to its end, under `prefix` (strace); `data` False gives no
+        --data, `env` values of None remove the variable."""
         environment = dict(os.environ, ZT_PHONE_ADDRESSES=addresses)
         for name, value in (env or {}).items():
             environment.pop(name, None)
             if value is not None:
                 environment[name] = value
         folder = [] if data is False else ["--data", data or self.data]
-        return subprocess.run(["timeout", "30"] + PROGRAM + ["--site", self.site, *folder, *args],
+        return subprocess.run(["timeout", "30", *prefix] + PROGRAM + ["--site", self.site, *folder, *args],
                               capture_output=True, text=True, env=environment, cwd=cwd)
 
 
@@ -291,6 +311,52 @@ class Refusals(Fixture):
                 phone.prepare(args)
 
 
+class HostNames(Fixture):
+    def test_the_certificate_of_any_host_name(self):
+        # In this process, the machine's host name made up: the certificate
+        # names HOSTNAME.local, and a common name within X.509's 64
+        # characters, or none when no name fits (browsers read only the
+        # alternative names).
+        sys.path.insert(0, os.path.join(HERE, "..", ".."))
+        import phone
+        table = [
+            # (host name, the machine's addresses, bind, the names certified)
+            ("stage", "192.168.77.10", "127.0.0.1", {"stage.local", NAME, "127.0.0.1", "192.168.77.10"}),
+            ("a" * 59, "192.168.77.10", "127.0.0.1", {"a" * 59 + ".local", NAME, "127.0.0.1", "192.168.77.10"}),
+            ("b" * 63 + ".example.org", "10.1.2.3", "10.1.2.3", {"b" * 63 + ".local", NAME, "10.1.2.3"}),
+            ("under_score", "192.168.77.10", "127.0.0.1", {NAME, "127.0.0.1", "192.168.77.10"}),
+            ("c" * 60, "203.0.113.9", "203.0.113.9", {"c" * 60 + ".local"}),
+        ]
+        for host, addresses, bind, names in table:
+            with self.subTest(host):
+                data = os.path.join(self.work, "data-" + host[:20])
+                extra = ["--name", NAME] if len(names) > 1 else []
+                args = phone.parse_arguments(["--site", self.site, "--data", data, "--bind", bind] + extra, self.site)
+                with unittest.mock.patch("socket.gethostname", return_value=host), \
+                        unittest.mock.patch.dict(os.environ, ZT_PHONE_ADDRESSES=addresses):
+                    named = phone.prepare(args)[3]
+                    folder = phone.DataFolder(data)
+                    try:
+                        phone.Authority(folder, named)
+                    finally:
+                        folder.close()
+                server = load(os.path.join(data, "server.pem"))
+                self.assertEqual(names_of(server), names)
+                common = [a.value for a in server.subject.get_attributes_for_oid(x509.NameOID.COMMON_NAME)]
+                self.assertLessEqual(len(common), 1)
+                for name in common:
+                    self.assertLessEqual(len(name), 64)
+                    self.assertIn(name, names)
+                self.assertEqual(
+                    server.extensions.get_extension_for_class(x509.SubjectAlternativeName).critical, not common)
+                for name in names:
+                    checked = subprocess.run(
+                        ["openssl", "verify", "-CAfile", os.path.join(data, "ca.pem"),
+                         "-verify_ip" if name[0].isdigit() else "-verify_hostname", name,
+                         os.path.join(data, "server.pem")], capture_output=True, text=True)
+                    self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+
+
 class Serving(Fixture):
     def test_authority_ports_and_renewal(self):
         phone = Phone(self.data, self.site, addresses="192.168.77.10 10.1.2.3 127.0.0.1 203.0.113.9").ready()
@@ -373,8 +439,8 @@ class Serving(Fixture):
         # Again on the same network: the same authority and certificate.
         again = Phone(self.data, self.site, addresses="192.168.77.10 10.1.2.3").ready()
         self.assertEqual(again.stop(), 0)
-        self.assertIn("as before", again.output)
-        self.assertNotIn("a new certificate", again.output)
+        self.assertIn("as before", again.text)
+        self.assertNotIn("a new certificate", again.text)
         for name, before in (("ca.pem", first_ca), ("server.pem", first_server)):
             with open(os.path.join(self.data, name), "rb") as f:
                 self.assertEqual(f.read(), before, name)
@@ -384,7 +450,7 @@ class Serving(Fixture):
             with open(os.path.join(self.data, "ca.pem"), "rb") as f:
                 self.assertEqual(f.read(), first_ca)
             server = load(os.path.join(self.data, "server.pem"))
-            self.assertIn("a new certificate for this network", moved.output)
+            self.assertIn("a new certificate for this network", moved.text)
             self.assertIn("172.20.10.4", names_of(server))
             self.assertNotIn("192.168.77.10", names_of(server))
             self.assertTrue(issued_by(server, ca))
@@ -436,7 +502,7 @@ class Serving(Fixture):
             f.write(stray)
         phone = Phone(self.data, self.site).ready()
         try:
-            self.assertIn("a new certificate for this network", phone.output)
+            self.assertIn("a new certificate for this network", phone.text)
             self.assertEqual(phone.get("/", cafile=os.path.join(self.data, "ca.pem"))[0], 200)
         finally:
             self.assertEqual(phone.stop(), 0)
@@ -447,6 +513,129 @@ class Serving(Fixture):
             run.ready()
             self.assertEqual(run.stop(), 0)
         self.assertEqual(sum("made just now" in run.output for run in runs), 1)
+
+
+class Clock(typing.NamedTuple):
+    """Runs with the clock off, then one with it right, which says `words`
+    and leaves a server certificate that a phone trusting the authority
+    accepts now (or not: `trusted`)."""
+    what: str
+    runs: list  # (clock offset, the machine's addresses) of the earlier runs
+    addresses: str
+    words: list
+    trusted: bool = True
+    new_authority: bool = False
+
+
+class Clocks(Fixture):
+    def test_the_clock_off_by_a_little_or_by_years(self):
+        here, there = "192.168.77.10", "172.20.10.4"
+        table = [
+            Clock("the first run 3 hours ahead", [("+3h", here)], here, ["as before: a phone that trusts it"]),
+            Clock("a run 2 days ahead on another network", [(None, here), ("+2d", there)], there,
+                  ["a new certificate for this network"]),
+            Clock("a run 2 days behind", [(None, here), ("-2d", here)], here, ["as before: a phone that trusts it"]),
+            Clock("the first run 2 days ahead", [("+2d", here)], here,
+                  ["as before, but not valid until", "clock", "A phone refuses the page until then"], trusted=False),
+            Clock("the authority ends in 10 days", [("-3640d", here)], here,
+                  ["until it ends on", "every phone then needs its certificate"]),
+            Clock("the authority has ended", [("-3660d", here)], here,
+                  ["made just now: the one before ended on", "every phone needs this one"], new_authority=True),
+        ]
+        for case in table:
+            with self.subTest(case.what):
+                data = os.path.join(self.work, "data-" + case.what.replace(" ", "-"))
+                for offset, addresses in case.runs:
+                    earlier = Phone(data, self.site, addresses, offset).ready()
+                    self.assertEqual(earlier.stop(), 0, earlier.output)
+                with open(os.path.join(data, "ca.pem"), "rb") as f:
+                    first_ca = f.read()
+                phone = Phone(data, self.site, case.addresses).ready()
+                try:
+                    for words in case.words:
+                        self.assertIn(words, phone.text)
+                    ca_path = os.path.join(data, "ca.pem")
+                    with open(ca_path, "rb") as f:
+                        self.assertEqual(f.read() != first_ca, case.new_authority)
+                    ca, server = load(ca_path), load(os.path.join(data, "server.pem"))
+                    self.assertTrue(issued_by(server, ca))
+                    self.assertLessEqual(valid(server)[1], valid(ca)[1])
+                    if case.trusted:
+                        self.assertEqual(phone.get("/", cafile=ca_path)[0], 200)
+                    else:
+                        with self.assertRaises(ssl.SSLCertVerificationError):
+                            phone.get("/", cafile=ca_path)
+                finally:
+                    self.assertEqual(phone.stop(), 0, phone.output)
+
+
+class Interrupted(typing.NamedTuple):
+    """A run cut short by strace's `inject` (which syscall, what and when),
+    which ends with `status` (None: killed), leaves the files `left` and a
+    temporary only when killed; the next run serves, saying `words`."""
+    what: str
+    inject: str
+    status: object
+    left: set
+    words: list
+    earlier: str = None  # the clock of a full run before, if any
+
+
+class Interruptions(Fixture):
+    def test_a_run_cut_short_leaves_nothing_the_next_cannot_mend(self):
+        authority, server = {"ca-key.pem", "ca.pem"}, {"server-key.pem", "server.pem"}
+        made, kept = ["made just now"], ["as before"]
+        # Each file is written to a temporary, synced, then renamed into place,
+        # in the order ca-key.pem, ca.pem, server-key.pem, server.pem.
+        table = [
+            Interrupted("killed writing the authority's key", "renameat:signal=KILL:when=1", None, set(), made),
+            Interrupted("killed between the authority's key and its certificate", "renameat:signal=KILL:when=2",
+                        None, {"ca-key.pem"}, made),
+            Interrupted("killed writing the server's key", "renameat:signal=KILL:when=3", None, authority, kept),
+            Interrupted("killed between the server's key and its certificate", "renameat:signal=KILL:when=4", None,
+                        authority | {"server-key.pem"}, kept),
+            Interrupted("the disk full writing the authority's key", "fsync:error=ENOSPC:when=1", 1, set(), made),
+            Interrupted("the disk full writing the authority's certificate", "fsync:error=ENOSPC:when=2", 1,
+                        {"ca-key.pem"}, made),
+            Interrupted("the disk full writing the server's key", "fsync:error=ENOSPC:when=3", 1, authority, kept),
+            Interrupted("the disk full writing the server's certificate", "fsync:error=ENOSPC:when=4", 1,
+                        authority | {"server-key.pem"}, kept),
+            Interrupted("Ctrl+C writing the authority's certificate", "fsync:signal=INT:when=2", 130,
+                        {"ca-key.pem"}, made),
+            Interrupted("killed replacing an ended authority", "renameat:signal=KILL:when=2", None,
+                        authority | server, ["made just now: the one before ended on"], earlier="-3660d"),
+        ]
+        for case in table:
+            with self.subTest(case.what):
+                data = os.path.join(self.work, "data-" + case.what.replace(" ", "-"))
+                if case.earlier:
+                    self.assertEqual(Phone(data, self.site, offset=case.earlier).ready().stop(), 0)
+                syscall = case.inject.split(":")[0]
+                result = self.run_phone(
+                    "--bind", "127.0.0.1", "--port", "0", "--cert-port", "0", data=data,
+                    prefix=["strace", "-o", "/dev/null", "-e", f"trace={syscall}", "-e", f"inject={case.inject}"])
+                said = result.stdout + result.stderr
+                self.assertNotIn("Ctrl+C stops", said)
+                self.assertNotIn("Traceback", said)
+                if case.status is None:
+                    self.assertIn(result.returncode, (-signal.SIGKILL, 128 + signal.SIGKILL), said)
+                else:
+                    self.assertEqual(result.returncode, case.status, said)
+                if case.status == 1:
+                    self.assertIn("No space left on device", result.stderr)
+                files = set(os.listdir(data)) - {"lock"}
+                temporaries = {f for f in files if TEMPORARY.fullmatch(f)}
+                self.assertEqual(files - temporaries, case.left)
+                self.assertEqual(len(temporaries), 1 if case.status is None else 0, files)
+
+                phone = Phone(data, self.site).ready()
+                try:
+                    for words in case.words:
+                        self.assertIn(words, phone.text)
+                    self.assertEqual(set(os.listdir(data)), authority | server | {"lock"})
+                    self.assertEqual(phone.get("/", cafile=os.path.join(data, "ca.pem"))[0], 200)
+                finally:
+                    self.assertEqual(phone.stop(), 0, phone.output)
 
 
 @unittest.skipUnless(os.environ.get("ZT_PHONE_INSTALLED_SITE"), "for an installed zentrick-phone (ZT_PHONE)")
