@@ -436,21 +436,23 @@ class Authority:
             self.made = True
         else:
             self.certificate, key, self.pem = kept
-            self.state = "as before: a phone that trusts it needs nothing more"
-        start, end = not_before(self.certificate), not_after(self.certificate)
-        if start > now:
-            self.state = (f"as before, but not valid until {moment(start)}, and this machine's clock says {moment(now)}: it "
-                          "was ahead when the authority was made, or is behind now. A phone refuses the page until "
-                          "then; remove ca.pem and ca-key.pem for a new authority, which every phone then needs")
-        elif end - now <= datetime.timedelta(days=AUTHORITY_WARN_DAYS) and not self.made:
-            self.state = (f"as before, until it ends on {moment(end)}: the first run after that makes a new one, "
-                          "and every phone then needs its certificate (step 1 again)")
+            start, end = not_before(self.certificate), not_after(self.certificate)
+            if start > now:
+                self.state = (f"as before, but not valid until {moment(start)}, and this machine's clock says "
+                              f"{moment(now)}: it was ahead when the authority was made, or is behind now. A phone "
+                              "refuses the page until then; remove ca.pem and ca-key.pem for a new authority, which "
+                              "every phone then needs")
+            elif end - now <= datetime.timedelta(days=AUTHORITY_WARN_DAYS):
+                self.state = (f"as before, until it ends on {moment(end)}: the first run after that makes a new "
+                              "one, and every phone then needs its certificate (step 1 again)")
+            else:
+                self.state = "as before: a phone that trusts it needs nothing more"
         self.der = self.certificate.public_bytes(serialization.Encoding.DER)
         self.server_certificate = folder.file("server.pem")
         self.server_key = folder.file("server-key.pem")
         current = folder.read("server.pem")
-        self.renewed = not self.usable(current, folder.read("server-key.pem"), names, now)
-        if self.renewed:
+        self.renewed = False
+        if not self.usable(current, folder.read("server-key.pem"), names, now):
             server_key, server = make_server_certificate(self.certificate, key, names, now)
             folder.write("server-key.pem", server_key)
             folder.write("server.pem", server)
