@@ -712,15 +712,16 @@ def parse_arguments(argv, default_site):
                     "address, QR codes and what to do on the phone. Ctrl+C stops it.",
         epilog="The certificate authority is made once per user, in the data folder, and can vouch only for "
                "private addresses (10.x, 172.16-31.x, 192.168.x, 127.x) and .local names. "
-               "Environment: XDG_DATA_HOME (the data folder's base); ZT_PHONE_ADDRESSES (the machine's addresses, "
+               "Environment: XDG_DATA_HOME (the data folder's base; else HOME/.local/share, an empty or "
+               "relative one ignored); ZT_PHONE_ADDRESSES (the machine's addresses, "
                "instead of its interfaces').")
     parser.add_argument("--port", type=int, default=8443, metavar="PORT", help="the page's https port (default 8443; 0 takes a free one)")
     parser.add_argument("--cert-port", type=int, default=8080, metavar="PORT",
                         help="the plain-http port that gives the certificate (default 8080; 0 takes a free one)")
     parser.add_argument("--site", default=default_site, metavar="DIR", help=f"the built page's folder (default {default_site})")
     parser.add_argument("--data", default=None, metavar="DIR",
-                        help="where the certificate authority is kept (default $XDG_DATA_HOME/zentrick, "
-                             "~/.local/share/zentrick)")
+                        help="where the certificate authority is kept, neither inside the site nor holding it "
+                             "(default $XDG_DATA_HOME/zentrick, ~/.local/share/zentrick)")
     parser.add_argument("--name", action="append", default=[], metavar="NAME",
                         help="another name for the certificate: a .local host name or a private address "
                              "(repeatable)")
