@@ -104,7 +104,14 @@ class Phone:
     def stop(self):
         """Ctrl+C: it must end by itself, cleanly; `output` then holds all it said."""
         self.process.send_signal(signal.SIGINT)
-        status = self.process.wait(timeout=15)
+        try:
+            status = self.process.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            # (timeout's TERM reaches only a program that still answers signals.)
+            subprocess.run(["pkill", "-KILL", "-P", str(self.process.pid)])
+            self.process.kill()
+            self.process.wait()
+            raise
         self.reader.join(5)
         self.process.stdout.close()
         while not self.lines.empty():
