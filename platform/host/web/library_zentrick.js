@@ -402,7 +402,11 @@ mergeInto(LibraryManager.library, {
       }
     }
     var now = performance.now();
-    if (!ZtPage.stats.frames) ZtPage.stats.firstFrameAt = now;
+    if (!ZtPage.stats.frames) {
+      ZtPage.stats.firstFrameAt = now;
+      // Once the browser has painted it (start_marks.js).
+      requestAnimationFrame(function () { setTimeout(function () { performance.mark('zt-painted'); }); });
+    }
     ZtPage.stats.frames++;
     ZtPage.stats.presentedAt = now;
   }
