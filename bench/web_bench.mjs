@@ -45,10 +45,8 @@ async function visit(driver, { install = false } = {}) {
   try {
     for (const started = Date.now(); ; await sleep(50)) {
       const t = await session.eval(timeline);
-      if (t && (!install || t.controlled)) {
-        if (!install && !t.controlled) throw new Error('a reopened page is not the service worker\'s');
-        return t;
-      }
+      if (t && !t.controlled && !install) throw new Error('a reopened page is not the service worker\'s');
+      if (t && t.controlled) return t;
       if (Date.now() - started > 30000) throw new Error(`no first frame in 30 s: ${JSON.stringify(t)}`);
     }
   } finally {
