@@ -402,7 +402,17 @@ mergeInto(LibraryManager.library, {
       }
     }
     var now = performance.now();
-    if (!ZtPage.stats.frames) ZtPage.stats.firstFrameAt = now;
+    if (!ZtPage.stats.frames) {
+      ZtPage.stats.firstFrameAt = now;
+      // Once the browser has painted it: the mark (start_marks.js), and the
+      // felt around the screen may be drawn (index.html).
+      requestAnimationFrame(function () {
+        setTimeout(function () {
+          performance.mark('zt-painted');
+          document.documentElement.classList.add('felt');
+        });
+      });
+    }
     ZtPage.stats.frames++;
     ZtPage.stats.presentedAt = now;
   }

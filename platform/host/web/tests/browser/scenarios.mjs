@@ -313,6 +313,10 @@ export const scenarios = [
       const s = await phoneScreen(session);
       check(s.width === 480 && s.height === 720, `canvas is ${s.width}x${s.height}`);
       feltAndCardBack(s, 'idle');
+      // The screen covers the page: the felt's picture is never drawn.
+      await waitFor(session, () => document.documentElement.classList.contains('felt'), null, 'the first frame painted');
+      check(await session.eval(() => getComputedStyle(document.body, '::before').backgroundImage) === 'none',
+            'the felt picture is drawn under a screen that covers the page');
       const style = await session.eval(() => [getComputedStyle(document.body).overflow, getComputedStyle(document.body).touchAction]);
       check(style.join() === 'hidden,none', 'page style ' + style);
       noErrors(session, 'loading');
@@ -447,6 +451,9 @@ export const scenarios = [
     name: 'on a tall phone the felt fills the bars and touches still land on the app',
     async run({ driver, url, screenshots, engine }) {
       const session = await visit(driver, url, { width: 390, height: 844 });
+      // The felt's picture: asked for once the first frame is painted.
+      await waitFor(session, () => getComputedStyle(document.body, '::before').backgroundImage.includes('felt.svg'), null,
+                    'the felt picture in the bars');
       const box = await canvasBox(session);
       const view = await session.eval(() => [innerWidth, innerHeight]);
       check(box.top > 20 && Math.abs(box.top + box.height + box.top - view[1]) <= 2,
