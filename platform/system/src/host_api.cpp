@@ -89,19 +89,6 @@ HWND window_parent(HWND window) {
     return sys::window_parent(window);
 }
 
-HWND top_level_window(HWND window) {
-    if (!sys::find_window(window))
-        return nullptr;
-    // The bound only guards against a parent chain that loops.
-    for (int depth = 0; depth < 1000; ++depth) {
-        const HWND parent = sys::window_parent(window);
-        if (parent == nullptr || !sys::find_window(parent))
-            break;
-        window = parent;
-    }
-    return window;
-}
-
 struct Thread::Impl {
     sys::Thread thread;
 };

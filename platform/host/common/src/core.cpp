@@ -189,13 +189,13 @@ void Core::animate_window(HWND window, int type, bool show) {
     this->show(m_slideStart);
 }
 
-IdleAction Core::idle(DWORD timeout) {
+bool Core::idle(DWORD timeout) {
     // A loop of the application's own inside a turn (GetMessageW): the host
     // waits and hands its input as between turns.
     m_driver.wait(timeout == INFINITE ? kNoDeadline : now() + timeout);
     m_driver.events(*this);
     m_phone.post(m_input.pending());
-    return {true, 0};
+    return true;
 }
 
 } // namespace zt::host

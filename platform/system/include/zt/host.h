@@ -41,15 +41,6 @@ enum class ClockKind {
     Turns,
 };
 
-// What the application's loop does after the host had its turn.
-struct IdleAction {
-    // True: the host delivered input or changed something; look again at once.
-    bool again = false;
-    // Otherwise the loop may block for up to this many milliseconds (INFINITE:
-    // no limit), woken earlier by any message or timer that falls due.
-    DWORD wait = INFINITE;
-};
-
 class Host {
   public:
     virtual ~Host() = default;
@@ -67,9 +58,11 @@ class Host {
 
     // The boot thread's loop has no message and no timer due. `timeout` is
     // the time in ms until the next timer falls due (INFINITE when none).
-    virtual IdleAction idle(DWORD timeout) {
+    // True: the host delivered input or changed something, and the loop
+    // looks again at once; false: the loop waits for a message or its timer.
+    virtual bool idle(DWORD timeout) {
         (void)timeout;
-        return {};
+        return false;
     }
     // Another thread queued something for the boot thread while it may be
     // blocked in idle().
@@ -174,9 +167,6 @@ std::vector<HWND> boot_thread_windows();
 // A window's parent, or null for a top-level window or a handle that is no
 // window.
 HWND window_parent(HWND window);
-// The top-level window that holds `window` (itself when it has no parent);
-// null for a handle that is no window.
-HWND top_level_window(HWND window);
 
 // A thread that the platform knows about from its first instruction, so the
 // virtual clock waits for it while it starts; join() (or the destructor) lets

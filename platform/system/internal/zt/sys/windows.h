@@ -65,8 +65,5 @@ std::vector<HWND> top_level_windows(DWORD threadId);
 HWND window_parent(HWND hwnd);
 // True on the thread that booted the platform (the application's loop).
 bool is_boot_thread();
-// Posts input (a touch, activation, a close request) to a window's thread
-// as PostMessageW does, without a trace line. False for an unknown window.
-bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace zt::sys

@@ -147,7 +147,7 @@ class Core final : public Host {
     std::uint64_t turn_clock() const override { return m_driver.turn_clock(); }
     DWORD start_tick() const override { return m_driver.start_tick(); }
     void boot() override;
-    IdleAction idle(DWORD timeout) override;
+    bool idle(DWORD timeout) override;
     void wake() override { m_driver.wake(); }
     void present(HWND window, const gfx::Surface& frame) override;
     void animate_window(HWND window, int type, bool show) override;
