@@ -89,11 +89,11 @@ void WebHost::configure() {
     for (const std::string& problem : problems)
         zt_page_log(1, ("zentrick: " + problem).c_str());
     s.tilt = std::make_unique<TiltSource>(s.options);
-    if (s.options.traceChannels != 0) {
+    if (s.options.traceChannels != 0)
         trace::set_sink([](std::string_view line) { web_host().debug_output(line); });
-        trace::enable(s.options.traceChannels);
-    }
     host::Core::Options core;
+    core.clock = host::ClockKind::Turns;
+    core.traceChannels = s.options.traceChannels;
     // No second thread in a page: the shell's windows live on this one.
     core.phone.shell.ownThread = false;
     core.phone.rehearse = s.options.rehearse;
@@ -192,13 +192,6 @@ bool WebHost::debug_output(std::string_view utf8) {
         line.pop_back();
     zt_page_log(0, line.c_str());
     return true;
-}
-
-void WebHost::wait(std::uint64_t deadline) {
-    (void)deadline;
-    debug_output("zentrick: a wait (for a message, a time or an event) would hang the page's only thread; "
-                 "the loop runs a turn at a time and nothing else may wait");
-    std::abort();
 }
 
 void WebHost::events(host::Core& core) {

@@ -4,6 +4,7 @@
 #include "messages.h"
 
 #include "zt/host.h"
+#include "zt/sys/debug_output.h"
 #include "zt/sys/guarded.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/windows.h"
@@ -59,6 +60,14 @@ Host& current() {
     if (!g_hostTaken.load(std::memory_order_relaxed))
         g_hostTaken.store(true, std::memory_order_release);
     return *host;
+}
+
+void application_gone() {
+    if (!g_hostTaken.load(std::memory_order_acquire))
+        return;
+    current().application_gone();
+    // The process is exiting: a count of repeats held back would be lost.
+    sys::finish_debug_output();
 }
 
 std::uint64_t now() {

@@ -28,7 +28,7 @@ void install_desktop(int, char**) {
     zt::desktop::Options options;
     options.scale = 1;
     options.accel = zt::desktop::AccelSource::Keys;
-    // The desktop sets the channels as it boots: the dispatches, counted.
+    // The core turns the channels on: the dispatches, counted.
     options.traceChannels = zt::trace::kMsg;
     std::string error;
     if (!host().open_display(options, error)) {

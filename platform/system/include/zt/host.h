@@ -86,6 +86,11 @@ class Host {
 
     // Where NKDbgPrintfW's text goes, already in UTF-8. Default: stderr.
     virtual void debug_output(std::string_view utf8);
+
+    // The process's application object was destroyed: the process is
+    // exiting, and nothing of the application calls the platform again. The
+    // host takes down what it started (the shell's thread, the display).
+    virtual void application_gone() {}
 };
 
 // ----- installing the host ----------------------------------------------------
@@ -206,6 +211,12 @@ std::string to_utf8(std::u16string_view text);
 std::u16string to_utf16(std::string_view text);
 // Class and key names compare as Win32 compares them: without regard to case.
 bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
+
+// ----- for the framework ----------------------------------------------------------
+
+// The process's application object is gone (CMzApp's destructor): tells the
+// host (Host::application_gone), once the platform has booted.
+void application_gone();
 
 // ----- for tests ----------------------------------------------------------------
 

@@ -26,6 +26,7 @@ zt::host::Core& core() {
 
 void install_memory_host(int, char**) {
     zt::host::Core::Options options;
+    options.clock = zt::host::ClockKind::Virtual;
     options.accelerometer = zt::drivers::RawReading{0, 0, 64};
     options.keysTilt = true;
     core().configure(options);
