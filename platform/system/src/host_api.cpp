@@ -160,14 +160,15 @@ bool registration_allowed(LPCWSTR name) {
 } // namespace zt::host
 
 #ifndef __EMSCRIPTEN__
+// The program's start function (ZT_HOST), when it names one.
+extern "C" __attribute__((weak)) void zt_host_start(int argc, char** argv);
+
 namespace {
 
-// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed. It runs
-// before every other constructor of the program, the hosts' early ones
-// (priority 101) included: a program started with a standard stream closed
-// would otherwise hand that number to the next file it opens, and then
-// write its messages into it. Every other descriptor the platform opens is
-// close-on-exec.
+// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed: a
+// program started with a standard stream closed would otherwise hand that
+// number to the next file it opens, and then write its messages into it.
+// Every other descriptor the platform opens is close-on-exec.
 void keep_standard_descriptors_open() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -179,8 +180,17 @@ void keep_standard_descriptors_open() {
     }
 }
 
-__attribute__((section(".init_array.00100"),
-               used)) void (*const g_keepStandardDescriptors)() = keep_standard_descriptors_open;
+// The one piece of code of ours, the application object aside, that runs
+// before main: before every other constructor of the program, it makes the
+// standard streams safe, then runs the program's start function, which
+// installs the host before the application object boots the platform.
+void start_program(int argc, char** argv, char**) {
+    keep_standard_descriptors_open();
+    if (zt_host_start != nullptr)
+        zt_host_start(argc, argv);
+}
+
+__attribute__((section(".init_array.00100"), used)) void (*const g_startProgram)(int, char**, char**) = start_program;
 
 } // namespace
 #endif

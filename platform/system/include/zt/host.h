@@ -113,7 +113,7 @@ void install(Host& host);
 //   ZT_HOST(start);   // void start(int argc, char** argv)
 //
 // `start` reads the command line and calls install(). It runs before every
-// other constructor of the program, and after the platform's own first
+// other constructor of the program, right after the platform's own first
 // step (a closed standard descriptor gets /dev/null, so that no file opened
 // later takes a standard stream's number). Where the C library hands early
 // functions no command line (the browser), argc is 0 and argv null.
@@ -124,12 +124,16 @@ void install(Host& host);
     }                                                                                                                  \
     static_assert(true)
 #else
-// glibc calls the functions of .init_array with argc, argv and envp, lowest
-// suffix first and all of them before the constructors of plain priority;
-// the platform's own step is .init_array.00100.
+// The program runs no start-up code of its own: the platform's one early
+// step (an .init_array.00100 entry, which glibc calls with argc, argv and
+// envp before every constructor of plain priority) calls this function when
+// the program defines it. Two hosts in one program do not link.
+extern "C" void zt_host_start(int argc, char** argv);
 #define ZT_HOST(start)                                                                                                 \
-    __attribute__((section(".init_array.00101"), used)) static void (*const zt_host_start)(int, char**, char**) =      \
-        [](int argc, char** argv, char**) { start(argc, argv); }
+    extern "C" void zt_host_start(int argc, char** argv) {                                                             \
+        start(argc, argv);                                                                                             \
+    }                                                                                                                  \
+    static_assert(true)
 #endif
 
 // The installed host. The platform boots on its first call, so a platform
