@@ -78,7 +78,7 @@ DesktopHost& desktop_host() {
     return *host;
 }
 
-bool DesktopHost::open_display(const Options& options, std::string& error) {
+bool DesktopHost::open_display(const Options& options, const host::RehearsalGuides& guides, std::string& error) {
     State& s = *m_state;
     s.options = options;
     const char* trace = std::getenv("ZT_TRACE_FIRST_FRAME");
@@ -129,6 +129,7 @@ bool DesktopHost::open_display(const Options& options, std::string& error) {
     host::Core::Options core;
     core.traceChannels = options.traceChannels;
     core.phone.rehearse = options.rehearse;
+    core.phone.guides = guides;
     m_core.configure(core);
     s.wakeEvent = SDL_RegisterEvents(1);
     milestone("display open");

@@ -19,9 +19,10 @@ class DesktopHost final : public host::WaitingDriver {
     DesktopHost();
     ~DesktopHost() override;
 
-    // Before the platform boots: keeps the options and brings SDL's video up.
-    // False, with `error` saying why in one line, when there is no display.
-    bool open_display(const Options& options, std::string& error);
+    // Before the platform boots: keeps the options and brings SDL's video up;
+    // `guides` are the program's lines for the rehearsal overlay. False,
+    // with `error` saying why in one line, when there is no display.
+    bool open_display(const Options& options, const host::RehearsalGuides& guides, std::string& error);
     host::Core& core() { return m_core; }
 
     void boot(host::Core& core) override;

@@ -76,7 +76,7 @@ host::TiltKey tilt_key(int code) {
 
 } // namespace
 
-void WebHost::configure() {
+void WebHost::configure(const host::RehearsalGuides& guides) {
     State& s = *m_state;
     // The start-up's clock, until the first turn says the time.
     s.clock = static_cast<std::uint64_t>(std::max(zt_page_now(), 0.0));
@@ -97,6 +97,7 @@ void WebHost::configure() {
     // No second thread in a page: the shell's windows live on this one.
     core.phone.shell.ownThread = false;
     core.phone.rehearse = s.options.rehearse;
+    core.phone.guides = guides;
     if (s.tilt->has_device())
         core.accelerometer = s.tilt->reading();
     core.keysTilt = s.tilt->keys_tilt();

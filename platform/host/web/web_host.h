@@ -20,8 +20,9 @@ class WebHost final : public host::TurnDriver {
     ~WebHost() override;
 
     // Before the platform boots: reads the page's options from its address
-    // and configures core() with them.
-    void configure();
+    // and configures core() with them; `guides` are the program's lines for
+    // the rehearsal overlay.
+    void configure(const host::RehearsalGuides& guides);
     host::Core& core() { return m_core; }
 
     // Starts the application (MzStartApp) and hands its loop to the page,

@@ -31,7 +31,7 @@ void install_desktop(int, char**) {
     // The core turns the channels on: the dispatches, counted.
     options.traceChannels = zt::trace::kMsg;
     std::string error;
-    if (!host().open_display(options, error)) {
+    if (!host().open_display(options, {}, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         std::abort();
     }
