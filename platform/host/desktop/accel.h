@@ -63,7 +63,10 @@ class DesktopAccelerometer {
     std::shared_ptr<drivers::IioAccelerometer> m_iio;
     host::Input* m_input = nullptr;
     bool m_controllerSubsystem = false;
-    SDL_GameController* m_controller = nullptr;
+    struct ControllerCloser {
+        void operator()(SDL_GameController* controller) const { SDL_GameControllerClose(controller); }
+    };
+    std::unique_ptr<SDL_GameController, ControllerCloser> m_controller;
     SDL_JoystickID m_controllerId = -1;
 };
 

@@ -10,6 +10,7 @@
 #include "zt/host/geometry.h"
 #include "zt/screen.h"
 #include "zt/sys/trace.h"
+#include "zt/sys/unicode.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -109,7 +110,7 @@ void WebHost::boot(host::Core& core) {
     zt_page_start(s.options.rehearse ? 1 : 0);
     read_page_size();
     if (s.tilt->has_device() && !core.phone().accelerometer())
-        zt_page_log(2, ("zentrick: " + host::to_utf8(ACC_DEVICE_NAME) + " is taken").c_str());
+        zt_page_log(2, ("zentrick: " + sys::to_utf8(ACC_DEVICE_NAME) + " is taken").c_str());
 }
 
 bool WebHost::run() {
@@ -130,13 +131,14 @@ std::uint64_t WebHost::turn_clock() const {
 double WebHost::turn(bool eventsQueued, double at) {
     State& s = *m_state;
     s.clock = std::max(s.clock, static_cast<std::uint64_t>(std::max(at, 0.0)));
-    const std::uint64_t next = m_core.turn(eventsQueued);
-    if (next == host::Core::kEnded)
+    const std::optional<std::uint64_t> next =
+        m_core.turn(eventsQueued ? host::Core::TurnInput::Take : host::Core::TurnInput::Skip);
+    if (!next)
         return kLoopEnded;
     if (s.afterFirstFrame != nullptr && s.shown && s.clock >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
         !s.afterFirstFrame())
         s.afterFirstFrame = nullptr;
-    return next == host::kNoDeadline ? kUntilEvent : static_cast<double>(next);
+    return *next == host::kNoDeadline ? kUntilEvent : static_cast<double>(*next);
 }
 
 void WebHost::read_page_size() {

@@ -132,18 +132,6 @@ struct ExternalWait::Impl {
 ExternalWait::ExternalWait() : m_impl(std::make_unique<Impl>()) {}
 ExternalWait::~ExternalWait() = default;
 
-std::string to_utf8(std::u16string_view text) {
-    return sys::to_utf8(text);
-}
-
-std::u16string to_utf16(std::string_view text) {
-    return sys::to_utf16(text);
-}
-
-bool equal_ignore_case(std::u16string_view a, std::u16string_view b) {
-    return sys::equal_ignore_case(a, b);
-}
-
 void set_register_message_hook(RegisterMessageHook hook) {
     const auto held = register_hook().lock();
     g_registerHookSet.store(static_cast<bool>(hook), std::memory_order_release);

@@ -83,22 +83,22 @@ int Core::run() {
     }
     if (!start())
         return m_exitCode;
-    bool events = false;
+    TurnInput input = TurnInput::Skip;
     for (;;) {
-        const std::uint64_t next = turn(events);
-        if (next == kEnded)
+        const std::optional<std::uint64_t> next = turn(input);
+        if (!next)
             return m_exitCode;
         // A deadline already past: the driver's wait returns at once.
-        if (next != 0)
-            m_waiting->wait(next);
-        events = true;
+        if (*next != 0)
+            m_waiting->wait(*next);
+        input = TurnInput::Take;
     }
 }
 
-std::uint64_t Core::turn(bool events) {
+std::optional<std::uint64_t> Core::turn(TurnInput input) {
     if (m_ended)
-        return kEnded;
-    if (events)
+        return std::nullopt;
+    if (input == TurnInput::Take)
         m_driver.events(*this);
     // Also when no event came: activation waits here for the window.
     m_phone.post(m_input.pending());
@@ -106,7 +106,7 @@ std::uint64_t Core::turn(bool events) {
     if (!MzRunWaitingMessages(&code)) {
         m_ended = true;
         m_exitCode = code;
-        return kEnded;
+        return std::nullopt;
     }
     return after_turn();
 }

@@ -30,7 +30,7 @@ TEST(CoreLoopModel, RunRefusesAHostThatRunsItsOwnTurnsAtOnceSayingWhy) {
     EXPECT_NE(host.said.find("needs a host that waits"), std::string::npos) << host.said;
     // Nothing was started or turned: no input asked for, and the loop is over.
     EXPECT_EQ(host.eventCalls, 0);
-    EXPECT_EQ(core.turn(true), zt::host::Core::kEnded);
+    EXPECT_FALSE(core.turn(zt::host::Core::TurnInput::Take));
 }
 
 TEST(CoreLoopModel, AWaitInsideATurnOfAHostThatCannotWaitEndsTheProgramSayingWhy) {

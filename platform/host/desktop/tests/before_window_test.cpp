@@ -66,7 +66,7 @@ TEST(DesktopBeforeTheWindow, DropsATouchAndKeepsTheActivationForTheWindow) {
     focus.type = SDL_WINDOWEVENT;
     focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
     push(focus);
-    ASSERT_NE(core.turn(true), zt::host::Core::kEnded);
+    ASSERT_TRUE(core.turn(zt::host::Core::TurnInput::Take));
     zt::testing::expect_waiting_for_the_window(core);
     // Then the application runs until the window is closed.
     SDL_Event quit{};

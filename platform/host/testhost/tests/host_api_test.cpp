@@ -93,13 +93,6 @@ TEST(HostThread, TheVirtualClockWaitsForItAndMovesWhileItIsJoined) {
     EXPECT_FALSE(moved.joinable());
 }
 
-TEST(HostText, ConvertsAndComparesAsWin32Does) {
-    EXPECT_EQ(zt::host::to_utf8(u"Caf\u00e9 \U0001F0A1"), "Caf\xc3\xa9 \xf0\x9f\x82\xa1");
-    EXPECT_EQ(zt::host::to_utf16("Caf\xc3\xa9"), u"Caf\u00e9");
-    EXPECT_TRUE(zt::host::equal_ignore_case(u"CTaskBar", u"ctaskbar"));
-    EXPECT_FALSE(zt::host::equal_ignore_case(u"CTaskBar", u"CTaskBa"));
-}
-
 TEST(RegisterMessageHook, SeesEveryNameAndCanRefuse) {
     std::vector<std::u16string> seen;
     bool refuse = false;

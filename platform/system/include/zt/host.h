@@ -106,7 +106,7 @@ void install(Host& host);
 
 // How a program starts. The application's global object is built by static
 // initialisation, and its constructor already makes platform calls (its
-// main window hides the taskbar before WinMain runs), so the host must be in
+// main window hides the taskbar before main runs), so the host must be in
 // before static initialisation reaches any object of the program. A program
 // names its start function once, at namespace scope:
 //
@@ -209,12 +209,6 @@ class ExternalWait {
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
-
-// UTF-16 <-> UTF-8, for class names and command lines.
-std::string to_utf8(std::u16string_view text);
-std::u16string to_utf16(std::string_view text);
-// Class and key names compare as Win32 compares them: without regard to case.
-bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
 
 // ----- for the framework ----------------------------------------------------------
 

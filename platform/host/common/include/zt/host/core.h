@@ -154,13 +154,14 @@ class Core final : public Host {
     int run();
     // For a host that runs the turns itself: start() once (false: the
     // application could not start), then turn() whenever input came
-    // (`events`) or the deadline it returned has come.
+    // (TurnInput::Take) or the deadline it returned has come.
     bool start();
-    // One turn: the host's input (when `events`), every message waiting, the
-    // overlays and the slide-in. Returns the next turn's deadline on now()'s
-    // clock (kNoDeadline: none until input), or kEnded.
-    std::uint64_t turn(bool events);
-    static constexpr std::uint64_t kEnded = kNoDeadline - 1;
+    // Whether a turn asks the driver for its input (Driver::events) first.
+    enum class TurnInput { Take, Skip };
+    // One turn: the host's input, every message waiting, the overlays and the
+    // slide-in. Returns the next turn's deadline on now()'s clock
+    // (kNoDeadline: none until input), or none once the loop has ended.
+    std::optional<std::uint64_t> turn(TurnInput input);
     int exit_code() const { return m_exitCode; }
 
     // ----- for the driver
