@@ -58,7 +58,7 @@ std::shared_ptr<Window> find_window(const Kernel::Locked& locked, HWND hwnd);
 // Takes and clears the window's pending update rectangle; false when clean.
 bool take_update_rect(HWND hwnd, RECT& rect);
 
-// For hosts.
+// Behind zt/host.h's calls (host_api.cpp).
 // Every top-level window of a thread, in the order they were made.
 std::vector<HWND> top_level_windows(DWORD threadId);
 // A window's parent; null for a top-level or unknown window.
