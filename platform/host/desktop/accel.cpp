@@ -12,7 +12,6 @@ DesktopAccelerometer::~DesktopAccelerometer() {
 
 void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, host::Input& input, std::string& note) {
     m_wanted = wanted;
-    m_input = &input;
     if (wanted == AccelSource::None)
         return;
     if (wanted == AccelSource::Iio || wanted == AccelSource::Auto) {
@@ -46,7 +45,7 @@ void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, host::In
     input.keys_tilt(m_feed);
 }
 
-void DesktopAccelerometer::probe_controllers() {
+void DesktopAccelerometer::probe_controllers(host::Input& input) {
     if (m_wanted != AccelSource::Auto || m_active != AccelSource::Keys || m_controllerSubsystem)
         return;
     if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
@@ -54,7 +53,7 @@ void DesktopAccelerometer::probe_controllers() {
     m_controllerSubsystem = true;
     if (open_controller()) {
         m_active = AccelSource::Controller;
-        m_input->keys_tilt(nullptr);
+        input.keys_tilt(nullptr);
         return;
     }
     // Nothing there: let go of the subsystem, which would otherwise keep

@@ -308,7 +308,7 @@ void DesktopHost::events(host::Core& core) {
         return;
     if (s.windowShown && !s.controllersProbed) {
         s.controllersProbed = true;
-        s.accelerometer.probe_controllers();
+        s.accelerometer.probe_controllers(core.input());
     }
     int width = 0;
     int height = 0;
