@@ -10,6 +10,7 @@
 #include "zt/host/geometry.h"
 #include "zt/screen.h"
 #include "zt/sys/trace.h"
+#include "zt/sys/unicode.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -76,7 +77,7 @@ host::TiltKey tilt_key(int code) {
 
 } // namespace
 
-void WebHost::configure() {
+void WebHost::configure(const host::RehearsalGuides& guides) {
     State& s = *m_state;
     // The start-up's clock, until the first turn says the time.
     s.clock = static_cast<std::uint64_t>(std::max(zt_page_now(), 0.0));
@@ -89,14 +90,15 @@ void WebHost::configure() {
     for (const std::string& problem : problems)
         zt_page_log(1, ("zentrick: " + problem).c_str());
     s.tilt = std::make_unique<TiltSource>(s.options);
-    if (s.options.traceChannels != 0) {
+    if (s.options.traceChannels != 0)
         trace::set_sink([](std::string_view line) { web_host().debug_output(line); });
-        trace::enable(s.options.traceChannels);
-    }
     host::Core::Options core;
+    core.clock = host::ClockKind::Turns;
+    core.traceChannels = s.options.traceChannels;
     // No second thread in a page: the shell's windows live on this one.
     core.phone.shell.ownThread = false;
     core.phone.rehearse = s.options.rehearse;
+    core.phone.guides = guides;
     if (s.tilt->has_device())
         core.accelerometer = s.tilt->reading();
     core.keysTilt = s.tilt->keys_tilt();
@@ -108,7 +110,7 @@ void WebHost::boot(host::Core& core) {
     zt_page_start(s.options.rehearse ? 1 : 0);
     read_page_size();
     if (s.tilt->has_device() && !core.phone().accelerometer())
-        zt_page_log(2, ("zentrick: " + host::to_utf8(ACC_DEVICE_NAME) + " is taken").c_str());
+        zt_page_log(2, ("zentrick: " + sys::to_utf8(ACC_DEVICE_NAME) + " is taken").c_str());
 }
 
 bool WebHost::run() {
@@ -129,13 +131,14 @@ std::uint64_t WebHost::turn_clock() const {
 double WebHost::turn(bool eventsQueued, double at) {
     State& s = *m_state;
     s.clock = std::max(s.clock, static_cast<std::uint64_t>(std::max(at, 0.0)));
-    const std::uint64_t next = m_core.turn(eventsQueued);
-    if (next == host::Core::kEnded)
+    const std::optional<std::uint64_t> next =
+        m_core.turn(eventsQueued ? host::Core::TurnInput::Take : host::Core::TurnInput::Skip);
+    if (!next)
         return kLoopEnded;
     if (s.afterFirstFrame != nullptr && s.shown && s.clock >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
         !s.afterFirstFrame())
         s.afterFirstFrame = nullptr;
-    return next == host::kNoDeadline ? kUntilEvent : static_cast<double>(next);
+    return *next == host::kNoDeadline ? kUntilEvent : static_cast<double>(*next);
 }
 
 void WebHost::read_page_size() {
@@ -192,13 +195,6 @@ bool WebHost::debug_output(std::string_view utf8) {
         line.pop_back();
     zt_page_log(0, line.c_str());
     return true;
-}
-
-void WebHost::wait(std::uint64_t deadline) {
-    (void)deadline;
-    debug_output("zentrick: a wait (for a message, a time or an event) would hang the page's only thread; "
-                 "the loop runs a turn at a time and nothing else may wait");
-    std::abort();
 }
 
 void WebHost::events(host::Core& core) {

@@ -59,7 +59,7 @@ zt::web::WebHost& host() {
 }
 
 void install_web(int, char**) {
-    host().configure();
+    host().configure({{160, 320}, {180, 360, 540}});
     zt::host::install(host().core());
 }
 
