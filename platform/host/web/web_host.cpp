@@ -13,6 +13,7 @@
 #include "zt/sys/unicode.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -59,6 +60,12 @@ WebHost& web_host() {
 }
 
 namespace {
+
+// An event's own time (ms, performance.now()'s clock) as the tilt takes it;
+// none given (0): the turn's.
+std::uint64_t event_time(double at, std::uint64_t turn) {
+    return std::isfinite(at) && at > 0 ? static_cast<std::uint64_t>(at) : turn;
+}
 
 host::TiltKey tilt_key(int code) {
     switch (code) {
@@ -237,7 +244,7 @@ void WebHost::take_event(int kind, const double* f) {
         // A finger down: the screen faces the performer, evidence for the
         // motion readings' sign.
         if (e.phase == host::Pointer::Phase::Down)
-            feed_tilt(s.tilt->tap(s.clock));
+            feed_tilt(s.tilt->tap(event_time(f[5], s.clock)));
         if (const auto pointer = to_pointer(e, s.pageWidth, s.pageHeight))
             input.pointer(*pointer);
         break;
@@ -249,12 +256,12 @@ void WebHost::take_event(int kind, const double* f) {
         // The sensor's first sample: it tilts the phone from now on, not
         // the keys.
         const bool keysTilted = s.tilt->keys_tilt();
-        const bool changed = s.tilt->motion(f[0], f[1], f[2], s.clock);
+        const bool changed = s.tilt->motion(f[0], f[1], f[2], event_time(f[3], s.clock));
         feed_tilt(changed, keysTilted && !s.tilt->keys_tilt());
         break;
     }
     case kOrientation:
-        s.tilt->orientation(f[0], f[1], s.clock);
+        s.tilt->orientation(f[0], f[1], event_time(f[2], s.clock));
         break;
     case kActive:
         input.focus(f[0] != 0);
