@@ -1,5 +1,5 @@
-// The one application object, built by static initialisation before the
-// framework's WinMain runs and destroyed after it returns.
+// The one application object, built by static initialisation before main
+// runs and destroyed at exit, after the host's loop has ended.
 #include "app/app.h"
 
 CZentrickApp theApp;

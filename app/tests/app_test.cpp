@@ -1,10 +1,14 @@
 // The application object: what Init makes and how WinMain treats its answer,
 // with a taskbar on a shell thread and the simulated accelerometer.
 #include "app/app.h"
+#include "app/rehearsal.h"
 #include "phone_fixture.h"
+#include "zt/screen.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -45,4 +49,17 @@ TEST_F(AppTest, AnInitWhoseWindowCannotBeMadeFailsAndWinMainSkipsTheLoop) {
         EXPECT_EQ(msg.message, WM_QUIT);
     }
     EXPECT_TRUE(IsWindowVisible(m_taskbar)); // the app object's end gives it back
+}
+
+// The rehearsal guides lie on every line where a press changes region, and
+// nowhere else: the performer rehearses on the trick's own grid.
+TEST(RehearsalGuides, LieExactlyWhereAPressChangesRegion) {
+    auto listed = [](const auto& guides, int at) {
+        return std::find(std::begin(guides), std::end(guides), at) != std::end(guides);
+    };
+    for (int x = 1; x < SCREEN_WIDTH; ++x)
+        EXPECT_EQ(listed(REHEARSAL_GUIDE_COLUMNS, x), TrickRegionCode(x - 1, 100) != TrickRegionCode(x, 100))
+            << "x " << x;
+    for (int y = 1; y < SCREEN_HEIGHT; ++y)
+        EXPECT_EQ(listed(REHEARSAL_GUIDE_ROWS, y), TrickRegionCode(50, y - 1) != TrickRegionCode(50, y)) << "y " << y;
 }

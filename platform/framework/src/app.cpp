@@ -1,6 +1,8 @@
 // The process entry and the application object.
 #include "framework_internal.h"
 
+#include "zt/host.h"
+
 namespace {
 
 // The one application object; constant-initialised, so a global application
@@ -15,8 +17,12 @@ CMzApp::CMzApp() {
 }
 
 CMzApp::~CMzApp() {
-    if (g_pApp == this)
-        g_pApp = nullptr;
+    if (g_pApp != this)
+        return;
+    g_pApp = nullptr;
+    // Its members (the main window, which shows the taskbar again) are gone
+    // by now: the host may take the phone down.
+    zt::host::application_gone();
 }
 
 CMzApp* CMzApp::GetApp() {

@@ -43,9 +43,9 @@ class TestApp : public CMzApp {
     std::function<void(TestApp&)> setup;
 };
 
-// The two ways a host runs the application: WinMain, whose loop blocks in
-// GetMessageW, and turn by turn, as a host whose thread cannot block does
-// (the host sleeps between turns for as long as the platform says).
+// The two ways the application runs: WinMain, whose loop blocks in
+// GetMessageW, and turn by turn, as every host's core runs it (the host
+// waits between turns for as long as the platform says).
 struct Entry {
     const char* name;
     int (*run)();

@@ -2,6 +2,7 @@
 
 #include "zt/acc_protocol.h"
 #include "zt/host.h"
+#include "zt/sys/unicode.h"
 
 namespace zt::desktop {
 
@@ -11,7 +12,6 @@ DesktopAccelerometer::~DesktopAccelerometer() {
 
 void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, host::Input& input, std::string& note) {
     m_wanted = wanted;
-    m_input = &input;
     if (wanted == AccelSource::None)
         return;
     if (wanted == AccelSource::Iio || wanted == AccelSource::Auto) {
@@ -31,7 +31,7 @@ void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, host::In
     m_feed = phone.add_accelerometer({0, 0, 64});
     if (!m_feed) {
         note =
-            "\"" + host::to_utf8(ACC_DEVICE_NAME) + "\" is already taken; running without the desktop's accelerometer";
+            "\"" + sys::to_utf8(ACC_DEVICE_NAME) + "\" is already taken; running without the desktop's accelerometer";
         return;
     }
     if (wanted == AccelSource::Controller) {
@@ -45,7 +45,7 @@ void DesktopAccelerometer::boot(AccelSource wanted, host::Phone& phone, host::In
     input.keys_tilt(m_feed);
 }
 
-void DesktopAccelerometer::probe_controllers() {
+void DesktopAccelerometer::probe_controllers(host::Input& input) {
     if (m_wanted != AccelSource::Auto || m_active != AccelSource::Keys || m_controllerSubsystem)
         return;
     if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
@@ -53,7 +53,7 @@ void DesktopAccelerometer::probe_controllers() {
     m_controllerSubsystem = true;
     if (open_controller()) {
         m_active = AccelSource::Controller;
-        m_input->keys_tilt(nullptr);
+        input.keys_tilt(nullptr);
         return;
     }
     // Nothing there: let go of the subsystem, which would otherwise keep
@@ -66,24 +66,21 @@ bool DesktopAccelerometer::open_controller() {
     for (int i = 0; i < SDL_NumJoysticks(); ++i) {
         if (!SDL_IsGameController(i))
             continue;
-        SDL_GameController* controller = SDL_GameControllerOpen(i);
-        if (controller == nullptr)
+        std::unique_ptr<SDL_GameController, ControllerCloser> controller(SDL_GameControllerOpen(i));
+        if (!controller)
             continue;
-        if (SDL_GameControllerHasSensor(controller, SDL_SENSOR_ACCEL) &&
-            SDL_GameControllerSetSensorEnabled(controller, SDL_SENSOR_ACCEL, SDL_TRUE) == 0) {
-            m_controller = controller;
-            m_controllerId = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+        if (SDL_GameControllerHasSensor(controller.get(), SDL_SENSOR_ACCEL) &&
+            SDL_GameControllerSetSensorEnabled(controller.get(), SDL_SENSOR_ACCEL, SDL_TRUE) == 0) {
+            m_controllerId = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller.get()));
+            m_controller = std::move(controller);
             return true;
         }
-        SDL_GameControllerClose(controller);
     }
     return false;
 }
 
 void DesktopAccelerometer::close_controller() {
-    if (m_controller != nullptr)
-        SDL_GameControllerClose(m_controller);
-    m_controller = nullptr;
+    m_controller.reset();
     m_controllerId = -1;
 }
 
@@ -108,7 +105,7 @@ void DesktopAccelerometer::handle(const SDL_Event& event) {
             feed(controller_to_phone(event.csensor.data[0], event.csensor.data[1], event.csensor.data[2]));
         break;
     case SDL_CONTROLLERDEVICEADDED:
-        if (m_controller == nullptr)
+        if (!m_controller)
             open_controller();
         break;
     case SDL_CONTROLLERDEVICEREMOVED:

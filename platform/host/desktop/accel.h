@@ -31,8 +31,9 @@ class DesktopAccelerometer {
     // when the wanted source is missing.
     void boot(AccelSource wanted, host::Phone& phone, host::Input& input, std::string& note);
     // In auto mode, looks for a game controller once the first frame is on
-    // the screen, so that start-up does not wait for the device scan.
-    void probe_controllers();
+    // the screen, so that start-up does not wait for the device scan; one
+    // found takes the tilt from the keys (`input`).
+    void probe_controllers(host::Input& input);
     // Controller events: the reading follows the controller's sensor, and
     // one plugged in or pulled out is opened or let go.
     void handle(const SDL_Event& event);
@@ -61,9 +62,11 @@ class DesktopAccelerometer {
     AccelSource m_active = AccelSource::None;
     std::shared_ptr<drivers::SimulatedAccelerometer> m_feed;
     std::shared_ptr<drivers::IioAccelerometer> m_iio;
-    host::Input* m_input = nullptr;
     bool m_controllerSubsystem = false;
-    SDL_GameController* m_controller = nullptr;
+    struct ControllerCloser {
+        void operator()(SDL_GameController* controller) const { SDL_GameControllerClose(controller); }
+    };
+    std::unique_ptr<SDL_GameController, ControllerCloser> m_controller;
     SDL_JoystickID m_controllerId = -1;
 };
 

@@ -5,7 +5,6 @@
 #include "input.h"
 #include "zt/gfx/surface.h"
 #include "zt/host/geometry.h"
-#include "zt/sys/trace.h"
 
 #include <SDL.h>
 
@@ -35,10 +34,6 @@ template <typename T> using SdlPtr = std::unique_ptr<T, SdlDeleter>;
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void exit_hook() {
-    desktop_host().shutdown();
 }
 
 } // namespace
@@ -83,7 +78,7 @@ DesktopHost& desktop_host() {
     return *host;
 }
 
-bool DesktopHost::open_display(const Options& options, std::string& error) {
+bool DesktopHost::open_display(const Options& options, const host::RehearsalGuides& guides, std::string& error) {
     State& s = *m_state;
     s.options = options;
     const char* trace = std::getenv("ZT_TRACE_FIRST_FRAME");
@@ -132,7 +127,9 @@ bool DesktopHost::open_display(const Options& options, std::string& error) {
     }
     s.videoUp = true;
     host::Core::Options core;
+    core.traceChannels = options.traceChannels;
     core.phone.rehearse = options.rehearse;
+    core.phone.guides = guides;
     m_core.configure(core);
     s.wakeEvent = SDL_RegisterEvents(1);
     milestone("display open");
@@ -141,7 +138,6 @@ bool DesktopHost::open_display(const Options& options, std::string& error) {
 
 void DesktopHost::boot(host::Core& core) {
     State& s = *m_state;
-    trace::enable(s.options.traceChannels);
     milestone("platform booting");
     if (!s.videoUp) {
         // Booted without open_display (a program that forgot it): nothing
@@ -178,14 +174,10 @@ void DesktopHost::boot(host::Core& core) {
         std::fprintf(stderr, "zentrick: %s\n", note.c_str());
 
     milestone("platform booted");
-    // Registered last, so it runs after the application object is destroyed
-    // (its exit routine comes later) and before the platform's own statics go.
-    std::atexit(exit_hook);
 }
 
-void DesktopHost::shutdown() {
+void DesktopHost::end() {
     State& s = *m_state;
-    m_core.stop();
     s.accelerometer.shutdown();
     s.displayWait.reset();
     if (display_lost()) {
@@ -316,7 +308,7 @@ void DesktopHost::events(host::Core& core) {
         return;
     if (s.windowShown && !s.controllersProbed) {
         s.controllersProbed = true;
-        s.accelerometer.probe_controllers();
+        s.accelerometer.probe_controllers(core.input());
     }
     int width = 0;
     int height = 0;

@@ -4,10 +4,12 @@
 // first platform call boots the phone (the host's boot()). So the command
 // line is read, the display opened and the host installed before any other
 // static object is built (ZT_HOST).
+#include "app/rehearsal.h"
 #include "desktop_host.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -24,7 +26,9 @@ void read_command_line(int argc, char** argv) {
     case zt::desktop::ParseResult::Run:
         break;
     }
-    if (!zt::desktop::desktop_host().open_display(options, error)) {
+    const zt::host::RehearsalGuides guides{{std::begin(REHEARSAL_GUIDE_COLUMNS), std::end(REHEARSAL_GUIDE_COLUMNS)},
+                                           {std::begin(REHEARSAL_GUIDE_ROWS), std::end(REHEARSAL_GUIDE_ROWS)}};
+    if (!zt::desktop::desktop_host().open_display(options, guides, error)) {
         std::fprintf(stderr, "zentrick: %s\n", error.c_str());
         std::exit(1);
     }

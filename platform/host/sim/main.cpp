@@ -8,8 +8,8 @@
 #include "zt/gfx/png.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
-#include <iostream>
 
 namespace {
 
@@ -36,24 +36,21 @@ void remove_partial_snapshots_on_signals() {
 }
 
 void read_command_line(int argc, char** argv) {
-    // Runs before the library's own static initialisers: bring the standard
-    // streams up first.
-    static const std::ios_base::Init streams;
     zt::sim::Options options;
     std::string error;
     bool help = false;
     if (!zt::sim::parse_options(argc, argv, options, error, help)) {
-        std::cerr << "zentrick-sim: " << error << "\n" << zt::sim::usage();
+        std::fprintf(stderr, "zentrick-sim: %s\n%s", error.c_str(), zt::sim::usage().c_str());
         std::exit(2);
     }
     if (help) {
-        std::cout << zt::sim::usage();
+        std::fputs(zt::sim::usage().c_str(), stdout);
         std::exit(0);
     }
     zt::sim::Script script;
     std::string text;
     if (!zt::sim::read_script(options.scriptPath, text, error) || !zt::sim::parse_script(text, script, error)) {
-        std::cerr << error << "\n";
+        std::fprintf(stderr, "%s\n", error.c_str());
         std::exit(2);
     }
     remove_partial_snapshots_on_signals();

@@ -3,6 +3,7 @@
 #include "zt/acc_protocol.h"
 #include "zt/host.h"
 #include "zt/sys/trace.h"
+#include "zt/sys/unicode.h"
 
 #include <charconv>
 #include <cstring>
@@ -21,7 +22,7 @@ std::string usage() {
            "                      last error, ticks, waits, resources; window lookups\n"
            "                      and data, the loop's own calls), which all leaves out\n"
            "  --no-accelerometer  no \"" +
-           host::to_utf8(ACC_DEVICE_NAME) +
+           sys::to_utf8(ACC_DEVICE_NAME) +
            "\" device (the app then never latches a suit)\n"
            "  --no-taskbar        the shell has no \"CTaskBar\" window\n"
            "  --without CLASS     leave the shell window of CLASS out\n"
@@ -80,7 +81,7 @@ bool parse_options(int argc, char** argv, Options& options, std::string& error, 
             const char* v = value("--without");
             if (!v)
                 return false;
-            options.withoutWindows.insert(host::to_utf16(v));
+            options.withoutWindows.insert(sys::to_utf16(v));
         } else if (arg == "--start-tick") {
             const char* v = value("--start-tick");
             if (!v)

@@ -3,7 +3,6 @@
 #include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/png.h"
 #include "zt/sys/printable.h"
-#include "zt/sys/trace.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -42,18 +41,18 @@ int clamp16(std::int64_t v) {
 void SimHost::configure(Options options, Script script) {
     m_state->options = std::move(options);
     m_state->script = std::move(script);
-    trace::enable(m_state->options.traceChannels);
     host::Core::Options core;
+    core.clock = host::ClockKind::Virtual;
+    core.startTick = m_state->options.startTick;
+    core.traceChannels = m_state->options.traceChannels;
+    // The run's trace ends with the application's own last call.
+    core.stopPhoneAtExit = false;
     core.phone.shell.without = m_state->options.withoutWindows;
     core.phone.minuteOfDay = noon;
     // Lying flat, screen up, until the script tilts it.
     if (m_state->options.accelerometer)
         core.accelerometer = drivers::RawReading{0, 0, 64};
     m_core.configure(core);
-}
-
-DWORD SimHost::start_tick() const {
-    return m_state->options.startTick;
 }
 
 void SimHost::wait(std::uint64_t deadline) {

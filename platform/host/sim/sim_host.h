@@ -1,7 +1,8 @@
 // The headless host: a virtual clock, the simulated shell and accelerometer,
 // and a script that plays the performer. Its primitives (zt/host/core.h):
-// the virtual clock, no output of its own (a snapshot reads the screen
-// afresh), the script as the event source, and the platform's own wait.
+// no output of its own (a snapshot reads the screen afresh), the script as
+// the event source, and the platform's own wait; the core runs on the
+// virtual clock.
 #pragma once
 
 #include "script.h"
@@ -26,7 +27,7 @@ struct Options {
 bool parse_options(int argc, char** argv, Options& options, std::string& error, bool& help);
 std::string usage();
 
-class SimHost final : public host::Driver {
+class SimHost final : public host::WaitingDriver {
   public:
     SimHost();
     ~SimHost() override;
@@ -34,11 +35,12 @@ class SimHost final : public host::Driver {
     void configure(Options options, Script script);
     host::Core& core() { return m_core; }
 
-    host::ClockKind clock_kind() const override { return host::ClockKind::Virtual; }
-    DWORD start_tick() const override;
     bool shows_frames() const override { return false; }
     void events(host::Core& core) override;
     void wait(std::uint64_t deadline) override;
+    // The platform's own wait (wait_for_loop) ends on another thread's post
+    // by itself.
+    void wake() override {}
 
   private:
     struct State;

@@ -1,5 +1,6 @@
 #include "zt/testhost.h"
 
+#include "zt/gfx/surface.h"
 #include "zt/host.h"
 #include "zt/sys/trace.h"
 
@@ -37,25 +38,12 @@ class TestHost final : public host::Host {
         const std::function<int(int)> handler = recorded().lock()->escape;
         return handler ? handler(code) : 0;
     }
-    void present(HWND window, const gfx::Surface& frame) override;
+    void present(HWND window, const gfx::Surface& frame) override {
+        recorded().lock()->frames.push_back({window, frame.width(), frame.height()});
+    }
 };
 
 } // namespace
-} // namespace zt::testhost
-
-// Surface is only known to the drawing code; frames are recorded by size.
-#if __has_include("zt/gfx/surface.h")
-#include "zt/gfx/surface.h"
-void zt::testhost::TestHost::present(HWND window, const gfx::Surface& frame) {
-    recorded().lock()->frames.push_back({window, frame.width(), frame.height()});
-}
-#else
-void zt::testhost::TestHost::present(HWND window, const gfx::Surface&) {
-    recorded().lock()->frames.push_back({window, 0, 0});
-}
-#endif
-
-namespace zt::testhost {
 
 void install() {
     // Never destroyed: the platform may call its host until the very end.

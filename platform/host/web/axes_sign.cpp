@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace zt::web {
@@ -19,51 +20,61 @@ double facing(double y, double z) {
 
 // Half a g: beyond doubt, either way.
 constexpr double kClear = 0.5;
+// A face-up phone whose top edge is down by more than 20 degrees is not
+// held as a performer holds it at a tap: it is as likely a spectator's
+// phone face down with the top edge up.
+const double kTopEdgeDown = std::sin(20 * std::numbers::pi / 180);
 
-// +1: the sample faces the performer as read; -1: negated; 0: neither.
-int facing_sign(double y, double z) {
+struct Facing {
+    int sign; // +1: the sample faces the performer as read; -1: negated; 0: neither
+    bool clear;
+};
+
+Facing facing_of(double y, double z) {
     const double g = drivers::kStandardGravity;
     const bool asRead = facing(y / g, z / g) > kClear;
     const bool negated = facing(-y / g, -z / g) > kClear;
-    return asRead == negated ? 0 : asRead ? 1 : -1;
+    const int sign = asRead == negated ? 0 : asRead ? 1 : -1;
+    return {sign, sign * y / g > -kTopEdgeDown};
 }
 
 } // namespace
 
+void AxesSignJudge::Tally::add(const Vote& v, std::uint64_t at) {
+    ++(v.sign > 0 ? asRead : flipped);
+    if (at >= latestAt) {
+        latestAt = at;
+        latest = v.sign;
+    }
+}
+
 void AxesSignJudge::motion(double x, double y, double z, std::uint64_t at) {
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
         return;
-    const Sample s{x, y, z, at};
-    m_recent[m_recentNext] = s;
-    m_recentNext = (m_recentNext + 1) % m_recent.size();
-    m_recentCount = std::min(m_recentCount + 1, m_recent.size());
+    // In the order of their times (they come so; a stray one is placed).
+    const auto later = std::upper_bound(m_samples.begin(), m_samples.end(), at,
+                                        [](std::uint64_t t, const Sample& s) { return t < s.at; });
+    m_samples.insert(later, Sample{x, y, z, at});
+    while (m_samples.size() > kMaxSamples || m_samples.front().at + kKeepSamples < m_samples.back().at)
+        m_samples.pop_front();
+    if (!m_anySample || at < m_firstSampleAt)
+        m_firstSampleAt = at;
+    m_anySample = true;
 
     // Against the orientation's "up", if it is as fresh as the sample.
     const double length = std::sqrt(x * x + y * y + z * z);
-    if (m_haveOrientation && at <= m_orientationAt + kPairWithin && length > drivers::kStandardGravity / 2) {
+    const std::uint64_t apart = at > m_orientationAt ? at - m_orientationAt : m_orientationAt - at;
+    if (m_haveOrientation && apart <= kPairWithin && length > drivers::kStandardGravity / 2) {
         const double along = (x * m_up[0] + y * m_up[1] + z * m_up[2]) / length;
-        if (along > kClear)
-            ++m_orientationTally;
-        else if (along < -kClear)
-            --m_orientationTally;
+        if (along > kClear) {
+            m_orientationRun = std::max(m_orientationRun, 0) + 1;
+            m_orientationAlong = m_orientationAlong || m_orientationRun >= kOrientationPairs;
+        } else if (along < -kClear) {
+            m_orientationRun = std::min(m_orientationRun, 0) - 1;
+            m_orientationAgainst = m_orientationAgainst || -m_orientationRun >= kOrientationPairs;
+        }
     }
-
-    if (!m_window.open)
-        return;
-    if (at > m_window.end) {
-        // Too few samples agreed (or motion came too late): the touch says
-        // nothing.
-        m_window.open = false;
-        return;
-    }
-    if (m_window.awaitingMotion) {
-        // Motion that starts after the touch was granted by it: the first
-        // samples describe the phone as it was held for the touch.
-        m_window.awaitingMotion = false;
-        m_window.end = at + kAfterTouch;
-    }
-    count(s);
-    vote_if_agreed();
+    judge_touches();
 }
 
 void AxesSignJudge::orientation(double beta, double gamma, std::uint64_t at) {
@@ -80,71 +91,119 @@ void AxesSignJudge::orientation(double beta, double gamma, std::uint64_t at) {
 }
 
 void AxesSignJudge::touch(std::uint64_t at) {
+    m_open.insert(std::upper_bound(m_open.begin(), m_open.end(), at), at);
+    // Touches with no samples at all (no sensor) wait for none.
+    if (m_open.size() > kMaxOpenTouches)
+        m_open.erase(m_open.begin());
+    judge_touches();
+}
+
+AxesSignJudge::Vote AxesSignJudge::vote_of(std::uint64_t at, std::uint64_t nextTouch, bool& done) const {
+    done = false;
+    // Motion that starts after the touch was granted by it: its first
+    // samples describe the phone as it was held for the touch (or for the
+    // answer to the browser's question, however long that took).
+    const std::uint64_t after = m_anySample && m_firstSampleAt > at ? m_firstSampleAt : at;
     // A new touch ends the last one's window, agreed or not.
-    m_window = Window{};
-    m_window.open = true;
-    if (m_recentCount == 0) {
-        m_window.awaitingMotion = true;
-        m_window.end = at + kFirstMotionAfterTouch;
-        return;
+    const std::uint64_t end = std::min(after + kAfterTouch, nextTouch > at ? nextTouch - 1 : at);
+    const std::uint64_t from = at > kBeforeTouch ? at - kBeforeTouch : 0;
+    // The run of agreeing samples: the one that reaches the touch, or,
+    // too short, the first after it that is long enough.
+    Vote run;
+    int length = 0;
+    bool pastTouch = false;
+    const auto agreed = [&] { return length >= kTouchSamples ? run : Vote{}; };
+    const auto first = std::lower_bound(m_samples.begin(), m_samples.end(), from,
+                                        [](const Sample& s, std::uint64_t t) { return s.at < t; });
+    for (auto s = first; s != m_samples.end(); ++s) {
+        if (s->at > end) {
+            done = true;
+            return pastTouch ? Vote{} : agreed();
+        }
+        if (!pastTouch && s->at > at) {
+            // The samples before the touch are all in.
+            pastTouch = true;
+            if (length >= kTouchSamples) {
+                done = true;
+                return run;
+            }
+        }
+        const Facing f = facing_of(s->y, s->z);
+        if (f.sign == 0)
+            continue;
+        if (f.sign == run.sign && length > 0) {
+            ++length;
+            run.clear = run.clear && f.clear;
+        } else {
+            length = 1;
+            run = {f.sign, f.clear};
+        }
+        if (pastTouch && length >= kTouchSamples) {
+            done = true;
+            return run;
+        }
     }
-    m_window.end = at + kAfterTouch;
-    // The phone was held the same way just before the finger came down.
-    // Oldest first: the run that counts is the one that reaches the touch.
-    const std::size_t oldest = (m_recentNext + m_recent.size() - m_recentCount) % m_recent.size();
-    for (std::size_t i = 0; i < m_recentCount; ++i) {
-        const Sample& s = m_recent[(oldest + i) % m_recent.size()];
-        if (s.at + kBeforeTouch >= at && s.at <= at)
-            count(s);
-    }
-    vote_if_agreed();
+    return {};
 }
 
-void AxesSignJudge::count(const Sample& s) {
-    const int sign = facing_sign(s.y, s.z);
-    if (sign == 0)
-        return;
-    // The samples nearest the touch count: a phone turned face up just
-    // before it starts a new run.
-    m_window.run = sign == m_window.runSign ? m_window.run + 1 : 1;
-    m_window.runSign = sign;
+void AxesSignJudge::judge_touches() {
+    for (std::size_t i = 0; i < m_open.size();) {
+        const std::uint64_t next = i + 1 < m_open.size() ? m_open[i + 1] : std::numeric_limits<std::uint64_t>::max();
+        bool done = false;
+        const Vote vote = vote_of(m_open[i], next, done);
+        if (!done) {
+            ++i;
+            continue;
+        }
+        if (vote.sign != 0)
+            (vote.clear ? m_clear : m_weak).add(vote, m_open[i]);
+        m_open.erase(m_open.begin() + static_cast<std::ptrdiff_t>(i));
+    }
 }
 
-void AxesSignJudge::vote_if_agreed() {
-    if (m_window.run < kTouchSamples)
-        return;
-    if (m_window.runSign > 0) {
-        ++m_votesAsRead;
-        m_lastVote = AxesSign::AsRead;
-    } else {
-        ++m_votesFlipped;
-        m_lastVote = AxesSign::Flipped;
+int AxesSignJudge::orientation_sign() const {
+    // Along in one posture and against in another: beta or gamma in
+    // another frame than the samples, no evidence at all.
+    if (m_orientationAlong == m_orientationAgainst)
+        return 0;
+    return m_orientationAlong ? 1 : -1;
+}
+
+int AxesSignJudge::decided(bool& byOrientation) const {
+    byOrientation = false;
+    if (const int o = orientation_sign(); o != 0) {
+        // Taps held as a performer holds them, persistently against it,
+        // overrule it.
+        const int against = o > 0 ? m_clear.flipped - m_clear.asRead : m_clear.asRead - m_clear.flipped;
+        if (against < kOverruleOrientation) {
+            byOrientation = true;
+            return o;
+        }
     }
-    m_window.open = false;
+    return deciding_tally().sign();
 }
 
 AxesSign AxesSignJudge::sign() const {
     if (m_fromAddress)
         return AxesSign::Address;
-    if (orientation_decides())
-        return m_orientationTally > 0 ? AxesSign::AsRead : AxesSign::Flipped;
-    if (m_votesAsRead != m_votesFlipped)
-        return m_votesAsRead > m_votesFlipped ? AxesSign::AsRead : AxesSign::Flipped;
-    return m_lastVote;
+    bool byOrientation = false;
+    const int s = decided(byOrientation);
+    return s == 0 ? AxesSign::Undecided : s > 0 ? AxesSign::AsRead : AxesSign::Flipped;
 }
 
 std::string AxesSignJudge::words() const {
-    const AxesSign decided = sign();
-    if (decided == AxesSign::Address)
+    if (m_fromAddress)
         return "SIGN SET BY ADDRESS";
-    if (decided == AxesSign::Undecided)
+    bool byOrientation = false;
+    const int s = decided(byOrientation);
+    if (s == 0)
         return "SIGN NOT YET KNOWN";
-    const bool flipped = decided == AxesSign::Flipped;
-    const std::string which = flipped ? "SIGN FLIPPED" : "SIGN W3C";
-    if (orientation_decides())
+    const std::string which = s < 0 ? "SIGN FLIPPED" : "SIGN W3C";
+    if (byOrientation)
         return which + " BY ORIENTATION";
-    return which + " BY " + std::to_string(flipped ? m_votesFlipped : m_votesAsRead) + " OF " +
-           std::to_string(m_votesAsRead + m_votesFlipped) + " TOUCHES";
+    const Tally& t = deciding_tally();
+    return which + " BY " + std::to_string(s < 0 ? t.flipped : t.asRead) + " OF " +
+           std::to_string(t.asRead + t.flipped) + " TOUCHES";
 }
 
 } // namespace zt::web

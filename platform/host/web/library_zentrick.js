@@ -24,10 +24,12 @@ mergeInto(LibraryManager.library, {
     active: true,
     visible: true,
     wakeLock: null,
-    // The latest motion sample and orientation reading not yet taken, as
-    // queued events.
-    motion: null,
-    orientation: null,
+    // Motion samples and orientation readings not yet taken, in the order
+    // they came, each with its own time: the judge of their sign needs every
+    // one, and a loaded page takes them late and in bunches. Bounded: a
+    // page that takes none drops the oldest.
+    sensors: [],
+    maxSensors: 256,
     // The rehearsal overlay's lines as last drawn (rehearsal only).
     rehearsal: [],
     // For tests and measurements (window.zentrick.stats). wakes counts the
@@ -48,10 +50,25 @@ mergeInto(LibraryManager.library, {
       ZtPage.canvas.style.transform = lowered ? 'translateY(' + lowered * ZtPage.cssHeight / 720 + 'px)' : '';
     },
 
-    push: function (kind, a, b, c, d, e) {
+    push: function (kind, a, b, c, d, e, f) {
       if (ZtPage.ended) return;
-      ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0, e || 0]);
+      ZtPage.queue.push([kind, a || 0, b || 0, c || 0, d || 0, e || 0, f || 0]);
       ZtPage.wake();
+    },
+    // A sensor's event, taken at the next turn; it wakes nobody (sensors
+    // stream at 60 Hz or more, which would double the wakes).
+    sense: function (event) {
+      if (ZtPage.ended) return;
+      if (ZtPage.sensors.length >= ZtPage.maxSensors) ZtPage.sensors.shift();
+      ZtPage.sensors.push(event);
+    },
+    // An event's own time, on performance.now()'s clock: the time it
+    // happened, not when a loaded page got round to it. A browser that
+    // gives none (or a time on another clock) gets the time now.
+    stamp: function (event) {
+      var now = performance.now();
+      var t = event.timeStamp;
+      return typeof t === 'number' && t > 0 && t <= now ? t : now;
     },
     wake: function (at) {
       var waiter = ZtPage.waiter;
@@ -136,7 +153,7 @@ mergeInto(LibraryManager.library, {
         try { event.target.setPointerCapture(event.pointerId); } catch (e) {}
       }
       if (kind === 3) ZtPage.stats.releasedAt = performance.now();
-      ZtPage.push(kind, event.pointerId, event.button, event.clientX, event.clientY, event.buttons);
+      ZtPage.push(kind, event.pointerId, event.button, event.clientX, event.clientY, event.buttons, ZtPage.stamp(event));
       // A finger's gesture is asked for on its touchend, which every
       // browser counts as one; a mouse's or pen's here.
       if (kind === 3 && event.pointerType !== 'touch') ZtPage.gesture();
@@ -190,16 +207,13 @@ mergeInto(LibraryManager.library, {
       window.addEventListener('devicemotion', function (e) {
         var a = e.accelerationIncludingGravity;
         if (!a || a.x === null || a.y === null || a.z === null) return;
-        // Only the latest sample matters to the 10 ms poll, which takes it
-        // when it wakes anyway: a sample wakes nobody (sensors stream at
-        // 60 Hz or more, which would double the wakes).
-        ZtPage.motion = [6, a.x, a.y, a.z, 0];
+        ZtPage.sense([6, a.x, a.y, a.z, ZtPage.stamp(e)]);
       });
       // The direction of gravity as angles: evidence for the motion
       // readings' sign. Browsers without the sensor send nulls.
       window.addEventListener('deviceorientation', function (e) {
         if (typeof e.beta !== 'number' || typeof e.gamma !== 'number') return;
-        ZtPage.orientation = [11, e.beta, e.gamma, 0, 0];
+        ZtPage.sense([11, e.beta, e.gamma, ZtPage.stamp(e)]);
       });
       document.addEventListener('visibilitychange', ZtPage.activity);
       window.addEventListener('focus', ZtPage.activity);
@@ -275,13 +289,13 @@ mergeInto(LibraryManager.library, {
       ZtPage.stats.wakes++;
       if (at === undefined) at = performance.now();
       ZtPage.stats.turnAt = at;
-      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.motion || ZtPage.orientation ? 1 : 0, at);
+      var deadline = _zt_page_turn(ZtPage.queue.length || ZtPage.sensors.length ? 1 : 0, at);
       if (deadline < -1) {
         // The program's loop has ended: nothing wakes it again.
         ZtLoop.stopTimers();
         ZtPage.ended = true;
         ZtPage.queue.length = 0;
-        ZtPage.motion = ZtPage.orientation = null;
+        ZtPage.sensors.length = 0;
         return;
       }
       ZtLoop.sleep(deadline < 0 ? Infinity : deadline);
@@ -346,16 +360,7 @@ mergeInto(LibraryManager.library, {
 
   zt_page_next_event__deps: ['$ZtPage'],
   zt_page_next_event: function (fields) {
-    var event = ZtPage.queue.shift();
-    // Orientation first: the motion sample after it pairs with it.
-    if (!event && ZtPage.orientation) {
-      event = ZtPage.orientation;
-      ZtPage.orientation = null;
-    }
-    if (!event && ZtPage.motion) {
-      event = ZtPage.motion;
-      ZtPage.motion = null;
-    }
+    var event = ZtPage.queue.shift() || ZtPage.sensors.shift();
     if (!event) return 0;
     ZtPage.stats.taken++;
     if (event[0] === 6) ZtPage.stats.motions++;
@@ -410,7 +415,17 @@ mergeInto(LibraryManager.library, {
       }
     }
     var now = performance.now();
-    if (!ZtPage.stats.frames) ZtPage.stats.firstFrameAt = now;
+    if (!ZtPage.stats.frames) {
+      ZtPage.stats.firstFrameAt = now;
+      // Once the browser has painted it: the mark (start_marks.js), and the
+      // felt around the screen may be drawn (index.html).
+      requestAnimationFrame(function () {
+        setTimeout(function () {
+          performance.mark('zt-painted');
+          document.documentElement.classList.add('felt');
+        });
+      });
+    }
     ZtPage.stats.frames++;
     ZtPage.stats.frameTurn = ZtPage.stats.wakes;
     ZtPage.stats.presentedAt = now;

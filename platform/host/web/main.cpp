@@ -5,14 +5,18 @@
 // that (ZT_HOST). main() starts the application and hands its loop to the
 // page, which runs it a turn at a time: the page's thread is free between
 // events.
+#include "app/rehearsal.h"
 #include "warm_up.h"
 #include "web_host.h"
+
+#include <iterator>
 
 namespace {
 
 // The page's options come from its address, not a command line.
 void install_web_host(int, char**) {
-    zt::web::web_host().configure();
+    zt::web::web_host().configure({{std::begin(REHEARSAL_GUIDE_COLUMNS), std::end(REHEARSAL_GUIDE_COLUMNS)},
+                                   {std::begin(REHEARSAL_GUIDE_ROWS), std::end(REHEARSAL_GUIDE_ROWS)}});
     zt::host::install(zt::web::web_host().core());
     zt::web::web_host().after_first_frame(&zt::web::warm_up_step);
 }

@@ -32,9 +32,9 @@ void zt_page_loop();
 // deadline (-1: none, below: the loop has ended).
 double zt_page_turn(int eventsQueued, double at);
 // Takes the oldest queued event into `fields` (8 numbers); returns its kind
-// (a PageEvent), or 0 when none is queued. The latest orientation reading,
-// then the latest motion sample, come after the queue, once each; neither
-// wakes the program.
+// (a PageEvent), or 0 when none is queued. The sensors' events (motion and
+// orientation, every one, in the order they came) follow the queue; they
+// wake nobody.
 int zt_page_next_event(double* fields);
 // The page's size in CSS pixels and the device pixel ratio.
 void zt_page_size(double* fields);
@@ -53,18 +53,20 @@ void zt_page_rehearsal_lines(const char* text);
 
 namespace zt::web {
 
+// `at`: the event's own time (event.timeStamp), ms on performance.now()'s
+// clock, earlier than the turn that takes it on a loaded page.
 enum PageEvent {
-    kPointerDown = 1, // id, button (-1: none changed), x, y, buttons held
+    kPointerDown = 1, // id, button (-1: none changed), x, y, buttons held, at
     kPointerMove = 2,
     kPointerUp = 3,
     kPointerCancel = 4,
     kKey = 5,          // key (0 up, 1 down, 2 left, 3 right, 4 F), down
-    kMotion = 6,       // x, y, z in m/s^2 (NaN: none)
+    kMotion = 6,       // x, y, z in m/s^2 (NaN: none), at
     kActive = 7,       // 1 visible and focused, 0 not
     kResize = 8,       // (read zt_page_size)
     kPermission = 9,   // 0 unknown, 1 ask, 2 allowed, 3 denied
     kPageStatus = 10,  // wake lock (a WakeLockState), installed (0 or 1)
-    kOrientation = 11, // beta, gamma in degrees (NaN: none)
+    kOrientation = 11, // beta, gamma in degrees (NaN: none), at
 };
 
 } // namespace zt::web

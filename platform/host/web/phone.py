@@ -36,6 +36,7 @@ import stat
 import struct
 import subprocess
 import sys
+import textwrap
 import threading
 
 import serve
@@ -53,14 +54,30 @@ PROGRAM = "zentrick-phone"
 PRIVATE_NETWORKS = [ipaddress.ip_network(n) for n in ("10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16")]
 LOOPBACK_NETWORK = ipaddress.ip_network("127.0.0.0/8")
 LOCAL_DOMAIN = "local"
-# One label of a host name, lower case.
+# One label of a host name, lower case; DNS allows 63 characters a label
+# and 253 a name.
 LABEL = re.compile(r"[a-z0-9]([a-z0-9-]{0,61}[a-z0-9])?")
+LABEL_MAX = 63
+NAME_MAX = 253
 AUTHORITY_DAYS = 3650
-# Phones take no longer from a certificate a user's root vouches for.
+# Said on every run from this long before the authority ends.
+AUTHORITY_WARN_DAYS = 90
+# iOS and macOS take at most 825 days from a certificate under a root the
+# user installed; 397, the ceiling for publicly trusted ones, is inside every
+# platform's.
 SERVER_DAYS = 397
 RENEW_DAYS = 30
+# Every start is this far back: a clock an ordinary error ahead (a local time
+# taken for UTC, up to 14 hours) still makes certificates valid at once.
+BACKDATE = datetime.timedelta(days=1)
+# X.509's bound on a common name.
+COMMON_NAME_MAX = 64
 # Interfaces that are rarely the network a phone is on: listed last.
 VIRTUAL_INTERFACES = ("docker", "br-", "veth", "virbr", "lxc", "lxd", "vmnet", "vboxnet", "tun", "tap", "wg", "zt")
+# What the data folder keeps, and the hidden temporaries each is written
+# through (.NAME.PID).
+KEPT = ("ca-key.pem", "ca.pem", "server-key.pem", "server.pem")
+TEMPORARY = re.compile(r"\.(%s)\.[0-9]+" % "|".join(re.escape(name) for name in KEPT))
 CERT_DER = "/zentrick.crt"
 CERT_PEM = "/zentrick.pem"
 
@@ -132,6 +149,13 @@ def parse_name(text):
     except ValueError:
         name = text.lower().rstrip(".")
         labels = name.split(".")
+        if len(name) > NAME_MAX:
+            raise Refusal(f"--name {shorten(text)}: {len(name)} characters long, and a host name has at most "
+                          f"{NAME_MAX}")
+        long = [label for label in labels if len(label) > LABEL_MAX]
+        if long:
+            raise Refusal(f"--name {shorten(text)}: its part {shorten(long[0])} is {len(long[0])} characters long, "
+                          f"and each part between the dots of a host name has at most {LABEL_MAX}")
         if (len(labels) >= 2 and labels[-1] == LOCAL_DOMAIN and
                 all(LABEL.fullmatch(label) for label in labels)):
             return name
@@ -141,6 +165,10 @@ def parse_name(text):
     raise Refusal(f"--name {text}: the certificate names only .local host names (stage.local) and private "
                   "addresses (10.x.x.x, 172.16-31.x.x, 192.168.x.x): the authority a phone trusts vouches for "
                   "nothing else")
+
+
+def shorten(text, most=40):
+    return text if len(text) <= most else text[:most - 3] + "..."
 
 
 def parse_bind(text):
@@ -153,12 +181,40 @@ def parse_bind(text):
 # --- The data folder ---------------------------------------------------------
 
 
+def home_folder():
+    """HOME when it is an absolute path (the password database's when it is
+    unset), else None: a relative one is to be ignored."""
+    home = os.environ.get("HOME")
+    if home is None:
+        home = os.path.expanduser("~")
+    return home if os.path.isabs(home) else None
+
+
 def default_data_folder():
+    # A relative XDG_DATA_HOME or HOME is to be ignored.
     base = os.environ.get("XDG_DATA_HOME", "")
-    # A relative XDG_DATA_HOME is to be ignored.
     if not os.path.isabs(base):
-        base = os.path.join(os.path.expanduser("~"), ".local", "share")
+        home = home_folder()
+        if home is None:
+            home = os.environ.get("HOME")
+            what = "unset" if home is None else "empty" if not home else f"relative ({home})"
+            raise Refusal(f"no place for the data folder: HOME is {what} and XDG_DATA_HOME names no absolute "
+                          "folder; set either to an absolute path, or give the folder with --data")
+        base = os.path.join(home, ".local", "share")
     return os.path.join(base, "zentrick")
+
+
+def check_apart(site, data):
+    """The site's whole tree is served: the authority's key must not be in it,
+    nor the page in the key's private folder. Real paths, links resolved."""
+    real_site, real_data = os.path.realpath(site), os.path.realpath(data)
+    common = os.path.commonpath([real_site, real_data])
+    if common == real_site:
+        raise Refusal(f"the data folder {data} is inside the site {site}: the authority's key would be served with "
+                      "the page; give a data folder outside the site with --data")
+    if common == real_data:
+        raise Refusal(f"the site {site} is inside the data folder {data}: keep the page apart from the "
+                      "authority's key; give a data folder that does not hold the site with --data")
 
 
 class DataFolder:
@@ -200,6 +256,11 @@ class DataFolder:
             raise Refusal(f"cannot write in the data folder {self.path}: {error.strerror} (give another with --data)")
         # Two first runs at once make one authority.
         fcntl.flock(self.lock, fcntl.LOCK_EX)
+        # With the lock held no write is under way: a temporary is what a run
+        # killed mid-write left.
+        for entry in os.listdir(self.fd):
+            if TEMPORARY.fullmatch(entry):
+                self.remove(entry)
 
     def close(self):
         os.close(self.lock)
@@ -230,17 +291,28 @@ class DataFolder:
                               "then needs the new certificate)")
             return f.read()
 
+    def remove(self, name):
+        try:
+            os.unlink(name, dir_fd=self.fd)
+        except OSError:
+            pass
+
     def write(self, name, data):
-        """Replaces the file at once: written private under another name first."""
+        """Replaces the file at once: written private under another name
+        first, which goes again whatever stops the write (a full disk, Ctrl+C)."""
         temporary = f".{name}.{os.getpid()}"
         try:
             fd = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC, 0o600,
                          dir_fd=self.fd)
-            with os.fdopen(fd, "wb") as f:
-                f.write(data)
-                f.flush()
-                os.fsync(f.fileno())
-            os.replace(temporary, name, src_dir_fd=self.fd, dst_dir_fd=self.fd)
+            try:
+                with os.fdopen(fd, "wb") as f:
+                    f.write(data)
+                    f.flush()
+                    os.fsync(f.fileno())
+                os.replace(temporary, name, src_dir_fd=self.fd, dst_dir_fd=self.fd)
+            except BaseException:
+                self.remove(temporary)
+                raise
         except OSError as error:
             raise Refusal(f"cannot write {self.file(name)}: {error.strerror}")
 
@@ -248,10 +320,21 @@ class DataFolder:
 # --- The certificates --------------------------------------------------------
 
 
+def utc(value):
+    # (cryptography 42 and later give the times with their time zone.)
+    return value if value.tzinfo else value.replace(tzinfo=datetime.timezone.utc)
+
+
+def not_before(certificate):
+    return utc(getattr(certificate, "not_valid_before_utc", None) or certificate.not_valid_before)
+
+
 def not_after(certificate):
-    # (cryptography 42 and later name it with its time zone.)
-    value = getattr(certificate, "not_valid_after_utc", None)
-    return value if value is not None else certificate.not_valid_after.replace(tzinfo=datetime.timezone.utc)
+    return utc(getattr(certificate, "not_valid_after_utc", None) or certificate.not_valid_after)
+
+
+def moment(value):
+    return value.strftime("%Y-%m-%d %H:%M UTC")
 
 
 def key_of(private_key, certificate):
@@ -267,16 +350,14 @@ def signed_by(certificate, authority):
     return certificate.issuer == authority.subject
 
 
-def issue(subject, not_valid_after, extensions, now, issuer=None, issuer_key=None):
+def issue(subject, start, end, extensions, issuer=None, issuer_key=None):
     """A new key and a certificate for it, both as PEM: `extensions` are
     (extension, critical) pairs; without an issuer it signs itself."""
     key = ec.generate_private_key(ec.SECP256R1())
     public = key.public_key()
     builder = (
         x509.CertificateBuilder().subject_name(subject).issuer_name(issuer or subject).public_key(public)
-        .serial_number(x509.random_serial_number())
-        .not_valid_before(now - datetime.timedelta(hours=1))
-        .not_valid_after(not_valid_after))
+        .serial_number(x509.random_serial_number()).not_valid_before(start).not_valid_after(end))
     for extension, critical in extensions + [(x509.SubjectKeyIdentifier.from_public_key(public), False)]:
         builder = builder.add_extension(extension, critical=critical)
     certificate = builder.sign(issuer_key or key, hashes.SHA256())
@@ -293,32 +374,35 @@ def make_authority(now):
     host = socket.gethostname().split(".")[0] or "this machine"
     name = x509.Name([
         x509.NameAttribute(NameOID.ORGANIZATION_NAME, "Zentrick"),
-        x509.NameAttribute(NameOID.COMMON_NAME, f"Zentrick on {host} ({user})"[:64]),
+        x509.NameAttribute(NameOID.COMMON_NAME, f"Zentrick on {host} ({user})"[:COMMON_NAME_MAX]),
     ])
     permitted = [x509.IPAddress(n) for n in PRIVATE_NETWORKS + [LOOPBACK_NETWORK]] + [x509.DNSName(LOCAL_DOMAIN)]
-    return issue(name, now + datetime.timedelta(days=AUTHORITY_DAYS), [
+    return issue(name, now - BACKDATE, now + datetime.timedelta(days=AUTHORITY_DAYS), [
         (x509.BasicConstraints(ca=True, path_length=0), True),
         (x509.KeyUsage(digital_signature=False, content_commitment=False, key_encipherment=False,
                        data_encipherment=False, key_agreement=False, key_cert_sign=True, crl_sign=True,
                        encipher_only=False, decipher_only=False), True),
         (x509.NameConstraints(permitted_subtrees=permitted, excluded_subtrees=None), True),
-    ], now)
+    ])
 
 
 def make_server_certificate(authority, authority_key, names, now):
     alternative = [x509.IPAddress(n) if isinstance(n, ipaddress.IPv4Address) else x509.DNSName(n) for n in names]
-    return issue(
-        x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, str(names[0]))]),
-        # At most SERVER_DAYS in all.
-        now + datetime.timedelta(days=SERVER_DAYS) - datetime.timedelta(hours=1), [
-            (x509.BasicConstraints(ca=False, path_length=None), True),
-            (x509.KeyUsage(digital_signature=True, content_commitment=False, key_encipherment=False,
-                           data_encipherment=False, key_agreement=False, key_cert_sign=False, crl_sign=False,
-                           encipher_only=False, decipher_only=False), True),
-            (x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), False),
-            (x509.SubjectAlternativeName(alternative), False),
-            (x509.AuthorityKeyIdentifier.from_issuer_public_key(authority.public_key()), False),
-        ], now, authority.subject, authority_key)
+    # Browsers read only the alternative names; the common name is for people,
+    # and X.509 bounds it: the first name that fits, else none (the
+    # alternative names are then critical, as a subject left empty needs).
+    fitting = [str(n) for n in names if len(str(n)) <= COMMON_NAME_MAX]
+    subject = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, fitting[0])] if fitting else [])
+    start = now - BACKDATE
+    return issue(subject, start, min(start + datetime.timedelta(days=SERVER_DAYS), not_after(authority)), [
+        (x509.BasicConstraints(ca=False, path_length=None), True),
+        (x509.KeyUsage(digital_signature=True, content_commitment=False, key_encipherment=False,
+                       data_encipherment=False, key_agreement=False, key_cert_sign=False, crl_sign=False,
+                       encipher_only=False, decipher_only=False), True),
+        (x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), False),
+        (x509.SubjectAlternativeName(alternative), not fitting),
+        (x509.AuthorityKeyIdentifier.from_issuer_public_key(authority.public_key()), False),
+    ], authority.subject, authority_key)
 
 
 def certificate_names(certificate):
@@ -330,59 +414,96 @@ def certificate_names(certificate):
 
 
 class Authority:
-    """The authority (made on first use) and a server certificate for `names`
-    (made again when the names change or it nears its end)."""
+    """The authority (made on first use, and again once it has ended) and a
+    server certificate for `names` (made again when the names change, when it
+    does not verify now or nears an end a new one would move)."""
 
     def __init__(self, folder, names):
         if x509 is None:
             raise Refusal("python3-cryptography is missing (sudo apt install python3-cryptography)")
         now = datetime.datetime.now(datetime.timezone.utc)
-        key_pem, pem = folder.read("ca-key.pem"), folder.read("ca.pem")
-        if key_pem is None and pem is None:
-            key_pem, pem = make_authority(now)
-            folder.write("ca-key.pem", key_pem)
-            folder.write("ca.pem", pem)
-            self.made = True
-        elif key_pem is None or pem is None:
-            missing = "ca-key.pem" if key_pem is None else "ca.pem"
-            raise Refusal(f"{folder.file(missing)} is missing beside the other half of the authority: remove "
-                          f"{folder.file('ca.pem')} and {folder.file('ca-key.pem')} to make a new one (a phone then "
-                          "needs the new certificate)")
-        else:
-            self.made = False
-        try:
-            self.certificate = x509.load_pem_x509_certificate(pem)
-            key = serialization.load_pem_private_key(key_pem, password=None)
-        except ValueError:
-            raise Refusal(f"the authority in {folder.path} cannot be read: remove ca.pem and ca-key.pem to make a new "
-                          "one (a phone then needs the new certificate)")
-        if not key_of(key, self.certificate):
-            raise Refusal(f"{folder.file('ca-key.pem')} is not the key of {folder.file('ca.pem')}: remove both to "
-                          "make a new authority")
         self.folder = folder.path
-        self.pem = pem
+        self.made = False
+        self.state = None
+        kept = self.kept(folder, now)
+        if kept is None:
+            self.state = self.state or "made just now"
+            key_pem, self.pem = make_authority(now)
+            folder.write("ca-key.pem", key_pem)
+            folder.write("ca.pem", self.pem)
+            self.certificate = x509.load_pem_x509_certificate(self.pem)
+            key = serialization.load_pem_private_key(key_pem, password=None)
+            self.made = True
+        else:
+            self.certificate, key, self.pem = kept
+            start, end = not_before(self.certificate), not_after(self.certificate)
+            if start > now:
+                self.state = (f"as before, but not valid until {moment(start)}, and this machine's clock says "
+                              f"{moment(now)}: it was ahead when the authority was made, or is behind now. A phone "
+                              "refuses the page until then; remove ca.pem and ca-key.pem for a new authority, which "
+                              "every phone then needs")
+            elif end - now <= datetime.timedelta(days=AUTHORITY_WARN_DAYS):
+                self.state = (f"as before, until it ends on {moment(end)}: the first run after that makes a new "
+                              "one, and every phone then needs its certificate (step 1 again)")
+            else:
+                self.state = "as before: a phone that trusts it needs nothing more"
         self.der = self.certificate.public_bytes(serialization.Encoding.DER)
         self.server_certificate = folder.file("server.pem")
         self.server_key = folder.file("server-key.pem")
-        self.renewed = False
         current = folder.read("server.pem")
-        current_key = folder.read("server-key.pem")
-        if current is not None and current_key is not None:
-            try:
-                server = x509.load_pem_x509_certificate(current)
-                server_key = serialization.load_pem_private_key(current_key, password=None)
-            except ValueError:
-                server = None
-            # A run stopped between writing the key and the certificate
-            # leaves a key of another certificate: made again too.
-            if (server is not None and key_of(server_key, server) and signed_by(server, self.certificate)
-                    and certificate_names(server) == set(names)
-                    and not_after(server) - now > datetime.timedelta(days=RENEW_DAYS)):
-                return
-        server_key, server = make_server_certificate(self.certificate, key, names, now)
-        folder.write("server-key.pem", server_key)
-        folder.write("server.pem", server)
-        self.renewed = current is not None
+        self.renewed = False
+        if not self.usable(current, folder.read("server-key.pem"), names, now):
+            server_key, server = make_server_certificate(self.certificate, key, names, now)
+            folder.write("server-key.pem", server_key)
+            folder.write("server.pem", server)
+            self.renewed = current is not None and not self.made
+
+    def kept(self, folder, now):
+        """(certificate, key, PEM) of the authority in the folder, or None when
+        a new one is due: there is none, or it has ended, or only its key is
+        there (what a run killed before writing the certificate leaves; no
+        phone can have trusted it)."""
+        key_pem, pem = folder.read("ca-key.pem"), folder.read("ca.pem")
+        if pem is None:
+            return None
+        redo = (f"remove {folder.file('ca.pem')} and {folder.file('ca-key.pem')} to make a new one (a phone then "
+                "needs the new certificate)")
+        try:
+            certificate = x509.load_pem_x509_certificate(pem)
+        except ValueError:
+            raise Refusal(f"the authority in {folder.path} cannot be read: {redo}")
+        end = not_after(certificate)
+        if end <= now:
+            # Its key may already be the next one's, of a run killed mid-way.
+            self.state = f"made just now: the one before ended on {moment(end)}, so every phone needs this one"
+            return None
+        if key_pem is None:
+            raise Refusal(f"{folder.file('ca-key.pem')} is missing beside the authority's certificate: {redo}")
+        try:
+            key = serialization.load_pem_private_key(key_pem, password=None)
+        except ValueError:
+            raise Refusal(f"the authority in {folder.path} cannot be read: {redo}")
+        if not key_of(key, certificate):
+            raise Refusal(f"{folder.file('ca-key.pem')} is not the key of {folder.file('ca.pem')}: {redo}")
+        return certificate, key, pem
+
+    def usable(self, pem, key_pem, names, now):
+        """Whether the server certificate kept serves `names` and verifies now
+        under the authority, with no end ahead that a new one would move."""
+        if pem is None or key_pem is None:
+            return False
+        try:
+            server = x509.load_pem_x509_certificate(pem)
+            server_key = serialization.load_pem_private_key(key_pem, password=None)
+        except ValueError:
+            return False
+        start, end, authority_end = not_before(server), not_after(server), not_after(self.certificate)
+        # A run stopped between writing the key and the certificate leaves a
+        # key of another certificate; one made while the clock was ahead
+        # starts in the future.
+        return (key_of(server_key, server) and signed_by(server, self.certificate)
+                and certificate_names(server) == set(names) and start <= now < end <= authority_end
+                and (end - now > datetime.timedelta(days=RENEW_DAYS) or end == authority_end))
 
     def name(self):
         return self.certificate.subject.get_attributes_for_oid(NameOID.COMMON_NAME)[0].value
@@ -415,7 +536,17 @@ class PageHandler(serve.Handler):
         super().do_GET()
 
 
-class TlsServer(http.server.ThreadingHTTPServer):
+class QuietServer(http.server.ThreadingHTTPServer):
+    """A phone that hangs up mid-request is no news; anything else is one
+    line, not a traceback under the QR codes."""
+
+    def handle_error(self, request, client_address):
+        error = sys.exc_info()[1]
+        if not isinstance(error, OSError):
+            print(f"{PROGRAM}: {client_address[0]}: {type(error).__name__}: {error}", file=sys.stderr, flush=True)
+
+
+class TlsServer(QuietServer):
     """The page over https; the handshake happens in the request's thread, so a
     phone that stalls in it holds up nobody else."""
 
@@ -436,9 +567,6 @@ class TlsServer(http.server.ThreadingHTTPServer):
         except OSError:
             return
         super().finish_request(request, client_address)
-
-    def handle_error(self, request, client_address):
-        pass  # a phone that hangs up mid-request is no news
 
 
 class CertificateHandler(http.server.BaseHTTPRequestHandler):
@@ -584,15 +712,16 @@ def parse_arguments(argv, default_site):
                     "address, QR codes and what to do on the phone. Ctrl+C stops it.",
         epilog="The certificate authority is made once per user, in the data folder, and can vouch only for "
                "private addresses (10.x, 172.16-31.x, 192.168.x, 127.x) and .local names. "
-               "Environment: XDG_DATA_HOME (the data folder's base); ZT_PHONE_ADDRESSES (the machine's addresses, "
+               "Environment: XDG_DATA_HOME (the data folder's base; else HOME/.local/share, an empty or "
+               "relative one ignored); ZT_PHONE_ADDRESSES (the machine's addresses, "
                "instead of its interfaces').")
     parser.add_argument("--port", type=int, default=8443, metavar="PORT", help="the page's https port (default 8443; 0 takes a free one)")
     parser.add_argument("--cert-port", type=int, default=8080, metavar="PORT",
                         help="the plain-http port that gives the certificate (default 8080; 0 takes a free one)")
     parser.add_argument("--site", default=default_site, metavar="DIR", help=f"the built page's folder (default {default_site})")
     parser.add_argument("--data", default=None, metavar="DIR",
-                        help="where the certificate authority is kept (default $XDG_DATA_HOME/zentrick, "
-                             "~/.local/share/zentrick)")
+                        help="where the certificate authority is kept, neither inside the site nor holding it "
+                             "(default $XDG_DATA_HOME/zentrick, ~/.local/share/zentrick)")
     parser.add_argument("--name", action="append", default=[], metavar="NAME",
                         help="another name for the certificate: a .local host name or a private address "
                              "(repeatable)")
@@ -647,7 +776,9 @@ def main(argv=None, default_site="build-web/site"):
     servers = []
     try:
         site, binds, served, names = prepare(args)
-        folder = DataFolder(args.data or default_data_folder())
+        data = args.data or default_data_folder()
+        check_apart(site, data)
+        folder = DataFolder(data)
         authority = Authority(folder, names)
         folder.close()
         folder = None
@@ -663,16 +794,19 @@ def main(argv=None, default_site="build-web/site"):
             servers.append(page)
             page.context, page.visits, page.quiet = context, visits, True
             port = page.server_address[1]
-            certificate = listen(http.server.ThreadingHTTPServer, CertificateHandler, address, cert_port,
+            certificate = listen(QuietServer, CertificateHandler, address, cert_port,
                                  "--cert-port")
             servers.append(certificate)
             certificate.visits = visits
             cert_port = certificate.server_address[1]
-    except Refusal as refusal:
+    except (Refusal, KeyboardInterrupt) as refusal:
         for server in servers:
             server.server_close()
         if folder:
             folder.close()
+        if isinstance(refusal, KeyboardInterrupt):  # Ctrl+C before serving
+            print(f"{PROGRAM}: stopped", file=sys.stderr)
+            return 130
         print(f"{PROGRAM}: {refusal}", file=sys.stderr)
         return 1
 
@@ -689,9 +823,10 @@ def main(argv=None, default_site="build-web/site"):
         server.files = files
     cert_url = url("http", hosts[0], cert_port)
 
-    home = os.path.expanduser("~")
-    where = "~" + authority.folder[len(home):] if authority.folder.startswith(home + "/") else authority.folder
-    state = "made just now" if authority.made else "as before: a phone that trusts it needs nothing more"
+    home = home_folder()
+    where = (authority.folder if not home or home == "/" or not authority.folder.startswith(home + "/")
+             else "~" + authority.folder[len(home):])
+    state = authority.state
     if authority.renewed:
         state += "; a new certificate for this network under it"
     out = [
@@ -702,7 +837,7 @@ def main(argv=None, default_site="build-web/site"):
         out.append(f"                   also {', '.join(page_urls[1:])}")
     out.append(f"  the certificate  {cert_url}  (once per phone)")
     out.append(f"  the authority    \"{authority.name()}\", kept in {where}")
-    out.append(f"                   {state}")
+    out.extend(textwrap.wrap(state, 79, initial_indent=" " * 19, subsequent_indent=" " * 19))
     out.append(f"  the site         {site}")
     terminal = sys.stdout.isatty()
     left, right = qr_code(cert_url, terminal), qr_code(page_urls[0], terminal)
@@ -726,16 +861,16 @@ def main(argv=None, default_site="build-web/site"):
         "  3. Start it once from the home screen while this runs: from then on it",
         "     works offline. Ctrl+C stops the server.",
     ])
-    # Ctrl+C and SIGTERM stop it cleanly from here on.
-    stop = threading.Event()
-    for number in (signal.SIGINT, signal.SIGTERM):
-        signal.signal(number, lambda *_: stop.set())
+    # Ctrl+C and SIGTERM stop it cleanly from here on: blocked in every thread
+    # and waited for, as a handler that set an Event could deadlock on the
+    # lock of the very wait it interrupted.
+    stop = {signal.SIGINT, signal.SIGTERM}
+    signal.pthread_sigmask(signal.SIG_BLOCK, stop)
     threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True) for s in servers]
     for thread in threads:
         thread.start()
     print("\n".join(out), flush=True)
-    while not stop.wait(0.5):
-        pass
+    signal.sigwait(stop)
     for server in servers:
         server.shutdown()
         server.server_close()

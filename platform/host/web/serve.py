@@ -30,6 +30,10 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         # a phone would keep the old service worker for good. Always answer in
         # full; the files are few and the service worker keeps them.
         del self.headers["If-Modified-Since"]
+        # A NUL names no file; open() would raise and drop the connection.
+        if "\0" in self.translate_path(self.path):
+            self.send_error(404)
+            return None
         return super().send_head()
 
     def end_headers(self):

@@ -10,8 +10,10 @@
 #include "zt/host/geometry.h"
 #include "zt/screen.h"
 #include "zt/sys/trace.h"
+#include "zt/sys/unicode.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -59,6 +61,12 @@ WebHost& web_host() {
 
 namespace {
 
+// An event's own time (ms, performance.now()'s clock) as the tilt takes it;
+// none given (0): the turn's.
+std::uint64_t event_time(double at, std::uint64_t turn) {
+    return std::isfinite(at) && at > 0 ? static_cast<std::uint64_t>(at) : turn;
+}
+
 host::TiltKey tilt_key(int code) {
     switch (code) {
     case 0:
@@ -76,7 +84,7 @@ host::TiltKey tilt_key(int code) {
 
 } // namespace
 
-void WebHost::configure() {
+void WebHost::configure(const host::RehearsalGuides& guides) {
     State& s = *m_state;
     // The start-up's clock, until the first turn says the time.
     s.clock = static_cast<std::uint64_t>(std::max(zt_page_now(), 0.0));
@@ -89,14 +97,15 @@ void WebHost::configure() {
     for (const std::string& problem : problems)
         zt_page_log(1, ("zentrick: " + problem).c_str());
     s.tilt = std::make_unique<TiltSource>(s.options);
-    if (s.options.traceChannels != 0) {
+    if (s.options.traceChannels != 0)
         trace::set_sink([](std::string_view line) { web_host().debug_output(line); });
-        trace::enable(s.options.traceChannels);
-    }
     host::Core::Options core;
+    core.clock = host::ClockKind::Turns;
+    core.traceChannels = s.options.traceChannels;
     // No second thread in a page: the shell's windows live on this one.
     core.phone.shell.ownThread = false;
     core.phone.rehearse = s.options.rehearse;
+    core.phone.guides = guides;
     if (s.tilt->has_device())
         core.accelerometer = s.tilt->reading();
     core.keysTilt = s.tilt->keys_tilt();
@@ -108,7 +117,7 @@ void WebHost::boot(host::Core& core) {
     zt_page_start(s.options.rehearse ? 1 : 0);
     read_page_size();
     if (s.tilt->has_device() && !core.phone().accelerometer())
-        zt_page_log(2, ("zentrick: " + host::to_utf8(ACC_DEVICE_NAME) + " is taken").c_str());
+        zt_page_log(2, ("zentrick: " + sys::to_utf8(ACC_DEVICE_NAME) + " is taken").c_str());
 }
 
 bool WebHost::run() {
@@ -129,13 +138,14 @@ std::uint64_t WebHost::turn_clock() const {
 double WebHost::turn(bool eventsQueued, double at) {
     State& s = *m_state;
     s.clock = std::max(s.clock, static_cast<std::uint64_t>(std::max(at, 0.0)));
-    const std::uint64_t next = m_core.turn(eventsQueued);
-    if (next == host::Core::kEnded)
+    const std::optional<std::uint64_t> next =
+        m_core.turn(eventsQueued ? host::Core::TurnInput::Take : host::Core::TurnInput::Skip);
+    if (!next)
         return kLoopEnded;
     if (s.afterFirstFrame != nullptr && s.shown && s.clock >= s.firstFrameAt + kAfterFirstFrameMilliseconds &&
         !s.afterFirstFrame())
         s.afterFirstFrame = nullptr;
-    return next == host::kNoDeadline ? kUntilEvent : static_cast<double>(next);
+    return *next == host::kNoDeadline ? kUntilEvent : static_cast<double>(*next);
 }
 
 void WebHost::read_page_size() {
@@ -194,13 +204,6 @@ bool WebHost::debug_output(std::string_view utf8) {
     return true;
 }
 
-void WebHost::wait(std::uint64_t deadline) {
-    (void)deadline;
-    debug_output("zentrick: a wait (for a message, a time or an event) would hang the page's only thread; "
-                 "the loop runs a turn at a time and nothing else may wait");
-    std::abort();
-}
-
 void WebHost::events(host::Core& core) {
     (void)core;
     double fields[8];
@@ -241,7 +244,7 @@ void WebHost::take_event(int kind, const double* f) {
         // A finger down: the screen faces the performer, evidence for the
         // motion readings' sign.
         if (e.phase == host::Pointer::Phase::Down)
-            feed_tilt(s.tilt->tap(s.clock));
+            feed_tilt(s.tilt->tap(event_time(f[5], s.clock)));
         if (const auto pointer = to_pointer(e, s.pageWidth, s.pageHeight))
             input.pointer(*pointer);
         break;
@@ -253,12 +256,12 @@ void WebHost::take_event(int kind, const double* f) {
         // The sensor's first sample: it tilts the phone from now on, not
         // the keys.
         const bool keysTilted = s.tilt->keys_tilt();
-        const bool changed = s.tilt->motion(f[0], f[1], f[2], s.clock);
+        const bool changed = s.tilt->motion(f[0], f[1], f[2], event_time(f[3], s.clock));
         feed_tilt(changed, keysTilted && !s.tilt->keys_tilt());
         break;
     }
     case kOrientation:
-        s.tilt->orientation(f[0], f[1], s.clock);
+        s.tilt->orientation(f[0], f[1], event_time(f[2], s.clock));
         break;
     case kActive:
         input.focus(f[0] != 0);

@@ -14,14 +14,15 @@
 
 namespace zt::web {
 
-class WebHost final : public host::Driver {
+class WebHost final : public host::TurnDriver {
   public:
     WebHost();
     ~WebHost() override;
 
     // Before the platform boots: reads the page's options from its address
-    // and configures core() with them.
-    void configure();
+    // and configures core() with them; `guides` are the program's lines for
+    // the rehearsal overlay.
+    void configure(const host::RehearsalGuides& guides);
     host::Core& core() { return m_core; }
 
     // Starts the application (MzStartApp) and hands its loop to the page,
@@ -43,13 +44,10 @@ class WebHost final : public host::Driver {
     // program's chance to get ready for what comes next, in small steps.
     void after_first_frame(bool (*work)());
 
-    host::ClockKind clock_kind() const override { return host::ClockKind::Turns; }
     std::uint64_t turn_clock() const override;
     void boot(host::Core& core) override;
     void show(const gfx::Surface& screen, const gfx::Surface::Area& changed, int lowered) override;
     void events(host::Core& core) override;
-    // A wait inside a turn would hang the page's only thread: fatal.
-    [[noreturn]] void wait(std::uint64_t deadline) override;
     host::Phone::Rehearsal rehearsal() override;
     bool debug_output(std::string_view utf8) override;
 

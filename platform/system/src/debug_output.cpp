@@ -97,11 +97,7 @@ bool every_line_wanted() {
 
 // Never destroyed: threads and static objects may print until the very end.
 RepeatCollapser& process_output() {
-    static RepeatCollapser* const output = [] {
-        auto* made = new RepeatCollapser(to_stderr, !every_line_wanted());
-        std::atexit([] { process_output().finish(); });
-        return made;
-    }();
+    static RepeatCollapser* const output = new RepeatCollapser(to_stderr, !every_line_wanted());
     return *output;
 }
 
@@ -113,6 +109,10 @@ void write_debug_output(std::string_view utf8) {
 
 void flush_debug_output() {
     process_output().flush();
+}
+
+void finish_debug_output() {
+    process_output().finish();
 }
 
 } // namespace zt::sys

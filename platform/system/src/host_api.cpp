@@ -4,6 +4,7 @@
 #include "messages.h"
 
 #include "zt/host.h"
+#include "zt/sys/debug_output.h"
 #include "zt/sys/guarded.h"
 #include "zt/sys/kernel.h"
 #include "zt/sys/windows.h"
@@ -61,6 +62,14 @@ Host& current() {
     return *host;
 }
 
+void application_gone() {
+    if (!g_hostTaken.load(std::memory_order_acquire))
+        return;
+    current().application_gone();
+    // The process is exiting: a count of repeats held back would be lost.
+    sys::finish_debug_output();
+}
+
 std::uint64_t now() {
     return sys::Kernel::get().now();
 }
@@ -87,19 +96,6 @@ std::vector<HWND> boot_thread_windows() {
 
 HWND window_parent(HWND window) {
     return sys::window_parent(window);
-}
-
-HWND top_level_window(HWND window) {
-    if (!sys::find_window(window))
-        return nullptr;
-    // The bound only guards against a parent chain that loops.
-    for (int depth = 0; depth < 1000; ++depth) {
-        const HWND parent = sys::window_parent(window);
-        if (parent == nullptr || !sys::find_window(parent))
-            break;
-        window = parent;
-    }
-    return window;
 }
 
 struct Thread::Impl {
@@ -136,18 +132,6 @@ struct ExternalWait::Impl {
 ExternalWait::ExternalWait() : m_impl(std::make_unique<Impl>()) {}
 ExternalWait::~ExternalWait() = default;
 
-std::string to_utf8(std::u16string_view text) {
-    return sys::to_utf8(text);
-}
-
-std::u16string to_utf16(std::string_view text) {
-    return sys::to_utf16(text);
-}
-
-bool equal_ignore_case(std::u16string_view a, std::u16string_view b) {
-    return sys::equal_ignore_case(a, b);
-}
-
 void set_register_message_hook(RegisterMessageHook hook) {
     const auto held = register_hook().lock();
     g_registerHookSet.store(static_cast<bool>(hook), std::memory_order_release);
@@ -164,14 +148,15 @@ bool registration_allowed(LPCWSTR name) {
 } // namespace zt::host
 
 #ifndef __EMSCRIPTEN__
+// The program's start function (ZT_HOST), when it names one.
+extern "C" __attribute__((weak)) void zt_host_start(int argc, char** argv);
+
 namespace {
 
-// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed. It runs
-// before every other constructor of the program, the hosts' early ones
-// (priority 101) included: a program started with a standard stream closed
-// would otherwise hand that number to the next file it opens, and then
-// write its messages into it. Every other descriptor the platform opens is
-// close-on-exec.
+// Opens /dev/null on whichever of descriptors 0, 1 and 2 is closed: a
+// program started with a standard stream closed would otherwise hand that
+// number to the next file it opens, and then write its messages into it.
+// Every other descriptor the platform opens is close-on-exec.
 void keep_standard_descriptors_open() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
@@ -183,8 +168,17 @@ void keep_standard_descriptors_open() {
     }
 }
 
-__attribute__((section(".init_array.00100"),
-               used)) void (*const g_keepStandardDescriptors)() = keep_standard_descriptors_open;
+// The one piece of code of ours, the application object aside, that runs
+// before main: before every other constructor of the program, it makes the
+// standard streams safe, then runs the program's start function, which
+// installs the host before the application object boots the platform.
+void start_program(int argc, char** argv, char**) {
+    keep_standard_descriptors_open();
+    if (zt_host_start != nullptr)
+        zt_host_start(argc, argv);
+}
+
+__attribute__((section(".init_array.00100"), used)) void (*const g_startProgram)(int, char**, char**) = start_program;
 
 } // namespace
 #endif

@@ -176,19 +176,17 @@ bool next_message(MSG& msg, bool wait, bool remove) {
         if (!wait)
             return false;
         const Tick nextTimer = Timers::get().next_due(locked, self.id);
-        Tick deadline = nextTimer;
         if (k.is_boot_thread()) {
             const DWORD timeout = idle_timeout(nextTimer, now);
-            host::IdleAction action;
+            bool again = false;
             {
                 Unlocked open(locked);
-                action = host::current().idle(timeout);
+                again = host::current().idle(timeout);
             }
-            if (action.again)
+            if (again)
                 continue;
-            deadline = std::min(deadline, deadline_after(k.now(locked), action.wait));
         }
-        wait_for_work(locked, self.id, queue, nextTimer, deadline);
+        wait_for_work(locked, self.id, queue, nextTimer, nextTimer);
     }
 }
 
@@ -208,11 +206,6 @@ bool wait_for_loop(Tick deadline) {
     Locked locked = k.lock();
     const Tick nextTimer = Timers::get().next_due(locked, self.id);
     return wait_for_work(locked, self.id, queue_of(locked, self), nextTimer, std::min(deadline, nextTimer));
-}
-
-bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto window = find_window(hwnd);
-    return window && post_to_thread(window->threadId, hwnd, message, wParam, lParam);
 }
 
 void on_thread_exit(ThreadRecord& record) {

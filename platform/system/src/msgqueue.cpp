@@ -234,13 +234,12 @@ DWORD error_from_errno(int error) {
 // A limit from /proc/sys/fs/mqueue, or 0 when it cannot be read.
 long system_limit(const char* file) {
     const std::string path = std::string("/proc/sys/fs/mqueue/") + file;
-    std::FILE* f = std::fopen(path.c_str(), "re");
-    if (f == nullptr)
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "re"), &std::fclose);
+    if (!f)
         return 0;
     long value = 0;
-    if (std::fscanf(f, "%ld", &value) != 1)
+    if (std::fscanf(f.get(), "%ld", &value) != 1)
         value = 0;
-    std::fclose(f);
     return value > 0 ? value : 0;
 }
 

@@ -236,8 +236,7 @@ LPCWSTR format_one(std::u16string& out, LPCWSTR percent, Arguments& args) {
     return p + 1;
 }
 
-} // namespace
-
+// Formats like wsprintfW into a growable string; the va_list is consumed.
 std::u16string format_wide(LPCWSTR format, std::va_list list) {
     std::u16string out;
     if (format == nullptr)
@@ -252,6 +251,7 @@ std::u16string format_wide(LPCWSTR format, std::va_list list) {
     return out;
 }
 
+} // namespace
 } // namespace zt::sys
 
 int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) {

@@ -27,14 +27,15 @@ struct Image;
 
 // Calls Init of the application object once, then Run; returns the exit code
 // (WM_QUIT's wParam). When there is no application object or Init returns 0,
-// the loop is skipped and the result is nonzero. Hosts call it from main().
+// the loop is skipped and the result is nonzero. The phone's entry point;
+// the hosts run the same start, loop and end in steps (below).
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);
 
 // Exit code of WinMain when the application could not start.
 constexpr int MZ_EXIT_INIT_FAILED = 1;
 
-// WinMain for a host whose thread cannot block (a web page): the same start,
-// loop and end, with the host running the loop a turn at a time.
+// WinMain in steps, as every host runs it through the hosts' core
+// (zt/host/core.h): the same start, loop and end, a turn at a time.
 // MzStartApp does what WinMain does before the loop; FALSE means the
 // application could not start (Done has run). Each MzRunWaitingMessages then
 // handles every message already waiting, as Run's loop does, and returns
@@ -45,7 +46,8 @@ BOOL MzRunWaitingMessages(int* exitCode);
 class CMzApp {
   public:
     // The first application object constructed becomes the process's one
-    // application object, which WinMain starts.
+    // application object, which WinMain (or a host, in steps) starts. Its
+    // destruction at exit tells the host (zt::host::application_gone).
     CMzApp();
     virtual ~CMzApp();
     CMzApp(const CMzApp&) = delete;
@@ -55,7 +57,7 @@ class CMzApp {
     virtual BOOL Init();
     // The message loop; returns WM_QUIT's wParam.
     virtual int Run();
-    // Called by WinMain once the loop has ended (or after a failed Init).
+    // Called once the loop has ended (or after a failed Init).
     virtual void Done();
     // Sees every message the loop takes before it is dispatched; nonzero
     // means the message was handled and is not dispatched.

@@ -3,8 +3,10 @@
 #include "zt/host/core.h"
 
 #include "zt/framework.h"
+#include "zt/sys/trace.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -28,11 +30,13 @@ RehearsalCheck check_rehearsal(const Phone::Rehearsal& drawn, std::uint64_t draw
     return at >= due ? RehearsalCheck{true, kNoDeadline} : RehearsalCheck{false, due};
 }
 
-Core::Core(Driver& driver) : m_driver(driver) {}
+Core::Core(WaitingDriver& driver) : m_driver(driver), m_waiting(&driver) {}
+Core::Core(TurnDriver& driver) : m_driver(driver), m_waiting(nullptr) {}
 Core::~Core() = default;
 
 void Core::configure(const Options& options) {
     m_options = options;
+    trace::enable(m_options.traceChannels);
 }
 
 void Core::boot() {
@@ -45,8 +49,15 @@ void Core::boot() {
     m_driver.boot(*this);
 }
 
-void Core::stop() {
-    m_phone.stop();
+void Core::application_gone() {
+    if (m_options.stopPhoneAtExit)
+        m_phone.stop();
+    m_driver.end();
+}
+
+void Core::wake() {
+    if (m_waiting != nullptr)
+        m_waiting->wake();
 }
 
 void Core::debug_output(std::string_view utf8) {
@@ -63,24 +74,31 @@ bool Core::start() {
 }
 
 int Core::run() {
+    if (m_waiting == nullptr) {
+        debug_output("zentrick: Core::run() needs a host that waits (a WaitingDriver); this one runs the turns "
+                     "itself (Core::start, then Core::turn)\n");
+        m_ended = true;
+        m_exitCode = MZ_EXIT_INIT_FAILED;
+        return m_exitCode;
+    }
     if (!start())
         return m_exitCode;
-    bool events = false;
+    TurnInput input = TurnInput::Skip;
     for (;;) {
-        const std::uint64_t next = turn(events);
-        if (next == kEnded)
+        const std::optional<std::uint64_t> next = turn(input);
+        if (!next)
             return m_exitCode;
         // A deadline already past: the driver's wait returns at once.
-        if (next != 0)
-            m_driver.wait(next);
-        events = true;
+        if (*next != 0)
+            m_waiting->wait(*next);
+        input = TurnInput::Take;
     }
 }
 
-std::uint64_t Core::turn(bool events) {
+std::optional<std::uint64_t> Core::turn(TurnInput input) {
     if (m_ended)
-        return kEnded;
-    if (events)
+        return std::nullopt;
+    if (input == TurnInput::Take)
         m_driver.events(*this);
     // Also when no event came: activation waits here for the window.
     m_phone.post(m_input.pending());
@@ -88,7 +106,7 @@ std::uint64_t Core::turn(bool events) {
     if (!MzRunWaitingMessages(&code)) {
         m_ended = true;
         m_exitCode = code;
-        return kEnded;
+        return std::nullopt;
     }
     return after_turn();
 }
@@ -189,13 +207,18 @@ void Core::animate_window(HWND window, int type, bool show) {
     this->show(m_slideStart);
 }
 
-IdleAction Core::idle(DWORD timeout) {
+bool Core::idle(DWORD timeout) {
     // A loop of the application's own inside a turn (GetMessageW): the host
     // waits and hands its input as between turns.
-    m_driver.wait(timeout == INFINITE ? kNoDeadline : now() + timeout);
+    if (m_waiting == nullptr) {
+        debug_output("zentrick: a wait (for a message, a time or an event) would hang the page's only thread; "
+                     "the loop runs a turn at a time and nothing else may wait");
+        std::abort();
+    }
+    m_waiting->wait(timeout == INFINITE ? kNoDeadline : now() + timeout);
     m_driver.events(*this);
     m_phone.post(m_input.pending());
-    return {true, 0};
+    return true;
 }
 
 } // namespace zt::host

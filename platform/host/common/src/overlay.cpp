@@ -1,6 +1,5 @@
 #include "zt/host/overlay.h"
 
-#include "trick/trick.h"
 #include "zt/gfx/pixels.h"
 
 #include <algorithm>
@@ -164,11 +163,11 @@ void draw_taskbar(gfx::Surface& frame, int hour, int minute, int height) {
     draw_text(frame, (width - textWidth) / 2, middle - 7 * kScale / 2, clock, kInk, kScale);
 }
 
-void draw_rehearsal(gfx::Surface& frame, std::int8_t x, std::int8_t y, std::int8_t z) {
+void draw_rehearsal(gfx::Surface& frame, const RehearsalGuides& guides, std::int8_t x, std::int8_t y, std::int8_t z) {
     constexpr unsigned kFaint = 90;
-    for (int column : REGION_COLUMN_BOUNDS)
+    for (int column : guides.columns)
         shade(frame, column, 0, 1, frame.height(), kBlack, kFaint);
-    for (int row : REGION_ROW_BOUNDS)
+    for (int row : guides.rows)
         shade(frame, 0, row, frame.width(), 1, kBlack, kFaint);
 
     char text[32];

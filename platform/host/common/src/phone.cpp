@@ -141,7 +141,7 @@ const gfx::Surface& Phone::compose(const Rehearsal& rehearsal) {
     if (m_options.rehearse) {
         m_rehearsalDrawn = rehearsal;
         const drivers::RawReading r = rehearsal.reading.value_or(drivers::RawReading{0, 0, 0});
-        draw_rehearsal(m_composed, r.x, r.y, r.z);
+        draw_rehearsal(m_composed, m_options.guides, r.x, r.y, r.z);
         draw_status_lines(m_composed, rehearsal.lines);
     }
     return m_composed;

@@ -7,6 +7,7 @@
 #include "zt/sys/guarded.h"
 #include "zt/sys/registry.h"
 #include "zt/sys/trace.h"
+#include "zt/sys/unicode.h"
 
 #include <array>
 #include <condition_variable>
@@ -37,7 +38,7 @@ LRESULT shell_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (trace::on(trace::kShell)) {
         WCHAR name[64] = {};
         GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
-        trace::line(trace::kShell, "%s received 0x%x(0x%x, 0x%x)", to_utf8(name).c_str(), message, wParam,
+        trace::line(trace::kShell, "%s received 0x%x(0x%x, 0x%x)", sys::to_utf8(name).c_str(), message, wParam,
                     static_cast<unsigned>(lParam));
     }
     if (message == WM_PAINT)
@@ -47,7 +48,7 @@ LRESULT shell_window_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 bool wanted(const SimulatedShell::Options& options, const char16_t* className) {
     for (const auto& name : options.without)
-        if (equal_ignore_case(name, className))
+        if (sys::equal_ignore_case(name, className))
             return false;
     return true;
 }
@@ -160,7 +161,7 @@ bool SimulatedShell::taskbar_visible() const {
 
 HWND SimulatedShell::window(std::u16string_view className) const {
     for (std::size_t i = 0; i < kClassNames.size(); ++i)
-        if (equal_ignore_case(kClassNames[i], className))
+        if (sys::equal_ignore_case(kClassNames[i], className))
             return window_at(i);
     return nullptr;
 }

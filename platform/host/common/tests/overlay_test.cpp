@@ -1,9 +1,11 @@
 // What the host draws over the frame: pixels inside, at and past the edges.
-#include "trick/trick.h"
 #include "zt/host/overlay.h"
 #include "zt/testhost.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 using namespace zt::host;
 using zt::gfx::Surface;
@@ -54,24 +56,25 @@ TEST(DesktopOverlay, TheClockShowsTheDigitsItIsGiven) {
     EXPECT_NE(count_pixels(a, 180, 0, 300, 40, kTaskbarInk), count_pixels(b, 180, 0, 300, 40, kTaskbarInk));
 }
 
-// A line lies on every pixel where a press changes region, and nowhere
-// else: the performer rehearses on the trick's own grid.
-TEST(DesktopOverlay, RehearsalLinesFallWhereThePressChangesRegion) {
+// A faint line lies on each guide it is handed, and nowhere else.
+TEST(DesktopOverlay, RehearsalLinesFallOnTheGuidesAlone) {
+    const zt::host::RehearsalGuides guides{{7, 200, 401}, {33, 500}};
     Surface frame(480, 720, kCard);
-    draw_rehearsal(frame, 0, 45, 45);
-    for (int x = 1; x < 480; ++x)
-        EXPECT_EQ(frame.at(x, 100) != kCard, TrickRegionCode(x - 1, 100) != TrickRegionCode(x, 100)) << "x " << x;
-    for (int y = 1; y < 640; ++y)
-        EXPECT_EQ(frame.at(50, y) != kCard, TrickRegionCode(50, y - 1) != TrickRegionCode(50, y)) << "y " << y;
+    draw_rehearsal(frame, guides, 0, 45, 45);
+    auto listed = [](const std::vector<int>& at, int v) { return std::find(at.begin(), at.end(), v) != at.end(); };
+    for (int x = 0; x < 480; ++x)
+        EXPECT_EQ(frame.at(x, 100) != kCard, listed(guides.columns, x)) << "x " << x;
+    for (int y = 0; y < 640; ++y)
+        EXPECT_EQ(frame.at(50, y) != kCard, listed(guides.rows, y)) << "y " << y;
     // Faint: the card still shows through.
-    EXPECT_GT(brightness(frame.at(REGION_COLUMN_BOUNDS[0], 100)), 3 * 128);
+    EXPECT_GT(brightness(frame.at(200, 100)), 3 * 128);
 }
 
 TEST(DesktopOverlay, RehearsalReadingsAreWrittenNearTheBottom) {
     Surface flat(480, 720, kFelt);
     Surface tilted(480, 720, kFelt);
-    draw_rehearsal(flat, 0, 0, 64);
-    draw_rehearsal(tilted, -45, 0, 45);
+    draw_rehearsal(flat, {}, 0, 0, 64);
+    draw_rehearsal(tilted, {}, -45, 0, 45);
     int differing = 0;
     for (int y = 640; y < 720; ++y)
         for (int x = 0; x < 480; ++x)

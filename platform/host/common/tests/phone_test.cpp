@@ -41,6 +41,7 @@ struct PhoneTest : ::testing::Test {
         Phone::Options options;
         options.shell.ownThread = false;
         options.rehearse = rehearse;
+        options.guides = guides;
         options.minuteOfDay = test_minute;
         phone.start(options);
     }
@@ -48,6 +49,8 @@ struct PhoneTest : ::testing::Test {
 
     Phone phone;
     const Surface card{SCREEN_WIDTH, SCREEN_HEIGHT, kCard};
+    // The rehearsal overlay's lines, as a program hands them over.
+    const zt::host::RehearsalGuides guides{{100, 250}, {300}};
 };
 
 bool same(const Surface& a, const Surface& b) {
@@ -233,7 +236,7 @@ TEST_F(PhoneTest, TheRehearsalOverlayShowsTheReadingAndTheLinesItWasGiven) {
     const Surface plain = phone.compose(flat);
     EXPECT_EQ(phone.rehearsal_drawn(), flat);
     Surface expected = card;
-    zt::host::draw_rehearsal(expected, 0, 0, 64);
+    zt::host::draw_rehearsal(expected, guides, 0, 0, 64);
     EXPECT_TRUE(same(plain, expected));
     const Surface noted = phone.compose(noting);
     EXPECT_EQ(phone.rehearsal_drawn(), noting);
@@ -241,7 +244,7 @@ TEST_F(PhoneTest, TheRehearsalOverlayShowsTheReadingAndTheLinesItWasGiven) {
     EXPECT_TRUE(same(noted, expected));
     // No reading shows as zeros.
     Surface zeros = card;
-    zt::host::draw_rehearsal(zeros, 0, 0, 0);
+    zt::host::draw_rehearsal(zeros, guides, 0, 0, 0);
     EXPECT_TRUE(same(phone.compose({}), zeros));
 }
 

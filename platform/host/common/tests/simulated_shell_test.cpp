@@ -7,6 +7,7 @@
 #include "zt/platform.h"
 #include "zt/sys/registry.h"
 #include "zt/sys/trace.h"
+#include "zt/sys/unicode.h"
 #include "zt/testhost.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ TEST(SimulatedShell, OwnsOneWindowOfEachClassOnAThreadOfItsOwn) {
     EXPECT_TRUE(shell.running());
     for (const char16_t* name : SimulatedShell::kClassNames) {
         HWND hwnd = FindWindowW(name, nullptr);
-        ASSERT_NE(hwnd, nullptr) << zt::host::to_utf8(name);
+        ASSERT_NE(hwnd, nullptr) << zt::sys::to_utf8(name);
         EXPECT_EQ(shell.window(name), hwnd);
         EXPECT_NE(GetWindowThreadProcessId(hwnd, nullptr), GetCurrentThreadId());
         WCHAR className[64] = {};
@@ -90,7 +91,7 @@ TEST(SimulatedShell, EveryWindowAnswersOneAndLogsWhatItReceived) {
     std::vector<std::string> expected;
     for (const char16_t* name : SimulatedShell::kClassNames) {
         EXPECT_EQ(SendMessageW(FindWindowW(name, nullptr), 0x1234, 5, -1), 1);
-        expected.push_back("trace:shell: " + zt::host::to_utf8(name) + " received 0x1234(0x5, 0xffffffff)\n");
+        expected.push_back("trace:shell: " + zt::sys::to_utf8(name) + " received 0x1234(0x5, 0xffffffff)\n");
     }
     EXPECT_EQ(received(trace), expected);
 }
@@ -115,7 +116,7 @@ TEST(SimulatedShell, StopEndsTheThreadAndItsWindowsAndItCanStartAgain) {
     EXPECT_FALSE(shell.taskbar_visible());
     EXPECT_FALSE(IsWindow(first));
     for (const char16_t* name : SimulatedShell::kClassNames)
-        EXPECT_EQ(FindWindowW(name, nullptr), nullptr) << zt::host::to_utf8(name);
+        EXPECT_EQ(FindWindowW(name, nullptr), nullptr) << zt::sys::to_utf8(name);
     shell.stop(); // harmless
 
     shell.start();
@@ -200,7 +201,7 @@ TEST(SimulatedShellOnTheCallersThread, OwnsItsWindowsOnTheThreadThatStartsIt) {
     shell.start();
     for (const char16_t* name : SimulatedShell::kClassNames) {
         HWND hwnd = FindWindowW(name, nullptr);
-        ASSERT_NE(hwnd, nullptr) << zt::host::to_utf8(name);
+        ASSERT_NE(hwnd, nullptr) << zt::sys::to_utf8(name);
         EXPECT_EQ(shell.window(name), hwnd);
         EXPECT_EQ(GetWindowThreadProcessId(hwnd, nullptr), GetCurrentThreadId());
     }
@@ -208,7 +209,7 @@ TEST(SimulatedShellOnTheCallersThread, OwnsItsWindowsOnTheThreadThatStartsIt) {
     shell.stop();
     EXPECT_FALSE(shell.running());
     for (const char16_t* name : SimulatedShell::kClassNames)
-        EXPECT_EQ(FindWindowW(name, nullptr), nullptr) << zt::host::to_utf8(name);
+        EXPECT_EQ(FindWindowW(name, nullptr), nullptr) << zt::sys::to_utf8(name);
 }
 
 TEST(SimulatedShellOnTheCallersThread, GivesEveryShellCommandTheSameAnswerAndLogAsTheThreadedShell) {

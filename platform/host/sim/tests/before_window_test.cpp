@@ -35,8 +35,8 @@ TEST(SimBeforeTheWindow, DropsATouchAndKeepsTheActivationForTheWindow) {
     zt::host::Core& core = zt::sim::sim_host().core();
     // Two turns before the application starts: the script's tap, then its
     // activation, while no window of the application exists.
-    ASSERT_NE(core.turn(true), zt::host::Core::kEnded);
-    ASSERT_NE(core.turn(true), zt::host::Core::kEnded);
+    ASSERT_TRUE(core.turn(zt::host::Core::TurnInput::Take));
+    ASSERT_TRUE(core.turn(zt::host::Core::TurnInput::Take));
     zt::testing::expect_waiting_for_the_window(core);
     EXPECT_EQ(core.run(), 0);
     dispatched.stop();

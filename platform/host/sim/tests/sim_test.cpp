@@ -244,7 +244,7 @@ TEST_F(SimTest, ReArmingShowsTheCardBackAgainAndKeepsTheTrickGoing) {
             ASSERT_EQ(back.at(x, y), idle.at(x, y)) << x << "," << y;
 }
 
-TEST_F(SimTest, TheTaskbarIsHiddenBeforeAnyWindowAndShownAfterWinMainReturns) {
+TEST_F(SimTest, TheTaskbarIsHiddenBeforeAnyWindowAndShownAfterTheLoopEnds) {
     const Outcome r = run("--trace shell,msg -", "wait 20\n");
     ASSERT_EQ(r.status, 0) << r.err;
     const auto firstHide = r.err.find("ShowWindow(");
@@ -255,7 +255,7 @@ TEST_F(SimTest, TheTaskbarIsHiddenBeforeAnyWindowAndShownAfterWinMainReturns) {
     EXPECT_NE(r.err.find("SW_HIDE", firstHide), std::string::npos);
     const auto lastShow = r.err.rfind("ShowWindow(");
     EXPECT_NE(r.err.find("\"CTaskBar\", SW_SHOW)", lastShow), std::string::npos) << r.err.substr(lastShow);
-    // After the app's last message: WinMain has returned.
+    // After the app's last message: the loop has ended.
     const std::string created = "CreateWindowExW(\"CZentrickMainWnd\", 0, 0, 480, 720) = ";
     const auto at = r.err.find(created);
     ASSERT_NE(at, std::string::npos);

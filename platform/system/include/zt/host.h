@@ -41,15 +41,6 @@ enum class ClockKind {
     Turns,
 };
 
-// What the application's loop does after the host had its turn.
-struct IdleAction {
-    // True: the host delivered input or changed something; look again at once.
-    bool again = false;
-    // Otherwise the loop may block for up to this many milliseconds (INFINITE:
-    // no limit), woken earlier by any message or timer that falls due.
-    DWORD wait = INFINITE;
-};
-
 class Host {
   public:
     virtual ~Host() = default;
@@ -67,9 +58,11 @@ class Host {
 
     // The boot thread's loop has no message and no timer due. `timeout` is
     // the time in ms until the next timer falls due (INFINITE when none).
-    virtual IdleAction idle(DWORD timeout) {
+    // True: the host delivered input or changed something, and the loop
+    // looks again at once; false: the loop waits for a message or its timer.
+    virtual bool idle(DWORD timeout) {
         (void)timeout;
-        return {};
+        return false;
     }
     // Another thread queued something for the boot thread while it may be
     // blocked in idle().
@@ -93,6 +86,11 @@ class Host {
 
     // Where NKDbgPrintfW's text goes, already in UTF-8. Default: stderr.
     virtual void debug_output(std::string_view utf8);
+
+    // The process's application object was destroyed: the process is
+    // exiting, and nothing of the application calls the platform again. The
+    // host takes down what it started (the shell's thread, the display).
+    virtual void application_gone() {}
 };
 
 // ----- installing the host ----------------------------------------------------
@@ -108,14 +106,14 @@ void install(Host& host);
 
 // How a program starts. The application's global object is built by static
 // initialisation, and its constructor already makes platform calls (its
-// main window hides the taskbar before WinMain runs), so the host must be in
+// main window hides the taskbar before main runs), so the host must be in
 // before static initialisation reaches any object of the program. A program
 // names its start function once, at namespace scope:
 //
 //   ZT_HOST(start);   // void start(int argc, char** argv)
 //
 // `start` reads the command line and calls install(). It runs before every
-// other constructor of the program, and after the platform's own first
+// other constructor of the program, right after the platform's own first
 // step (a closed standard descriptor gets /dev/null, so that no file opened
 // later takes a standard stream's number). Where the C library hands early
 // functions no command line (the browser), argc is 0 and argv null.
@@ -126,12 +124,16 @@ void install(Host& host);
     }                                                                                                                  \
     static_assert(true)
 #else
-// glibc calls the functions of .init_array with argc, argv and envp, lowest
-// suffix first and all of them before the constructors of plain priority;
-// the platform's own step is .init_array.00100.
+// The program runs no start-up code of its own: the platform's one early
+// step (an .init_array.00100 entry, which glibc calls with argc, argv and
+// envp before every constructor of plain priority) calls this function when
+// the program defines it. Two hosts in one program do not link.
+extern "C" void zt_host_start(int argc, char** argv);
 #define ZT_HOST(start)                                                                                                 \
-    __attribute__((section(".init_array.00101"), used)) static void (*const zt_host_start)(int, char**, char**) =      \
-        [](int argc, char** argv, char**) { start(argc, argv); }
+    extern "C" void zt_host_start(int argc, char** argv) {                                                             \
+        start(argc, argv);                                                                                             \
+    }                                                                                                                  \
+    static_assert(true)
 #endif
 
 // The installed host. The platform boots on its first call, so a platform
@@ -174,9 +176,6 @@ std::vector<HWND> boot_thread_windows();
 // A window's parent, or null for a top-level window or a handle that is no
 // window.
 HWND window_parent(HWND window);
-// The top-level window that holds `window` (itself when it has no parent);
-// null for a handle that is no window.
-HWND top_level_window(HWND window);
 
 // A thread that the platform knows about from its first instruction, so the
 // virtual clock waits for it while it starts; join() (or the destructor) lets
@@ -211,11 +210,11 @@ class ExternalWait {
     std::unique_ptr<Impl> m_impl;
 };
 
-// UTF-16 <-> UTF-8, for class names and command lines.
-std::string to_utf8(std::u16string_view text);
-std::u16string to_utf16(std::string_view text);
-// Class and key names compare as Win32 compares them: without regard to case.
-bool equal_ignore_case(std::u16string_view a, std::u16string_view b);
+// ----- for the framework ----------------------------------------------------------
+
+// The process's application object is gone (CMzApp's destructor): tells the
+// host (Host::application_gone), once the platform has booted.
+void application_gone();
 
 // ----- for tests ----------------------------------------------------------------
 

@@ -3,7 +3,6 @@
 #include "zt/platform.h"
 #include "zt/sys/guarded.h"
 #include "zt/sys/kernel.h"
-#include "zt/sys/trace.h"
 #include "zt/sys/windows.h"
 #include "zt/testhost.h"
 
@@ -45,23 +44,6 @@ TEST(HostView, OnlyTheThreadThatBootedThePlatformIsTheBootThread) {
     bool other = true;
     std::thread([&] { other = zt::sys::is_boot_thread(); }).join();
     EXPECT_FALSE(other);
-}
-
-TEST(HostView, PostedInputArrivesInOrderWithoutATraceLine) {
-    HWND window = make_window(u"HostViewInput", nullptr);
-    zt::testhost::TraceCapture trace(zt::trace::kMsg | zt::trace::kShell);
-    EXPECT_TRUE(zt::sys::post_input(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4)));
-    EXPECT_TRUE(zt::sys::post_input(window, WM_LBUTTONUP, 0, MAKELPARAM(3, 4)));
-    EXPECT_TRUE(trace.lines().empty());
-    MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.hwnd, window);
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONDOWN));
-    EXPECT_EQ(msg.lParam, MAKELPARAM(3, 4));
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_LBUTTONUP));
-    DestroyWindow(window);
-    EXPECT_FALSE(zt::sys::post_input(window, WM_LBUTTONDOWN, 0, 0));
 }
 
 TEST(Guarded, EveryAccessHoldsTheLockSoConcurrentUpdatesAreNotLost) {

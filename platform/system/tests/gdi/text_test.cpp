@@ -2,9 +2,10 @@
 #include "canvas.h"
 #include "zt/gfx/font.h"
 #include "zt/sys/trace.h"
+#include "zt/testhost.h"
 
-#include <mutex>
 #include <string>
+#include <vector>
 
 using gditest::Canvas;
 
@@ -176,22 +177,19 @@ TEST(DrawText, BadArgumentsFailWithTheLastErrorSet) {
 }
 
 TEST(DrawText, TraceLineCarriesTheTextAndTheRectangle) {
-    std::mutex lock;
-    std::string lines;
-    zt::trace::set_sink([&](std::string_view line) {
-        std::lock_guard guard(lock);
-        lines += line;
-    });
-    zt::trace::enable(zt::trace::kGdi);
-    Canvas face(456, 694, kWhite);
-    draw(face, u"10", 2, {20, 200, 300, 300}, kCentredBottom, 0x0000FF);
-    zt::trace::enable(0);
-    zt::trace::set_sink(nullptr);
-
-    const auto at = lines.find("trace:gdi: DrawTextW(");
-    ASSERT_NE(at, std::string::npos) << lines;
-    const std::string line = lines.substr(at, lines.find('\n', at) - at);
-    EXPECT_NE(line.find("\"10\",2,{20,200,300,300},0x9) = 100"), std::string::npos) << line;
-    EXPECT_NE(lines.find("trace:gdi: SetTextColor("), std::string::npos);
-    EXPECT_NE(lines.find("trace:gdi: SelectObject("), std::string::npos);
+    std::vector<std::string> drawn;
+    std::size_t colours = 0;
+    std::size_t selections = 0;
+    {
+        const zt::testhost::TraceCapture trace(zt::trace::kGdi);
+        Canvas face(456, 694, kWhite);
+        draw(face, u"10", 2, {20, 200, 300, 300}, kCentredBottom, 0x0000FF);
+        drawn = trace.starting("trace:gdi: DrawTextW(");
+        colours = trace.starting("trace:gdi: SetTextColor(").size();
+        selections = trace.starting("trace:gdi: SelectObject(").size();
+    }
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_NE(drawn.front().find("\"10\",2,{20,200,300,300},0x9) = 100"), std::string::npos) << drawn.front();
+    EXPECT_GT(colours, 0u);
+    EXPECT_GT(selections, 0u);
 }

@@ -2,11 +2,11 @@
 // the tests of every host under the core count the same messages.
 #pragma once
 
+#include "zt/sys/guarded.h"
 #include "zt/sys/trace.h"
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,27 +17,24 @@ class DispatchLog {
   public:
     // From now on, until stop().
     void start() {
-        trace::set_sink([state = m_state](std::string_view line) {
-            const std::lock_guard lock(state->lock);
+        trace::set_sink([lines = m_lines](std::string_view line) {
             if (line.find("DispatchMessageW(") != std::string_view::npos)
-                state->lines.emplace_back(line);
+                lines->lock()->emplace_back(line);
         });
         trace::enable(trace::kMsg);
     }
     void stop() { trace::enable(0); }
     // Dispatches whose line holds `what` (", 0x201, ": presses).
     long count(std::string_view what) const {
-        const std::lock_guard lock(m_state->lock);
-        return std::count_if(m_state->lines.begin(), m_state->lines.end(),
+        const auto lines = m_lines->lock();
+        return std::count_if(lines->begin(), lines->end(),
                              [&](const std::string& line) { return line.find(what) != std::string::npos; });
     }
 
   private:
-    struct State {
-        std::mutex lock;
-        std::vector<std::string> lines;
-    };
-    std::shared_ptr<State> m_state = std::make_shared<State>();
+    // Shared with the trace sink, which may outlive the log.
+    std::shared_ptr<sys::Guarded<std::vector<std::string>>> m_lines =
+        std::make_shared<sys::Guarded<std::vector<std::string>>>();
 };
 
 } // namespace zt::testing

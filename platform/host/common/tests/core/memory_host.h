@@ -1,7 +1,7 @@
 // A host for tests that is nothing but the primitives a host writes
-// (zt/host/core.h): the virtual clock, an output in memory built only from
-// the rectangles the core says changed, a list of timed events as the event
-// source, and the platform's own wait.
+// (zt/host/core.h): an output in memory built only from the rectangles the
+// core says changed, a list of timed events as the event source, and the
+// platform's own wait; its core runs on the virtual clock.
 #pragma once
 
 #include "zt/host/core.h"
@@ -14,7 +14,7 @@
 
 namespace zt::testing {
 
-class MemoryHost final : public host::Driver {
+class MemoryHost final : public host::WaitingDriver {
   public:
     struct Event {
         std::uint64_t at; // now()'s clock
@@ -25,8 +25,6 @@ class MemoryHost final : public host::Driver {
     std::vector<std::uint32_t> output = std::vector<std::uint32_t>(SCREEN_WIDTH * SCREEN_HEIGHT);
     std::vector<int> lowered;
     std::deque<Event> events_to_come;
-
-    host::ClockKind clock_kind() const override { return host::ClockKind::Virtual; }
 
     void show(const gfx::Surface& screen, const gfx::Surface::Area& changed, int offset) override {
         for (int y = changed.top; y < changed.bottom; ++y)
@@ -47,6 +45,8 @@ class MemoryHost final : public host::Driver {
         const std::uint64_t next = events_to_come.empty() ? host::kNoDeadline : events_to_come.front().at;
         host::wait_for_loop(std::min(deadline, next));
     }
+    // The platform's own wait ends on another thread's post by itself.
+    void wake() override {}
 };
 
 } // namespace zt::testing

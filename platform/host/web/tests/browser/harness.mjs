@@ -33,7 +33,8 @@ export const pageReport = (session) => session.eval(() => {
   if (!z) return `no window.zentrick (${document.readyState}, ${location.href})`;
   const s = z.stats, p = z.page;
   return `frames ${s.frames}, turns ${s.wakes} (the latest at ${Math.round(s.turnAt)} ms, the latest frame's ${s.frameTurn}), ` +
-    `events taken ${s.taken} (motion samples ${s.motions}), ${p.queue.length} queued, slid ${p.lowered} px, ` +
+    `events taken ${s.taken} (motion samples ${s.motions}), ${p.queue.length + p.sensors.length} queued, ` +
+    `slid ${p.lowered} px, ` +
     `page clock ${Math.round(performance.now())} ms`;
 }).then((text) => 'the page reports ' + text, (error) => `the page did not answer (${error.message.split('\n')[0]})`);
 
@@ -75,7 +76,7 @@ export const workerInControl = (session) => waitFor(session, () => {
 // many events, it has taken all of them.
 const queuedMark = (session) => session.eval(() => {
   const z = window.zentrick, p = z.page;
-  return z.stats.taken + p.queue.length + (p.motion ? 1 : 0) + (p.orientation ? 1 : 0);
+  return z.stats.taken + p.queue.length + p.sensors.length;
 });
 
 // Waits until the program has taken every event queued by now, then run a
@@ -220,8 +221,7 @@ export async function open(browser, url, { tilt = null, query = '', context = nu
 // The motion samples the program will have taken once it has taken those
 // given by now.
 export const samplesGiven = (session) => session.eval(() => {
-  const p = window.zentrick.page;
-  return window.zentrick.stats.motions + p.queue.filter((e) => e[0] === 6).length + (p.motion ? 1 : 0);
+  return window.zentrick.stats.motions + window.zentrick.page.sensors.filter((e) => e[0] === 6).length;
 });
 
 // The sensor override reads [x, y, z] from now on; with `page`, returns once

@@ -8,6 +8,8 @@
 //   session.screenshot()          the viewport as PNG bytes
 //   session.errors()              console errors so far, or null where the
 //                                 engine does not let a test read them
+//   session.throttle(rate)        (where the engine can) the page's CPU
+//                                 `rate` times slower
 //   session.close()
 //
 // The phone's taps are placed through the canvas's getBoundingClientRect():
@@ -140,7 +142,9 @@ export const orientable = (session) => session.eval(() => {
 // reading in m/s^2; `angles` ([beta, gamma]), when given, goes out as
 // deviceorientation before each sample, on an engine that makes that event
 // (orientable). WebKit has no DeviceMotionEvent constructor: a plain event
-// carries the reading.
+// carries the reading. Each sample carries the time it was due as its
+// timeStamp; a page too busy for the timer gets the ones it missed in a
+// bunch, as a loaded browser hands over a sensor's queued events.
 export async function sensor(session, xyz, angles = null) {
   const taken = await startSensor(session, xyz, angles);
   await tiltTaken(session, taken, 3, `the reading ${xyz.map((v) => v.toFixed(1))}`);
@@ -149,15 +153,16 @@ export async function sensor(session, xyz, angles = null) {
 // Sets the readings; returns the motion samples the program will have
 // taken once it has taken all given before.
 const startSensor = (session, xyz, angles) => session.eval(([xyz, angles]) => {
-  const p = window.zentrick.page; // as samplesGiven
-  const taken = window.zentrick.stats.motions + p.queue.filter((e) => e[0] === 6).length + (p.motion ? 1 : 0);
   const s = window.ztSensor || (window.ztSensor = {});
-  s.motion = xyz;
-  s.angles = angles;
-  if (!s.timer) {
-    const send = () => {
+  const first = !s.timer;
+  if (first) {
+    const stamped = (e, at) => {
+      Object.defineProperty(e, 'timeStamp', { value: at });
+      return e;
+    };
+    const send = (at) => {
       if (s.angles) {
-        window.dispatchEvent(new DeviceOrientationEvent('deviceorientation', { alpha: 0, beta: s.angles[0], gamma: s.angles[1] }));
+        window.dispatchEvent(stamped(new DeviceOrientationEvent('deviceorientation', { alpha: 0, beta: s.angles[0], gamma: s.angles[1] }), at));
       }
       if (!s.motion) return;
       const a = { x: s.motion[0], y: s.motion[1], z: s.motion[2] };
@@ -169,13 +174,40 @@ const startSensor = (session, xyz, angles) => session.eval(([xyz, angles]) => {
         e = new Event('devicemotion');
         e.accelerationIncludingGravity = a;
       }
-      window.dispatchEvent(e);
+      s.stamps.push(at);
+      window.dispatchEvent(stamped(e, at));
     };
-    send();
-    s.timer = setInterval(send, 16);
+    // Every sample due by now.
+    s.flush = () => {
+      for (const now = performance.now(); s.next <= now; s.next += 16) send(s.next);
+    };
+    s.stamps = [];
+    s.timer = setInterval(s.flush, 16);
+  } else {
+    // The samples due so far read the posture before this call.
+    s.flush();
+  }
+  const given = window.zentrick.page.sensors.filter((e) => e[0] === 6).length; // as samplesGiven
+  const taken = window.zentrick.stats.motions + given;
+  s.motion = xyz;
+  s.angles = angles;
+  if (first) {
+    s.next = performance.now();
+    s.flush();
   }
   return taken;
 }, [xyz, angles]);
+
+// Waits until the sensor has sent `n` more samples and the page has taken
+// them (a loaded page takes them late): the posture has reached the phone.
+export async function sensed(session, n = 3) {
+  const from = await session.eval(() => window.ztSensor.stamps.length);
+  await waitFor(session, ([from, n]) => {
+    const stamps = window.ztSensor.stamps;
+    const queued = window.zentrick.page.sensors || [];
+    return stamps.length >= from + n && !queued.some((e) => e[e.length - 1] <= stamps[from + n - 1]);
+  }, [from, n], `${n} samples taken by the page`);
+}
 
 // The motion sensor alone, reading [x, y, z] m/s^2 from now on.
 export const motion = (session, xyz) => sensor(session, xyz);
@@ -270,13 +302,20 @@ const STEEP = [0, G * Math.sin(75 * Math.PI / 180), G * Math.cos(75 * Math.PI / 
 const armedHolding = (up) => async ({ session, hold }) => {
   await hold(up);
   await sleep(100);
+  await sensed(session);
   await tap(session, ARM);
   await sleep(100);
 };
 
+// A spectator's hold: screen down, the top edge 30 degrees up. In the other
+// sign it reads as a face-up phone with the top edge down, which latches
+// hearts.
+const SPECTATOR = [0, G * Math.sin(30 * Math.PI / 180), -G * Math.cos(30 * Math.PI / 180)];
+
 // How a visit's first trick begins, up to the arming tap and a moment after
 // it; `hold(up)` sets the phone's posture, the sensor streaming from the
-// first call.
+// first call. `card` plays that card with both signs; `plain`, only
+// without orientation and load.
 const firstTricks = [
   { name: 'motion from the start', play: armedHolding(raised('flat')) },
   {
@@ -286,6 +325,7 @@ const firstTricks = [
       await tap(session, ARM);
       await hold(raised('flat'));
       await sleep(100);
+      await sensed(session);
     },
   },
   { name: 'the arming tap 75 degrees from flat', play: armedHolding(STEEP) },
@@ -295,10 +335,49 @@ const firstTricks = [
     async play({ session, hold }) {
       await hold(raised('flat').map((v) => -v));
       await sleep(100);
+      await sensed(session);
       await tap(session, [[100, 300]]);
       await armedHolding(raised('flat'))({ session, hold });
     },
   },
+  {
+    // A spectator picks the phone up and taps it twice, screen down; then
+    // the performer's arming tap. Clubs: a wrong sign would keep the
+    // hearts their hold latched.
+    name: "a spectator's two face-down taps before the trick",
+    card: 'the King of clubs',
+    async play({ session, hold }) {
+      await hold(SPECTATOR);
+      await sleep(100);
+      await sensed(session);
+      await tap(session, [[100, 300]]);
+      await sleep(100);
+      await tap(session, [[100, 300]]);
+      await sleep(100);
+      await armedHolding(raised('flat'))({ session, hold });
+    },
+  },
+  {
+    // iOS's question answered slowly: motion first comes 16 s after the
+    // arming tap that asked.
+    name: 'motion only 16 s after the arming tap',
+    plain: true,
+    async play({ session, hold }) {
+      await tap(session, ARM);
+      await sleep(16000);
+      await hold(raised('flat'));
+      await sleep(100);
+      await sensed(session);
+    },
+  },
+];
+
+// How the first tricks are played again: with deviceorientation beside the
+// motion, and on a loaded phone (the page's CPU slowed, where the engine can).
+const firstTrickVariants = [
+  { name: '' },
+  { name: ', with orientation', oriented: true },
+  { name: ', the CPU 20 times slower', load: 20 },
 ];
 
 export const scenarios = [
@@ -309,6 +388,10 @@ export const scenarios = [
       const s = await phoneScreen(session);
       check(s.width === 480 && s.height === 720, `canvas is ${s.width}x${s.height}`);
       feltAndCardBack(s, 'idle');
+      // The screen covers the page: the felt's picture is never drawn.
+      await waitFor(session, () => document.documentElement.classList.contains('felt'), null, 'the first frame painted');
+      check(await session.eval(() => getComputedStyle(document.body, '::before').backgroundImage) === 'none',
+            'the felt picture is drawn under a screen that covers the page');
       const style = await session.eval(() => [getComputedStyle(document.body).overflow, getComputedStyle(document.body).touchAction]);
       check(style.join() === 'hidden,none', 'page style ' + style);
       noErrors(session, 'loading');
@@ -353,21 +436,27 @@ export const scenarios = [
   }))),
   // The first trick of a visit, however motion, its permission and the
   // taps come, with either sign: the sign must be known before the tilt
-  // counts. Each row plays both cards, one per sign; then again with
-  // deviceorientation beside the motion where the engine can make it.
-  ...[false, true].flatMap((oriented) => firstTricks.flatMap((row, i) => [1, -1].map((sign) => {
-    const trick = tricks[(i + (sign > 0 ? 0 : 1)) % 2];
+  // counts. Each row plays both cards, one per sign; then again in each
+  // variant (firstTrickVariants) the engine can play.
+  ...firstTrickVariants.flatMap(({ name, oriented = false, load = 0 }) => firstTricks.flatMap((row, i) => [1, -1].map((sign) => {
+    if (row.plain && name) return null;
+    const trick = row.card ? tricks.find((t) => t.card === row.card) : tricks[(i + (sign > 0 ? 0 : 1)) % 2];
     return {
-      name: `first trick, ${row.name}, ${sign > 0 ? "W3C's" : "gravity's"} sign${oriented ? ', with orientation' : ''}: ${trick.card}`,
+      name: `first trick, ${row.name}, ${sign > 0 ? "W3C's" : "gravity's"} sign${name}: ${trick.card}`,
       async run({ driver, url }) {
         const reference = await referenceFace(driver, url, trick);
         const session = await visit(driver, url);
         if (oriented && !await orientable(session)) skip('the engine makes no DeviceOrientationEvent');
+        if (load) {
+          if (!session.throttle) skip("the engine's driver cannot slow the page's CPU");
+          await session.throttle(load);
+        }
         // The phone held with `up` (W3C) pointing up, as the browser reports it.
         const hold = (up) => sensor(session, up.map((v) => sign * v), oriented ? anglesOf(up) : null);
         await row.play({ session, hold });
         await hold(raised(trick.edge));
         await sleep(200);
+        await sensed(session);
         await hold(raised('flat')); // back to flat before the press
         await sleep(100);
         await tap(session, trick.press);
@@ -376,7 +465,7 @@ export const scenarios = [
         noErrors(session, row.name);
       },
     };
-  }))),
+  }).filter(Boolean))),
   {
     name: 'with no Fullscreen API and no orientation lock (an iPhone) the trick works',
     async run({ driver, url }) {
@@ -443,6 +532,9 @@ export const scenarios = [
     name: 'on a tall phone the felt fills the bars and touches still land on the app',
     async run({ driver, url, screenshots, engine }) {
       const session = await visit(driver, url, { width: 390, height: 844 });
+      // The felt's picture: asked for once the first frame is painted.
+      await waitFor(session, () => getComputedStyle(document.body, '::before').backgroundImage.includes('felt.svg'), null,
+                    'the felt picture in the bars');
       const box = await canvasBox(session);
       const view = await session.eval(() => [innerWidth, innerHeight]);
       check(box.top > 20 && Math.abs(box.top + box.height + box.top - view[1]) <= 2,

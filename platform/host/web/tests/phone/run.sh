@@ -17,6 +17,12 @@ python3 -c 'import cryptography' 2>/dev/null || skip "phone: python3-cryptograph
 command -v openssl >/dev/null || skip "phone: openssl is missing (scripts/setup installs it)"
 command -v qrencode >/dev/null || skip "phone: qrencode is missing (scripts/setup installs it)"
 case "$kind" in
+  unit)
+    command -v strace >/dev/null || skip "phone: strace is missing (scripts/setup installs it)"
+    compgen -G "/usr/lib/*/faketime/libfaketime.so.1" >/dev/null ||
+      skip "phone: faketime is missing (scripts/setup installs it)" ;;
+esac
+case "$kind" in
   unit) exec python3 "$here/phone_test.py" ;;
   browser) ;;
   *) echo "run.sh: unknown kind \"$kind\" (unit or browser)" >&2; exit 2 ;;

@@ -50,9 +50,12 @@ class RepeatCollapser {
 };
 
 // The process's debug output: standard error through one RepeatCollapser,
-// finished at exit. Setting ZT_DEBUG_ALL (to anything but "" or "0") passes
-// every line; it is read once, at the first output.
+// finished when the application object is gone (process exit). Setting
+// ZT_DEBUG_ALL (to anything but "" or "0") passes every line; it is read
+// once, at the first output.
 void write_debug_output(std::string_view utf8);
 void flush_debug_output();
+// Writes the count of repeats held back; every later line passes as it is.
+void finish_debug_output();
 
 } // namespace zt::sys

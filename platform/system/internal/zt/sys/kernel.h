@@ -14,7 +14,6 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -242,8 +241,5 @@ class Thread {
 // Called by a thread's record as the thread ends: its windows go, and
 // senders waiting on it are answered with a failure.
 void on_thread_exit(ThreadRecord& record);
-
-// Formats like wsprintfW into a growable string; the va_list is consumed.
-std::u16string format_wide(LPCWSTR format, std::va_list args);
 
 } // namespace zt::sys

@@ -58,15 +58,12 @@ std::shared_ptr<Window> find_window(const Kernel::Locked& locked, HWND hwnd);
 // Takes and clears the window's pending update rectangle; false when clean.
 bool take_update_rect(HWND hwnd, RECT& rect);
 
-// For hosts.
+// Behind zt/host.h's calls (host_api.cpp).
 // Every top-level window of a thread, in the order they were made.
 std::vector<HWND> top_level_windows(DWORD threadId);
 // A window's parent; null for a top-level or unknown window.
 HWND window_parent(HWND hwnd);
 // True on the thread that booted the platform (the application's loop).
 bool is_boot_thread();
-// Posts input (a touch, activation, a close request) to a window's thread
-// as PostMessageW does, without a trace line. False for an unknown window.
-bool post_input(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace zt::sys

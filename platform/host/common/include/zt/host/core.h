@@ -3,10 +3,12 @@
 // application's loop a turn at a time, takes the host's input to the
 // application's window, presents the screen to the output with only what
 // changed, decides when the overlays are stale, and steps the slide-in of
-// AnimateWindow. A host writes only a Driver, its primitives: a clock, an
-// output, an event source, and a way to wait and be woken. One loop for
-// every host: a turn (the input, then every message waiting), then the
-// deadline of the next one, then the host's wait until it.
+// AnimateWindow. A host writes only a driver, its primitives: an output, an
+// event source, and, for a host whose thread can block, a way to wait and be
+// woken. Its loop model is the driver's base: a WaitingDriver (Core::run()
+// turns and waits through it) or a TurnDriver (the host calls Core::turn()
+// itself). One loop for every host: a turn (the input, then every message
+// waiting), then the deadline of the next one, then the wait until it.
 #pragma once
 
 #include "zt/gfx/surface.h"
@@ -22,18 +24,22 @@ namespace zt::host {
 
 class Core;
 
+// What every host writes. Not derived from directly: a host's driver is a
+// WaitingDriver or a TurnDriver (below), which says how its loop runs.
 class Driver {
   public:
     virtual ~Driver() = default;
 
-    // ----- the clock (zt/host.h)
-    virtual ClockKind clock_kind() const = 0;
+    // ClockKind::Turns (Core::Options::clock): the steady clock's ms for the
+    // turn the host is running.
     virtual std::uint64_t turn_clock() const { return 0; }
-    virtual DWORD start_tick() const { return 0; }
 
     // From the platform's boot, once the phone is up: the host opens what it
     // shows and reads (an "ACC0:" source of its own included).
     virtual void boot(Core& core) { (void)core; }
+    // At process exit, once the application object is gone and the core has
+    // stopped the phone: the host lets go of what it opened.
+    virtual void end() {}
 
     // ----- the output
     // False for a host that looks only when asked (Phone::capture): the core
@@ -51,15 +57,6 @@ class Driver {
     // waiting.
     virtual void events(Core& core) = 0;
 
-    // ----- waiting
-    // Blocks until `deadline` (now()'s clock; kNoDeadline: none), wake(),
-    // or input, whichever comes first; returns at once for a deadline that
-    // has passed. A host whose thread must never block (a page) runs the
-    // turns itself (Core::turn) and ends the program here.
-    virtual void wait(std::uint64_t deadline) { (void)deadline; }
-    // Any thread: ends a wait early.
-    virtual void wake() {}
-
     // ----- what the overlays show
     // The rehearsal overlay's reading and lines now.
     virtual Phone::Rehearsal rehearsal() { return {}; }
@@ -67,14 +64,37 @@ class Driver {
     // on demand): the core looks at it every kReadingRefreshMs.
     virtual bool reading_polled() const { return false; }
 
-    // ----- the rest of the Host interface (no host stands in for the
-    // display driver: its escapes get the Host's "not supported")
+    // ----- the debug output
     // False: the platform's default (standard error).
     virtual bool debug_output(std::string_view utf8) {
         (void)utf8;
         return false;
     }
+
+  private:
+    friend class WaitingDriver;
+    friend class TurnDriver;
+    Driver() = default;
 };
+
+// A host whose thread can block: Core::run() starts the application, then
+// turns and waits through wait() until the loop ends. A driver that leaves
+// out wait() or wake() cannot be made.
+class WaitingDriver : public Driver {
+  public:
+    // Blocks until `deadline` (now()'s clock; kNoDeadline: none), wake(),
+    // or input, whichever comes first; returns at once for a deadline that
+    // has passed.
+    virtual void wait(std::uint64_t deadline) = 0;
+    // Any thread: ends a wait early.
+    virtual void wake() = 0;
+};
+
+// A host whose thread must never block (a page): it calls Core::start()
+// once, then Core::turn() at each input or deadline itself. Core::run()
+// refuses it, and a loop of the application's own that would wait inside a
+// turn ends the program, saying why.
+class TurnDriver : public Driver {};
 
 // The slide-in of AnimateWindow, short enough not to hold the performer up.
 constexpr std::uint64_t kSlideMs = 120;
@@ -102,6 +122,14 @@ RehearsalCheck check_rehearsal(const Phone::Rehearsal& drawn, std::uint64_t draw
 class Core final : public Host {
   public:
     struct Options {
+        // The platform's clock (zt/host.h); Virtual starts at startTick.
+        ClockKind clock = ClockKind::Real;
+        DWORD startTick = 0;
+        // The trace channels (zt/sys/trace.h), on from the platform's boot.
+        unsigned traceChannels = 0;
+        // Whether the phone is taken down at process exit, after the
+        // application object (the shell's thread ends, its windows go).
+        bool stopPhoneAtExit = true;
         Phone::Options phone;
         // "ACC0:" fed by the phone, reading this until the host or the keys
         // set another; none: the host registers its own source, or none.
@@ -110,7 +138,8 @@ class Core final : public Host {
         bool keysTilt = false;
     };
 
-    explicit Core(Driver& driver);
+    explicit Core(WaitingDriver& driver);
+    explicit Core(TurnDriver& driver);
     ~Core() override;
     Core(const Core&) = delete;
     Core& operator=(const Core&) = delete;
@@ -119,18 +148,20 @@ class Core final : public Host {
     void configure(const Options& options);
 
     // ----- the loop
-    // For a host that can wait: starts the application (MzStartApp), runs
-    // the loop until it ends, and returns the exit code.
+    // For a WaitingDriver: starts the application (MzStartApp), runs the
+    // loop until it ends, and returns the exit code. A TurnDriver's core
+    // refuses at once (MZ_EXIT_INIT_FAILED), saying why.
     int run();
     // For a host that runs the turns itself: start() once (false: the
     // application could not start), then turn() whenever input came
-    // (`events`) or the deadline it returned has come.
+    // (TurnInput::Take) or the deadline it returned has come.
     bool start();
-    // One turn: the host's input (when `events`), every message waiting, the
-    // overlays and the slide-in. Returns the next turn's deadline on now()'s
-    // clock (kNoDeadline: none until input), or kEnded.
-    std::uint64_t turn(bool events);
-    static constexpr std::uint64_t kEnded = kNoDeadline - 1;
+    // Whether a turn asks the driver for its input (Driver::events) first.
+    enum class TurnInput { Take, Skip };
+    // One turn: the host's input, every message waiting, the overlays and the
+    // slide-in. Returns the next turn's deadline on now()'s clock
+    // (kNoDeadline: none until input), or none once the loop has ended.
+    std::optional<std::uint64_t> turn(TurnInput input);
     int exit_code() const { return m_exitCode; }
 
     // ----- for the driver
@@ -139,16 +170,15 @@ class Core final : public Host {
     // The output lost what it showed (`blank`: a new canvas) or must show it
     // again (exposed): the next turn shows the screen.
     void refresh(bool blank);
-    // Takes the phone down (the shell's thread ends); for process exit.
-    void stop();
 
     // ----- zt::host::Host
-    ClockKind clock_kind() const override { return m_driver.clock_kind(); }
+    ClockKind clock_kind() const override { return m_options.clock; }
     std::uint64_t turn_clock() const override { return m_driver.turn_clock(); }
-    DWORD start_tick() const override { return m_driver.start_tick(); }
+    DWORD start_tick() const override { return m_options.startTick; }
     void boot() override;
-    IdleAction idle(DWORD timeout) override;
-    void wake() override { m_driver.wake(); }
+    bool idle(DWORD timeout) override;
+    void wake() override;
+    void application_gone() override;
     void present(HWND window, const gfx::Surface& frame) override;
     void animate_window(HWND window, int type, bool show) override;
     void debug_output(std::string_view utf8) override;
@@ -162,6 +192,8 @@ class Core final : public Host {
     void show(std::uint64_t at, std::optional<Phone::Rehearsal> rehearsal = std::nullopt);
 
     Driver& m_driver;
+    // Null for a TurnDriver.
+    WaitingDriver* const m_waiting;
     Options m_options;
     Phone m_phone;
     Input m_input;

@@ -27,9 +27,18 @@ void draw_taskbar(gfx::Surface& frame, int hour, int minute, int height);
 // The taskbar's ink, for those who look for its text.
 constexpr std::uint32_t kTaskbarInk = 0xFFE8ECF0u;
 
-// Faint lines between the trick's twelve touch regions (on its region
-// bounds) and the raw accelerometer bytes written near the bottom.
-void draw_rehearsal(gfx::Surface& frame, std::int8_t x, std::int8_t y, std::int8_t z);
+// Where the rehearsal overlay draws its faint lines: the x of each vertical
+// one and the y of each horizontal one. The program hands them over (the
+// bounds of the application's touch regions); the platform knows no trick.
+struct RehearsalGuides {
+    std::vector<int> columns;
+    std::vector<int> rows;
+    bool operator==(const RehearsalGuides&) const = default;
+};
+
+// The guides' faint lines and the raw accelerometer bytes written near the
+// bottom.
+void draw_rehearsal(gfx::Surface& frame, const RehearsalGuides& guides, std::int8_t x, std::int8_t y, std::int8_t z);
 // Lines of text above those readings, the first lowest, each on a dark box.
 void draw_status_lines(gfx::Surface& frame, const std::vector<std::string>& lines);
 

@@ -9,6 +9,7 @@
 
 #include "zt/drivers/simulated_accelerometer.h"
 #include "zt/gfx/surface.h"
+#include "zt/host/overlay.h"
 #include "zt/host/simulated_shell.h"
 #include "zt/platform.h"
 #include "zt/screen.h"
@@ -35,8 +36,9 @@ class Phone {
   public:
     struct Options {
         SimulatedShell::Options shell;
-        // Whether compose() draws the rehearsal overlay.
+        // Whether compose() draws the rehearsal overlay, and its lines.
         bool rehearse = false;
+        RehearsalGuides guides;
         // The taskbar clock, in minutes since midnight. The simulator's
         // stands still, so that a script gives the same picture every run.
         int (*minuteOfDay)() = local_minute_of_day;
