@@ -57,6 +57,10 @@ if(OBJDUMP)
   foreach(line ${sections})
     if(line MATCHES "^(.*):[ \t]+file format elf")
       get_filename_component(where "${CMAKE_MATCH_1}" NAME)
+      # llvm-objdump names an archive's member as "lib.a(member.o)".
+      if(where MATCHES "\\(([^()]+)\\)$")
+        set(where "${CMAKE_MATCH_1}")
+      endif()
     elseif(line MATCHES "^(.*):[ \t]+file format ")
       set(where "") # not ELF: the symbols above are all there is to read
     elseif(where AND line MATCHES "^ *[0-9]+ +(\\.(init_array|ctors|fini_array|dtors)[^ ]*) ")
